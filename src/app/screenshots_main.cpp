@@ -1,0 +1,70 @@
+// Renders every screen of the station, offscreen, on the simulated car, in virtual
+// time: the same pictures every run.
+#include "core/Look.h"
+#include "core/Screen.h"
+#include "core/ScreenRegistry.h"
+#include "core/Station.h"
+#include "core/VirtualScheduler.h"
+#include "screens/AllScreens.h"
+#include "sim/SimulatedCar.h"
+#include "transport/InProcessServer.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QPixmap>
+#include <QTemporaryDir>
+#include <cstdio>
+
+using namespace corvane;
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    QApplication::setQuitOnLastWindowClosed(false);
+    applyStationLook();
+    const QStringList args = QCoreApplication::arguments();
+    const QString outDir = args.size() > 1 ? args.at(1) : QStringLiteral("docs/screenshots");
+    const qint64 runMs = args.size() > 2 ? args.at(2).toLongLong() * 1000 : 95'000;
+    QDir().mkpath(outDir);
+
+    VirtualScheduler scheduler(QDateTime(QDate(2026, 12, 8), QTime(9, 5, 0)));
+    InProcessServer server(scheduler);
+    sim::DemoCar demo(scheduler, server, 7);
+    QTemporaryDir logDir;
+    Station station(scheduler, server, logDir.filePath(QStringLiteral("alarm_log.txt")));
+    registerAllScreens(station);
+
+    auto settle = [&](qint64 ms) {
+        scheduler.advance(ms);
+        QCoreApplication::processEvents();
+    };
+    station.screens().show(QStringLiteral("frmSelect"));
+    station.screens().show(QStringLiteral("frmCVCarmain"));
+    settle(runMs);
+
+    int failures = 0;
+    for (const QString &name : station.screens().formNames()) {
+        Screen *screen = station.screens().find(name);
+        screen->show();
+        settle(700);
+        if (!screen->isLoaded()) {
+            screen->show();
+            settle(250);
+        }
+        QWidget *w = screen->window();
+        if (!w) {
+            std::fprintf(stderr, "%s: not loaded\n", qPrintable(name));
+            ++failures;
+            continue;
+        }
+        const QString file = QDir(outDir).filePath(name + QStringLiteral(".png"));
+        if (!w->grab().save(file)) {
+            std::fprintf(stderr, "%s: cannot write %s\n", qPrintable(name), qPrintable(file));
+            ++failures;
+            continue;
+        }
+        std::printf("%s\n", qPrintable(file));
+    }
+    station.shutDown();
+    return failures == 0 ? 0 : 1;
+}

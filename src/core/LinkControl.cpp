@@ -1,0 +1,137 @@
+#include "LinkControl.h"
+
+namespace corvane {
+
+namespace {
+const QString kApplication = QStringLiteral("DSData");
+const QString kTopic = QStringLiteral("CVPlc");
+constexpr qsizetype kDisplayMax = 256;
+} // namespace
+
+QString displayText(const QString &value)
+{
+    QString out = value.size() > kDisplayMax ? value.left(kDisplayMax - 1) + QChar(0x2026) : value;
+    for (QChar &c : out) {
+        const char16_t u = c.unicode();
+        if (u < 0x20 || u == 0x7f || (u >= 0x80 && u < 0xa0) || c.isSurrogate() || u == 0x2028 || u == 0x2029)
+            c = QChar(0xFFFD);
+    }
+    return out;
+}
+
+LinkControl::LinkControl(TagSource &source, const QString &item, LinkMode loadMode)
+    : m_source(source)
+    , m_address{kApplication, kTopic, item}
+    , m_loadMode(loadMode)
+{
+}
+
+LinkControl::~LinkControl()
+{
+    // Destroying the window ends every link of its controls.
+    if (m_id)
+        m_source.close(*m_id);
+}
+
+bool LinkControl::setLinkMode(LinkMode mode)
+{
+    if (m_id) {
+        m_source.close(*m_id);
+        m_id.reset();
+    }
+    m_mode = LinkMode::None;
+    if (mode == LinkMode::None)
+        return true;
+    const auto id = m_source.open(m_address, mode, [this](const QString &v) { deliver(v); });
+    if (!id)
+        return false;
+    m_id = id;
+    m_mode = mode;
+    if (m_timeout >= 0)
+        m_source.setTimeout(*m_id, m_timeout);
+    return true;
+}
+
+bool LinkControl::setLinkTimeout(int tenths)
+{
+    m_timeout = tenths;
+    return m_id && m_source.setTimeout(*m_id, tenths);
+}
+
+void LinkControl::setValue(const QString &text)
+{
+    m_value = text;
+    showValue(displayText(text));
+}
+
+bool LinkControl::poke()
+{
+    return m_id && m_source.poke(*m_id, m_value);
+}
+
+bool LinkControl::write(const QString &text)
+{
+    setValue(text);
+    return poke();
+}
+
+void LinkControl::deliver(const QString &value)
+{
+    if (value == m_value)
+        return;
+    setValue(value);
+    emitChanged();
+}
+
+LinkLabel::LinkLabel(TagSource &source, const QString &name, const QString &item, const QString &designCaption,
+                     LinkMode loadMode, QWidget *parent, bool visible)
+    : QLabel(parent)
+    , LinkControl(source, item, loadMode)
+{
+    setObjectName(name);
+    setTextFormat(Qt::PlainText); // a value from the server is never markup
+    setValue(designCaption);
+    if (!visible)
+        QLabel::setVisible(false);
+}
+
+void LinkLabel::showValue(const QString &display)
+{
+    if (text() != display)
+        setText(display);
+}
+
+LinkTextBox::LinkTextBox(TagSource &source, const QString &name, const QString &item, const QString &designText,
+                         LinkMode loadMode, QWidget *parent, bool visible)
+    : QLineEdit(parent)
+    , LinkControl(source, item, loadMode)
+{
+    setObjectName(name);
+    setValue(designText);
+    if (!visible)
+        QLineEdit::setVisible(false);
+}
+
+void LinkTextBox::showValue(const QString &display)
+{
+    if (text() != display)
+        setText(display);
+}
+
+void openLinks(const QList<LinkControl *> &links, std::optional<int> timeoutTenths)
+{
+    for (LinkControl *link : links)
+        link->setLinkMode(link->loadMode());
+    if (timeoutTenths) {
+        for (LinkControl *link : links)
+            link->setLinkTimeout(*timeoutTenths);
+    }
+}
+
+void closeLinks(const QList<LinkControl *> &links)
+{
+    for (LinkControl *link : links)
+        link->setLinkMode(LinkMode::None);
+}
+
+} // namespace corvane

@@ -1,0 +1,47 @@
+#include "Station.h"
+
+#include "AlarmLogger.h"
+#include "FrmAlarmlist.h"
+#include "Pulse.h"
+#include "ScreenRegistry.h"
+
+#include <QDir>
+#include <QStandardPaths>
+
+namespace corvane {
+
+Station::Station(Scheduler &scheduler, TagSource &tags, const QString &alarmLogPath)
+    : m_scheduler(scheduler)
+    , m_tags(tags)
+    , m_screens(std::make_unique<ScreenRegistry>())
+    , m_pulses(std::make_unique<PulseKeeper>(scheduler, tags))
+    , m_alarms(std::make_unique<AlarmLogger>(scheduler, *m_screens, alarmLogPath))
+{
+    m_screens->add(std::make_unique<FrmAlarmlist>(*this));
+}
+
+Station::~Station()
+{
+    // Screens go first: their windows hold links into the tag source.
+    m_screens.reset();
+}
+
+void Station::shutDown()
+{
+    m_screens->unloadAll();
+    m_pulses->flushAll();
+}
+
+QString Station::defaultAlarmLogPath()
+{
+#ifdef Q_OS_WIN
+    return QStringLiteral("d:\\temp\\alarm_log.txt");
+#else
+    QString state = qEnvironmentVariable("XDG_STATE_HOME");
+    if (state.isEmpty())
+        state = QDir::homePath() + QStringLiteral("/.local/state");
+    return state + QStringLiteral("/corvane/alarm_log.txt");
+#endif
+}
+
+} // namespace corvane

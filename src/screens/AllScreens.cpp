@@ -1,0 +1,15 @@
+#include "AllScreens.h"
+
+namespace corvane {
+
+void registerAllScreens(Station &station)
+{
+    registerStartScreens(station);
+    registerCarMainScreens(station);
+    registerEnvironmentScreens(station);
+    registerWaterScreens(station);
+    registerPorterScreens(station);
+    registerBlowerScreens(station);
+}
+
+} // namespace corvane

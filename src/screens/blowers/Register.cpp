@@ -1,0 +1,9 @@
+#include "screens/AllScreens.h"
+
+namespace corvane {
+
+void registerBlowerScreens(Station &)
+{
+}
+
+} // namespace corvane

@@ -1,0 +1,9 @@
+#include "screens/AllScreens.h"
+
+namespace corvane {
+
+void registerEnvironmentScreens(Station &)
+{
+}
+
+} // namespace corvane

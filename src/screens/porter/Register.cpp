@@ -1,0 +1,9 @@
+#include "screens/AllScreens.h"
+
+namespace corvane {
+
+void registerPorterScreens(Station &)
+{
+}
+
+} // namespace corvane

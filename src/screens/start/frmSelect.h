@@ -1,0 +1,38 @@
+#pragma once
+
+#include "core/Screen.h"
+
+class QLabel;
+class QPushButton;
+
+namespace corvane {
+
+class LinkLabel;
+
+// The first window: offers the cars and shows whether the data server's link to the
+// Corvane's PLC is active.
+class FrmSelect : public Screen
+{
+    Q_OBJECT
+public:
+    static constexpr char kFormName[] = "frmSelect";
+    explicit FrmSelect(Station &station);
+
+protected:
+    void build(QWidget *form) override;
+    void formLoad() override;
+    void released() override;
+
+private:
+    void cmdCV_Click();
+    void cmdCVReActvLink_Click();
+    void tmrFlash_Timer();
+
+    QPushButton *cmdLK = nullptr;
+    QPushButton *cmdCV = nullptr;
+    QPushButton *cmdBD = nullptr;
+    LinkLabel *lblCVLinkActv = nullptr;
+    LinkLabel *lblCVDSDataStatus = nullptr;
+};
+
+} // namespace corvane

@@ -1,0 +1,149 @@
+#include "InProcessServer.h"
+
+#include "core/Scheduler.h"
+
+namespace corvane {
+
+InProcessServer::InProcessServer(Scheduler &scheduler, QObject *parent)
+    : TagSource(parent)
+    , m_scheduler(scheduler)
+{
+}
+
+InProcessServer::~InProcessServer() = default;
+
+TagAddress InProcessServer::plcAddress(const QString &item)
+{
+    return {QStringLiteral("DSData"), QStringLiteral("CVPlc"), item};
+}
+
+InProcessServer::Operation InProcessServer::makeOp(Operation::Kind kind, const QString &item)
+{
+    Operation op;
+    op.kind = kind;
+    op.item = item;
+    return op;
+}
+
+void InProcessServer::record(Operation op)
+{
+    op.timeMs = m_scheduler.elapsedMs();
+    m_ops.append(std::move(op));
+}
+
+std::optional<LinkId> InProcessServer::open(const TagAddress &address, LinkMode mode, ValueHandler onValue)
+{
+    Operation op = makeOp(Operation::Open, address.item);
+    op.mode = mode;
+    op.ok = m_present && mode != LinkMode::None;
+    record(op);
+    if (!op.ok)
+        return std::nullopt;
+    const LinkId id = m_nextId++;
+    m_links.emplace(id, Link{address, mode, std::move(onValue)});
+    if (mode == LinkMode::Automatic) {
+        const auto it = m_table.constFind(address);
+        if (it != m_table.constEnd())
+            deliverLater(id, *it);
+    }
+    return id;
+}
+
+bool InProcessServer::setTimeout(LinkId id, int tenths)
+{
+    const auto it = m_links.find(id);
+    Operation op = makeOp(Operation::Timeout, it != m_links.end() ? it->second.address.item : QString());
+    op.timeout = tenths;
+    op.ok = it != m_links.end() && m_present;
+    record(op);
+    return op.ok;
+}
+
+void InProcessServer::close(LinkId id)
+{
+    const auto it = m_links.find(id);
+    if (it == m_links.end())
+        return;
+    record(makeOp(Operation::Close, it->second.address.item));
+    m_links.erase(it);
+}
+
+bool InProcessServer::poke(LinkId id, const QString &value)
+{
+    const auto it = m_links.find(id);
+    Operation op = makeOp(Operation::Poke, it != m_links.end() ? it->second.address.item : QString());
+    op.value = value;
+    op.ok = it != m_links.end() && m_present;
+    record(op);
+    if (!op.ok)
+        return false;
+    const TagAddress address = it->second.address;
+    setValue(address, value);
+    Q_EMIT poked(address.item, value);
+    return true;
+}
+
+void InProcessServer::setValue(const QString &item, const QString &value)
+{
+    setValue(plcAddress(item), value);
+}
+
+void InProcessServer::setValue(const TagAddress &address, const QString &value)
+{
+    m_table.insert(address, value);
+    if (!m_present)
+        return;
+    for (const auto &[id, link] : m_links) {
+        if (link.mode == LinkMode::Automatic && link.address == address)
+            deliverLater(id, value);
+    }
+}
+
+QString InProcessServer::value(const QString &item) const
+{
+    return m_table.value(plcAddress(item));
+}
+
+bool InProcessServer::hasValue(const QString &item) const
+{
+    return m_table.contains(plcAddress(item));
+}
+
+void InProcessServer::setPresent(bool present)
+{
+    if (present == m_present)
+        return;
+    m_present = present;
+    if (present) {
+        for (const auto &[id, link] : m_links) {
+            const auto it = m_table.constFind(link.address);
+            if (link.mode == LinkMode::Automatic && it != m_table.constEnd())
+                deliverLater(id, *it);
+        }
+    }
+    Q_EMIT linkStateChanged(present);
+}
+
+QStringList InProcessServer::pokes(const QString &item) const
+{
+    QStringList out;
+    for (const Operation &op : m_ops) {
+        if (op.kind == Operation::Poke && op.item == item)
+            out << op.value + u'@' + QString::number(op.timeMs);
+    }
+    return out;
+}
+
+void InProcessServer::deliverLater(LinkId id, const QString &value)
+{
+    // Looked up again when it runs: a link closed meanwhile gets nothing.
+    m_scheduler.post(this, [this, id, value] {
+        if (!m_present)
+            return;
+        const auto it = m_links.find(id);
+        if (it != m_links.end() && it->second.onValue)
+            it->second.onValue(value);
+    });
+}
+
+} // namespace corvane
