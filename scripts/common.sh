@@ -4,6 +4,7 @@ set -euo pipefail
 
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 BUILD_DIR="${CORVANE_BUILD_DIR:-$ROOT/build}"
+export CCACHE_BASEDIR="${CCACHE_BASEDIR:-$(dirname "$ROOT")}"
 
 DEBIAN_PACKAGES=(
   cmake ninja-build g++ pkg-config

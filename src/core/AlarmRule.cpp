@@ -1,0 +1,16 @@
+#include "AlarmRule.h"
+
+#include "AlarmLogger.h"
+#include "LinkControl.h"
+
+namespace corvane {
+
+void raiseAlarmTransition(AlarmLogger &logger, const LinkControl &link, const AlarmRule &rule)
+{
+    if (link.reads(rule.active))
+        logger.raise(QString::fromUtf16(rule.raised));
+    if (link.reads(rule.inactive))
+        logger.raise(QString::fromUtf16(rule.cleared));
+}
+
+} // namespace corvane
