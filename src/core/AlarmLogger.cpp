@@ -11,18 +11,40 @@
 
 namespace corvane {
 
+namespace {
+// One write call takes at most this much, so a partial write is accounted per line.
+constexpr qsizetype kWriteBytes = 64 * 1024;
+} // namespace
+
 AlarmLogger::AlarmLogger(Scheduler &scheduler, ScreenRegistry &screens, const QString &path)
     : m_scheduler(scheduler)
     , m_screens(screens)
     , m_path(path)
+    , m_retry(scheduler.createTimer([this] { flush(); }))
 {
 }
 
-AlarmLogger::~AlarmLogger() = default;
+AlarmLogger::~AlarmLogger()
+{
+    m_retry->stop();
+    // A last try for what still waits; nothing else can be done with it.
+    while (!m_pending.empty()) {
+        const qsizetype before = pendingCount();
+        const qsizetype headBefore = m_headWritten;
+        flush();
+        if (pendingCount() == before && m_headWritten == headBefore)
+            break;
+    }
+}
 
 QString AlarmLogger::timeStamp(const QDateTime &when)
 {
     return QLocale::c().toString(when, QStringLiteral("HH:mm:ss MM/dd/yyyy"));
+}
+
+QString AlarmLogger::droppedLine(qint64 count, const QDateTime &when)
+{
+    return QStringLiteral("DROPPED %1 alarm lines, log file not writable  ").arg(count) + timeStamp(when);
 }
 
 void AlarmLogger::raise(const QString &message)
@@ -34,7 +56,8 @@ void AlarmLogger::raise(const QString &message)
 void AlarmLogger::log()
 {
     const QString line = m_lastLine;
-    appendToFile(line);
+    enqueue(line.toUtf8() + "\r\n", 1);
+    flush();
     if (!m_screens.isLoaded(FrmAlarmlist::kFormName))
         m_screens.load(FrmAlarmlist::kFormName);
     if (auto *list = qobject_cast<FrmAlarmlist *>(m_screens.find(FrmAlarmlist::kFormName)))
@@ -42,16 +65,101 @@ void AlarmLogger::log()
     Q_EMIT lineRaised(line);
 }
 
-bool AlarmLogger::appendToFile(const QString &line)
+void AlarmLogger::enqueue(QByteArray bytes, qint64 stands)
 {
+    m_pending.push_back({std::move(bytes), stands});
+    while (pendingCount() > kMaxPending) {
+        // A line already partly in the file is finished first, whatever it costs.
+        const auto victim = m_pending.begin() + (m_headWritten > 0 ? 1 : 0);
+        m_dropped += victim->stands;
+        m_pending.erase(victim);
+    }
+}
+
+void AlarmLogger::flush()
+{
+    if (m_pending.empty())
+        return;
+    // Created again on every try: the folder may be made or removed while we wait.
     QDir().mkpath(QFileInfo(m_path).absolutePath());
     QFile file(m_path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Append))
-        return false;
-    const QByteArray bytes = line.toUtf8() + "\r\n";
-    const bool written = file.write(bytes) == bytes.size();
-    file.close();
-    return written && file.error() == QFileDevice::NoError;
+    // Appending means seeking to the end, which a device (a pipe, /dev/null) has not.
+    const QFileInfo info(m_path);
+    const auto append = info.exists() && !info.isFile() ? QIODevice::NotOpen : QIODevice::Append;
+    bool ok = file.open(QIODevice::WriteOnly | append | QIODevice::Unbuffered);
+    size_t done = 0;              // waiting lines now wholly in the file
+    qsizetype offset = m_headWritten; // bytes of the line at `done` already in the file
+    if (ok) {
+        if (m_dropped > 0) {
+            // The gap stands right before the oldest whole waiting line.
+            const QByteArray note = droppedLine(m_dropped, m_scheduler.now()).toUtf8() + "\r\n";
+            m_pending.insert(m_pending.begin() + (m_headWritten > 0 ? 1 : 0), Pending{note, m_dropped});
+            m_dropped = 0;
+        }
+        qsizetype spent = 0;
+        while (ok && done < m_pending.size() && spent < kFlushChunkBytes) {
+            QByteArray chunk = m_pending[done].bytes.mid(offset);
+            for (size_t i = done + 1; i < m_pending.size() && chunk.size() < kWriteBytes; ++i)
+                chunk += m_pending[i].bytes;
+            const qint64 written = qMax<qint64>(0, file.write(chunk));
+            ok = written == chunk.size();
+            spent += written;
+            for (qint64 left = written; left > 0;) {
+                const qsizetype rest = m_pending[done].bytes.size() - offset;
+                if (left < rest) {
+                    offset += left;
+                    break;
+                }
+                left -= rest;
+                offset = 0;
+                ++done;
+            }
+        }
+        file.close();
+        // A close that fails may have lost what the writes took: those lines stay
+        // waiting and are written again (a line twice beats a line missing).
+        if (file.error() != QFileDevice::NoError) {
+            ok = false;
+            done = 0;
+            offset = m_headWritten;
+        }
+    }
+    m_pending.erase(m_pending.begin(), m_pending.begin() + qsizetype(done));
+    m_headWritten = offset;
+
+    if (m_pending.empty()) {
+        m_retry->stop();
+        setFileWritable(true);
+    } else if (ok) {
+        scheduleFlush(); // a long backlog: the rest after the screens had their turn
+    } else {
+        if (!m_retry->isActive())
+            m_retry->start(kRetryMs, kRetryMs);
+        setFileWritable(false);
+    }
+}
+
+void AlarmLogger::scheduleFlush()
+{
+    if (m_flushPosted)
+        return;
+    m_flushPosted = true;
+    m_scheduler.post(this, [this] {
+        m_flushPosted = false;
+        flush();
+    });
+}
+
+void AlarmLogger::setFileWritable(bool writable)
+{
+    if (writable == m_fileWritable)
+        return;
+    m_fileWritable = writable;
+    if (writable)
+        qInfo("alarm log %s: writable again, every waiting line written", qPrintable(m_path));
+    else
+        qWarning("alarm log %s: cannot write, lines wait in memory", qPrintable(m_path));
+    Q_EMIT fileWritableChanged(writable);
 }
 
 } // namespace corvane

@@ -4,7 +4,9 @@
 
 #include <QHBoxLayout>
 #include <QLineEdit>
-#include <QListView>
+#include <QHeaderView>
+#include <QScrollBar>
+#include <QTableView>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -12,28 +14,52 @@ namespace corvane {
 
 int AlarmListModel::rowCount(const QModelIndex &parent) const
 {
-    return parent.isValid() ? 0 : int(m_lines.size());
+    return parent.isValid() ? 0 : int(m_rows.size());
 }
 
 QVariant AlarmListModel::data(const QModelIndex &index, int role) const
 {
-    if (role != Qt::DisplayRole || !index.isValid() || index.row() >= m_lines.size())
+    if (role != Qt::DisplayRole || !index.isValid() || index.row() >= rowCount())
         return {};
-    return m_lines.at(index.row());
+    return line(index.row());
 }
 
-void AlarmListModel::append(const QString &line)
+QString AlarmListModel::line(int row) const
 {
-    const int row = int(m_lines.size());
+    const Entry &e = m_rows[size_t(row)];
+    return QString::fromUtf8(m_blocks[e.block].constData() + e.offset, e.size);
+}
+
+QStringList AlarmListModel::lines() const
+{
+    QStringList out;
+    out.reserve(rowCount());
+    for (int row = 0; row < rowCount(); ++row)
+        out << line(row);
+    return out;
+}
+
+void AlarmListModel::append(const QString &text)
+{
+    const QByteArray bytes = text.toUtf8();
+    if (m_blocks.empty() || m_blocks.back().size() + bytes.size() > m_blocks.back().capacity()) {
+        m_blocks.emplace_back();
+        m_blocks.back().reserve(qMax(kBlockBytes, bytes.size()));
+    }
+    QByteArray &block = m_blocks.back();
+    const Entry entry{quint32(m_blocks.size() - 1), quint32(block.size()), quint32(bytes.size())};
+    const int row = rowCount();
     beginInsertRows({}, row, row);
-    m_lines.append(line);
+    block.append(bytes);
+    m_rows.push_back(entry);
     endInsertRows();
 }
 
 void AlarmListModel::clear()
 {
     beginResetModel();
-    m_lines.clear();
+    m_rows.clear();
+    m_blocks.clear();
     endResetModel();
 }
 
@@ -48,10 +74,21 @@ void FrmAlarmlist::build(QWidget *form)
     auto *clear = makeButton(form, QStringLiteral("cmdAlarmList"), QStringLiteral("clear list"));
     auto *hide = makeButton(form, QStringLiteral("cmdHidefrmAlarmlist"), QStringLiteral("Hide"));
     m_model = new AlarmListModel(form);
-    lstAlarm = new QListView(form);
+    // A one-column table rather than a list view: with fixed row heights it places a
+    // new row without laying out every row before it (a list view re-lays out the
+    // whole list on each insert, 25 ms a line at a million lines).
+    lstAlarm = new QTableView(form);
     lstAlarm->setObjectName(QStringLiteral("lstAlarm"));
     lstAlarm->setModel(m_model);
-    lstAlarm->setUniformItemSizes(true); // keeps a million lines cheap to lay out
+    lstAlarm->horizontalHeader()->hide();
+    lstAlarm->horizontalHeader()->setStretchLastSection(true);
+    lstAlarm->verticalHeader()->hide();
+    lstAlarm->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    lstAlarm->verticalHeader()->setDefaultSectionSize(lstAlarm->fontMetrics().height() + 2);
+    lstAlarm->setShowGrid(false);
+    lstAlarm->setWordWrap(false);
+    lstAlarm->setSelectionBehavior(QAbstractItemView::SelectRows);
+    lstAlarm->setSelectionMode(QAbstractItemView::SingleSelection);
     lstAlarm->setEditTriggers(QAbstractItemView::NoEditTriggers);
     txtAlarm = new QLineEdit(form);
     txtAlarm->setObjectName(QStringLiteral("txtAlarm"));
@@ -81,13 +118,24 @@ void FrmAlarmlist::addLine(const QString &line)
 {
     if (!m_model)
         return;
+    // The view follows new lines while the operator is at the end of the list, and
+    // stays put while they read older lines further up.
+    QScrollBar *bar = lstAlarm->verticalScrollBar();
+    const bool atEnd = bar->value() == bar->maximum();
     m_model->append(line);
+    if (atEnd)
+        lstAlarm->scrollToBottom();
     txtAlarm->setText(line);
 }
 
 QStringList FrmAlarmlist::lines() const
 {
     return m_model ? m_model->lines() : QStringList();
+}
+
+int FrmAlarmlist::lineCount() const
+{
+    return m_model ? m_model->rowCount() : 0;
 }
 
 void FrmAlarmlist::cmdAlarmList_Click()

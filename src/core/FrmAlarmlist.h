@@ -3,15 +3,21 @@
 #include "Screen.h"
 
 #include <QAbstractListModel>
+#include <QByteArray>
 #include <QStringList>
+#include <deque>
+#include <vector>
 
 class QLineEdit;
-class QListView;
+class QTableView;
 class QPushButton;
 
 namespace corvane {
 
 // The lines of lstAlarm, oldest first, in the order raised; never sorted.
+// A run may collect a million lines, so they are kept packed: UTF-8 text in large
+// blocks that never move, and one small index entry per line. Appending costs the
+// bytes of the line and nothing more; the view asks only for the lines it shows.
 class AlarmListModel : public QAbstractListModel
 {
     Q_OBJECT
@@ -21,10 +27,19 @@ public:
     QVariant data(const QModelIndex &index, int role) const override;
     void append(const QString &line);
     void clear();
-    const QStringList &lines() const { return m_lines; }
+    QString line(int row) const;
+    QStringList lines() const;
 
 private:
-    QStringList m_lines;
+    static constexpr qsizetype kBlockBytes = 1 << 20;
+    struct Entry
+    {
+        quint32 block;
+        quint32 offset;
+        quint32 size;
+    };
+    std::vector<QByteArray> m_blocks; // reserved once, so appends never move the text
+    std::deque<Entry> m_rows;          // grows without copying what it holds
 };
 
 // The alarm list window: every alarm line since the list was created or cleared.
@@ -38,6 +53,7 @@ public:
     void addLine(const QString &line);
     // The list's lines (empty while unloaded).
     QStringList lines() const;
+    int lineCount() const;
 
 protected:
     void build(QWidget *form) override;
@@ -48,7 +64,7 @@ private:
     void cmdHidefrmAlarmlist_Click();
 
     AlarmListModel *m_model = nullptr;
-    QListView *lstAlarm = nullptr;
+    QTableView *lstAlarm = nullptr;
     QLineEdit *txtAlarm = nullptr;
 };
 

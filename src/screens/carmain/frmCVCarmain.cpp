@@ -1,16 +1,589 @@
 #include "frmCVCarmain.h"
 
+#include "core/AlarmLogger.h"
+#include "core/AlarmRule.h"
+#include "core/Controls.h"
+#include "core/LinkControl.h"
+#include "core/Pulse.h"
+#include "core/Scheduler.h"
+#include "core/ScreenRegistry.h"
+#include "core/Station.h"
+#include "core/Timer.h"
+
+#include <QComboBox>
+#include <QLocale>
+
 namespace corvane {
+
+namespace {
+
+using Shade = FrmCVCarmain::Shade;
+using Look = FrmCVCarmain::Look;
+using Condition = FrmCVCarmain::Condition;
+using IndicatorRule = FrmCVCarmain::IndicatorRule;
+
+constexpr auto Auto = LinkMode::Automatic;
+constexpr auto Manual = LinkMode::Manual;
+
+// ---- Links, in the order the screen opens and closes them ----
+
+struct LinkRow
+{
+    const char16_t *control;
+    const char16_t *item;
+    const char16_t *caption;
+    LinkMode mode;
+};
+
+constexpr LinkRow kLinks[] = {
+    {u"lblMPHV10020", u"v10020:b", u"0", Auto},
+    {u"lblCOdmV1002", u"v1002:db", u"0", Auto},
+    {u"lblTOdmV1000", u"v1000:db", u"0", Auto},
+    {u"lblWaterGallV1416", u"v1416:b", u"0", Auto},
+    {u"lblWaterTempV1415", u"v1415:b", u"0", Auto},
+    {u"lblFuelGallV1422", u"v1422:b", u"0", Auto},
+    {u"lblOutAirTempV1412", u"v1412:b", u"0", Auto},
+    {u"lblPipePsiV1413", u"v1413:b", u"0", Auto},
+    {u"lblCylPsiV1414", u"v1414:b", u"0", Auto},
+    {u"lblAlarmC500", u"c500", u"1", Auto},
+    {u"lblAlarmC501", u"c501", u"1", Auto},
+    {u"lblAlarmC510", u"c510", u"1", Auto},
+    {u"lblAlarmC511", u"c511", u"1", Auto},
+    {u"lblC750", u"c750", u"0", Auto},
+    {u"lblC751", u"c751", u"0", Auto},
+    {u"lblX227", u"x227", u"0", Auto},
+    {u"lblC27", u"c27", u"1", Auto},
+    {u"lblX200", u"x200", u"0", Auto},
+    {u"lblX226", u"x226", u"0", Auto},
+    {u"lblC302", u"c302", u"1", Auto},
+    {u"lblY253", u"y253", u"1", Auto},
+    {u"lblY255", u"y255", u"1", Auto},
+    {u"lblX251", u"x251", u"1", Auto},
+    {u"lblX252", u"x252", u"1", Auto},
+    {u"lblX255", u"x255", u"1", Auto},
+    {u"lblX253", u"x253", u"1", Auto},
+    {u"lblX256", u"x256", u"1", Auto},
+    {u"lblC22", u"c22", u"0", Manual},
+};
+constexpr int kGaugeCount = 9; // the first nine links are the visible number fields
+
+// ---- Alarm lines of the change handlers ----
+
+// c302 has no clear text of its own; its clear follows the convention of the others,
+// so the log shows when the fuel level stopped being low.
+constexpr AlarmRule kAlarmRules[] = {
+    {u"c27", 1, 0, u"FAULT C27 Handbrake ON, Car Moving  ", u"CLEAR C27 Handbrake ON, Car Moving  "},
+    {u"c302", 1, 0, u"FAULT C302 Fuel Level LOW  ", u"CLEAR C302 Fuel Level LOW  "},
+    {u"x200", 0, 1, u"FAULT X200 Phase Fault Relay  ", u"CLEAR X200 Phase Fault Relay  "},
+    {u"x226", 0, 1, u"FAULT X226 Generator Control OFF  ", u"CLEAR X226 Generator Control OFF  "},
+};
+
+// ---- Indicators repainted by the red tick, in the tick's order ----
+
+constexpr quint32 kRed = Colours::red.value();
+constexpr quint32 kYellow = Colours::yellow.value();
+constexpr quint32 kGreen = Colours::green.value();
+constexpr quint32 kFace = Colours::buttonFace.value();
+constexpr Condition kNoCondition{nullptr, 0, {Shade::Steady, 0, nullptr}};
+
+constexpr Look redFlash(const char16_t *caption = nullptr) { return {Shade::RedFlash, 0, caption}; }
+constexpr Look yellowFlash(const char16_t *caption = nullptr) { return {Shade::YellowFlash, 0, caption}; }
+constexpr Look steady(quint32 colour, const char16_t *caption = nullptr) { return {Shade::Steady, colour, caption}; }
+
+constexpr IndicatorRule kIndicators[] = {
+    // System lamps: the alarm wins over the warning.
+    {u"cmdWtrSystem", {u"lblAlarmC500", 1, redFlash(u"Water System Alarm")},
+     {u"lblAlarmC501", 1, yellowFlash(u"Water System Warning")}, steady(kFace, u"Water System Status")},
+    {u"cmdHeatAC", {u"lblAlarmC510", 1, redFlash(u"Environmental System Alarm")},
+     {u"lblAlarmC511", 1, yellowFlash(u"Environmental System Warning")},
+     steady(kFace, u"Environmental System Status")},
+    // (the porter pop-up comes here)
+    {u"cmdPorterfrm", {u"lblC751", 1, yellowFlash(u"Porter Call Active")}, kNoCondition,
+     steady(kFace, u"Porter Call")},
+    // Miscellaneous status.
+    {u"lblHandBrakeStatus", {u"lblC27", 1, redFlash(u"MOVING")}, {u"lblX227", 0, steady(kYellow, u"ON")},
+     steady(kGreen, u"CHECK")},
+    {u"lblX200Status", {u"lblX200", 0, redFlash(u"FAULT")}, kNoCondition, steady(kGreen, u"OK")},
+    {u"lblX226Status", {u"lblX226", 0, yellowFlash(u"OFF")}, kNoCondition, steady(kGreen, u"AUTO")},
+    {u"lblC302Status", {u"lblC302", 1, yellowFlash(u"LOW")}, kNoCondition, steady(kGreen, u"OK")},
+    // Backfeed squares; their caption stays a blank.
+    {u"lblY253Status", {u"lblY253", 1, redFlash()}, kNoCondition, steady(kGreen)},
+    {u"lblY255Status", {u"lblY255", 1, yellowFlash()}, kNoCondition, steady(kFace)},
+    {u"lblX251Status", {u"lblX251", 1, yellowFlash()}, kNoCondition, steady(kFace)},
+    {u"lblX252Status", {u"lblX252", 1, yellowFlash()}, kNoCondition, steady(kFace)},
+    {u"lblX255Status", {u"lblX255", 1, yellowFlash()}, kNoCondition, steady(kFace)},
+    {u"lblX253Status", {u"lblX253", 1, steady(kYellow)}, kNoCondition, steady(kFace)},
+    {u"lblX256Status", {u"lblX256", 1, yellowFlash()}, kNoCondition, steady(kFace)},
+};
+constexpr qsizetype kPorterPopUpAt = 2;
+
+// ---- Screens ----
+
+const QString kPorter = QStringLiteral("frmPorter");
+
+// Loaded hidden with this screen, so their alarm logic runs while it is loaded.
+constexpr const char16_t *kBackgroundScreens[] = {u"frmAlarmlist", u"frmEnvSystem", u"frmWtrSystem"};
+
+// Unloaded with this screen, in this order; the car-selection window stays.
+constexpr const char16_t *kUnloadOrder[] = {
+    u"frmACUnitIO", u"frmAirVacIO", u"frmAlarmlist", u"frmAntiFreezeIO", u"frmBlowASpeeds",
+    u"frmBlowBSpeeds", u"frmBlowDmSpeeds", u"frmEnvSystem", u"frmFlrHeatIO", u"frmOvrhdBlowIO",
+    u"frmOvrhdHeatIO", u"frmPorter", u"frmWtrSysIO", u"frmWtrSystem",
+};
+
+struct NavigationEntry
+{
+    const char16_t *text;
+    const char16_t *form;
+};
+constexpr NavigationEntry kNavigation[] = {
+    {u"AC Unit I/O", u"frmACUnitIO"},
+    {u"Anti Freeze I/O", u"frmAntiFreezeIO"},
+    {u"Blower A End Speeds", u"frmBlowASpeeds"},
+    {u"Blower B End Speeds", u"frmBlowBSpeeds"},
+    {u"Blower Dome Speeds", u"frmBlowDmSpeeds"},
+    {u"Blower Unit I/O", u"frmOvrhdBlowIO"},
+    {u"Compressed Air Vacuum I/O", u"frmAirVacIO"},
+    {u"Environmental System Interface", u"frmEnvSystem"},
+    {u"Floor Heat I/O", u"frmFlrHeatIO"},
+    {u"Overhead Heat I/O", u"frmOvrhdHeatIO"},
+    {u"Porter Interface", u"frmPorter"},
+    {u"Water System Interface", u"frmWtrSystem"},
+    {u"WaterSystem I/O", u"frmWtrSysIO"},
+};
+
+struct SystemButton
+{
+    const char16_t *name;
+    const char16_t *caption;
+    const char16_t *form;
+    int left, top;
+};
+
+// ---- Layout (twips) ----
+
+constexpr int kClientWidth = 12600;
+constexpr int kClientHeight = 8400;
+constexpr int kMargin = 240;
+constexpr int kClockLeft = kMargin, kClockTop = 180, kClockWidth = 5055, kClockHeight = 450;
+constexpr int kGmtOffset = 1680; // where the eleven blanks of the clock text fall
+constexpr int kFrameTop = 900, kFrameHeight = 2700, kFrameWidth = 3920, kFrameGap = 180;
+constexpr int kLowerTop = kFrameTop + kFrameHeight + 180;
+constexpr int kLowerHeight = kClientHeight - kLowerTop - kMargin;
+constexpr int frameLeft(int column) { return kMargin + column * (kFrameWidth + kFrameGap); }
+constexpr int kRowHeight = 360;
+
+struct Frame
+{
+    const char16_t *name;
+    const char16_t *caption;
+    int left, top, width, height;
+};
+constexpr Frame kFrames[] = {
+    {u"frmSpdMls", u"Speed/Miles", frameLeft(0), kFrameTop, kFrameWidth, kFrameHeight},
+    {u"fraLevels", u" Undercar", frameLeft(1), kFrameTop, kFrameWidth, kFrameHeight},
+    {u"fraMiscStatus", u"Misc Status", frameLeft(2), kFrameTop, kFrameWidth, kFrameHeight},
+    {u"frmBackfd", u"Backfeed Status", frameLeft(0), kLowerTop, kFrameWidth, kLowerHeight},
+};
+enum FrameIndex { SpeedMiles, Undercar, MiscStatus, Backfeed };
+
+// A gauge row in its frame: fixed text, the value field (a link label), the unit.
+struct GaugeRow
+{
+    FrameIndex frame;
+    const char16_t *link;
+    const char16_t *textName;
+    const char16_t *text;
+    const char16_t *unitName;
+    const char16_t *unit;
+    int top;
+};
+constexpr int kGaugeRowTop = 1320; // below the speed
+constexpr int kLevelStep = 450;
+constexpr GaugeRow kGauges[] = {
+    {SpeedMiles, u"lblCOdmV1002", u"lblCOdm", u"Car Odometer", u"lblCOdmMiles", u"Miles", kGaugeRowTop},
+    {SpeedMiles, u"lblTOdmV1000", u"lblTOdm", u"Trip Odometer", u"lblTOdmMiles", u"Miles", kGaugeRowTop + 540},
+    {Undercar, u"lblWaterGallV1416", u"lblWaterGall", u"Water Level", u"lblWaterGallUnit", u"Gallons", 360},
+    {Undercar, u"lblFuelGallV1422", u"lblFuelGall", u"Fuel Level", u"lblFuelGallUnit", u"Gallons",
+     360 + kLevelStep},
+    {Undercar, u"lblWaterTempV1415", u"lblWaterTemp", u"Water Temp", u"lblWaterTempUnit", u"Degrees",
+     360 + 2 * kLevelStep},
+    {Undercar, u"lblPipePsiV1413", u"lblPipePsi", u"Brake Pipe", u"lblPipePsiUnit", u"PSI", 360 + 3 * kLevelStep},
+    {Undercar, u"lblCylPsiV1414", u"lblCylPsi", u"Brake Cyl", u"lblCylPsiUnit", u"PSI", 360 + 4 * kLevelStep},
+    {MiscStatus, u"lblOutAirTempV1412", u"lblOutAirTemp", u"Outside Air Temp", u"lblOutAirTempUnit", u"Degrees",
+     360 + 4 * kLevelStep},
+};
+
+struct TextRow
+{
+    const char16_t *statusName;
+    const char16_t *designCaption;
+    const char16_t *textName;
+    const char16_t *text;
+};
+constexpr TextRow kMiscStatus[] = {
+    {u"lblHandBrakeStatus", u"MOVING", u"lblHandBrake", u"Hand Brake"},
+    {u"lblX200Status", u"FAULT", u"lblElecPhaseCtrl", u"Electrical Phase Control"},
+    {u"lblX226Status", u"OFF", u"lblGenCtrl", u"Generator Control"},
+    {u"lblC302Status", u"LOW", u"lblFuelLevel", u"Fuel Level"},
+};
+
+// Backfeed rows, top to bottom (the red tick paints them in its own order).
+constexpr TextRow kBackfeedRows[] = {
+    {u"lblY253Status", u" ", u"lblBkfd", u"Backfeed Off"},
+    {u"lblY255Status", u" ", u"lblBkfdReq", u"Backfeed Requesting"},
+    {u"lblX251Status", u" ", u"lblBkfdTranLineOpn", u"Trainline Open"},
+    {u"lblX252Status", u" ", u"lblBkfd24v", u"24v On Trainline"},
+    {u"lblX255Status", u" ", u"lblBkfdTranLineProv", u"Trainline Proven"},
+    {u"lblX256Status", u" ", u"lblBkfdBypsHEP", u"Bypass HEP Lock"},
+    {u"lblX253Status", u" ", u"lblBkfdComp", u"Backfeed Complete"},
+};
+
+// The system panel along the bottom right: lamps, navigation list, four buttons.
+constexpr int kPanelLeft = frameLeft(1);
+constexpr int kPanelTop = kLowerTop;
+constexpr int kPanelWidth = kClientWidth - kMargin - kPanelLeft;
+constexpr int kPanelHeight = kLowerHeight;
+constexpr int kPanelPad = 240;
+constexpr int kLamp = 540, kLampGap = 180;
+constexpr int kButtonsLeft = kPanelLeft + kPanelPad + 2 * kLamp + 3 * kLampGap;
+constexpr int kButtonGap = 120, kButtonHeight = 1140;
+constexpr int kButtonWidth = (kPanelLeft + kPanelWidth - kPanelPad - kButtonsLeft - kButtonGap) / 2;
+constexpr int kComboHeight = 420;
+constexpr int kBlockHeight = kComboHeight + 300 + 2 * kButtonHeight + kButtonGap;
+constexpr int kComboTop = kPanelTop + (kPanelHeight - kBlockHeight) / 2;
+constexpr int kButtonsTop = kComboTop + kComboHeight + 300;
+constexpr int kLampTop = kButtonsTop + kButtonHeight + kButtonGap / 2 - kLamp / 2;
+constexpr SystemButton kButtons[] = {
+    {u"cmdWtrSystem", u"Water System Status", u"frmWtrSystem", kButtonsLeft, kButtonsTop},
+    {u"cmdHeatAC", u"Environmental System Status", u"frmEnvSystem", kButtonsLeft + kButtonWidth + kButtonGap,
+     kButtonsTop},
+    {u"cmdPorterfrm", u"Porter Call", u"frmPorter", kButtonsLeft, kButtonsTop + kButtonHeight + kButtonGap},
+    {u"cmdAlarmlistfrm", u"Alarm List", u"frmAlarmlist", kButtonsLeft + kButtonWidth + kButtonGap,
+     kButtonsTop + kButtonHeight + kButtonGap},
+};
+
+QString text(const char16_t *s)
+{
+    return QString::fromUtf16(s);
+}
+
+QFont scaledFont(const QWidget *w, double factor, bool bold)
+{
+    QFont f = w->font();
+    f.setPointSizeF(f.pointSizeF() * factor);
+    f.setBold(bold);
+    return f;
+}
+
+QLabel *makeText(QWidget *parent, const char16_t *name, const char16_t *caption, int left, int top, int width,
+                 Qt::Alignment align = Qt::AlignLeft | Qt::AlignVCenter)
+{
+    QLabel *l = makeLabel(parent, text(name), text(caption));
+    l->setAlignment(align);
+    placeTwips(l, left, top, width, kRowHeight);
+    return l;
+}
+
+} // namespace
 
 FrmCVCarmain::FrmCVCarmain(Station &station)
     : Screen(station, QString::fromLatin1(kFormName), QStringLiteral("Corvane Main Interface"))
 {
-    setClientSizeTwips(11880, 8160);
+    setClientSizeTwips(kClientWidth, kClientHeight);
     setCentred(true);
 }
 
-void FrmCVCarmain::build(QWidget *)
+// ---- Construction ----
+
+void FrmCVCarmain::build(QWidget *form)
 {
+    buildLinks(form);
+    for (const Frame &f : kFrames)
+        placeTwips(makeFrame(form, text(f.name), text(f.caption)), f.left, f.top, f.width, f.height);
+    buildTop(form);
+    buildGauges(form);
+    buildMiscStatus(form);
+    buildBackfeed(form);
+    buildSystemPanel(form);
+
+    for (const AlarmRule &rule : kAlarmRules) {
+        for (LinkLabel *link : m_linkLabels) {
+            if (link->item() == QStringView(rule.item)) {
+                connect(link, &LinkLabel::changed, this,
+                        [this, link, &rule] { raiseAlarmTransition(station().alarms(), *link, rule); });
+            }
+        }
+    }
+
+    m_indicators.clear();
+    for (const IndicatorRule &rule : kIndicators) {
+        m_indicators.push_back({form->findChild<QWidget *>(text(rule.control)), linkNamed(rule.first.link),
+                                linkNamed(rule.second.link), &rule});
+        Q_ASSERT(m_indicators.back().control && m_indicators.back().first);
+    }
+
+    // Yellow first: at each 200 ms both tick, yellow before red.
+    connect(addTimer(QStringLiteral("tmrFlashYellow"), 200, true), &Timer::tick, this,
+            &FrmCVCarmain::tmrFlashYellow_Timer);
+    connect(addTimer(QStringLiteral("tmrFlashRed"), 200, true), &Timer::tick, this,
+            &FrmCVCarmain::tmrFlashRed_Timer);
+    connect(addTimer(QStringLiteral("tmrTime"), 1000, true), &Timer::tick, this, &FrmCVCarmain::tmrTime_Timer);
+    Timer *tmrBkfdStop = addTimer(QStringLiteral("tmrBkfdStop"), 3000, false);
+    m_bkfdStop = new Pulse(tmrBkfdStop, linkNamed(u"lblC22"), form);
+    connect(form->findChild<QPushButton *>(QStringLiteral("cmdBkfdStop")), &QPushButton::clicked, m_bkfdStop,
+            &Pulse::click);
+}
+
+void FrmCVCarmain::buildLinks(QWidget *form)
+{
+    m_links.clear();
+    m_linkLabels.clear();
+    int row = 0;
+    for (const LinkRow &l : kLinks) {
+        const bool gauge = row++ < kGaugeCount;
+        auto *link = new LinkLabel(station().tags(), text(l.control), text(l.item), text(l.caption), l.mode, form,
+                                   gauge);
+        m_links << link;
+        m_linkLabels.push_back(link);
+    }
+    lblC750 = linkNamed(u"lblC750");
+}
+
+LinkLabel *FrmCVCarmain::linkNamed(const char16_t *name) const
+{
+    if (!name)
+        return nullptr;
+    for (LinkLabel *link : m_linkLabels) {
+        if (link->objectName() == QStringView(name))
+            return link;
+    }
+    return nullptr;
+}
+
+void FrmCVCarmain::buildTop(QWidget *form)
+{
+    // The clock: time, "CST" where the blanks fall, date; red on the menu-text colour.
+    lblTime = makeLabel(form, QStringLiteral("lblTime"), QString());
+    QFont clockFont(QStringLiteral("DejaVu Sans Mono"));
+    clockFont.setStyleHint(QFont::Monospace);
+    clockFont.setPointSizeF(14);
+    clockFont.setBold(true);
+    lblTime->setFont(clockFont);
+    lblTime->setIndent(twips(90));
+    lblTime->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    setBackColour(lblTime, Colours::menuText);
+    setForeColour(lblTime, Colours::red);
+    placeTwips(lblTime, kClockLeft, kClockTop, kClockWidth, kClockHeight);
+
+    QLabel *lblGMT = makeLabel(form, QStringLiteral("lblGMT"), QStringLiteral("CST"));
+    lblGMT->setFont(scaledFont(lblGMT, 1.2, true));
+    lblGMT->setAlignment(Qt::AlignCenter);
+    setBackColour(lblGMT, Colours::black);
+    setForeColour(lblGMT, Colours::red);
+    placeTwips(lblGMT, kClockLeft + kGmtOffset, kClockTop + 60, 660, kClockHeight - 120);
+
+    QLabel *lblCV = makeLabel(form, QStringLiteral("lblCV"), QStringLiteral("Vantrell Industries"));
+    QFont maker = scaledFont(lblCV, 1.6, true);
+    maker.setItalic(true);
+    lblCV->setFont(maker);
+    lblCV->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    placeTwips(lblCV, kClientWidth / 2, kClockTop, kClientWidth / 2 - kMargin, kClockHeight);
+
+    auto *line = new QFrame(form);
+    line->setObjectName(QStringLiteral("Line1"));
+    line->setFrameShape(QFrame::HLine);
+    line->setFrameShadow(QFrame::Sunken);
+    placeTwips(line, kMargin, kClockTop + kClockHeight + 60, kClientWidth - 2 * kMargin, 60);
+}
+
+void FrmCVCarmain::buildGauges(QWidget *form)
+{
+    auto styleGauge = [](LinkLabel *value, Qt::Alignment align) {
+        value->setFrameShape(QFrame::Panel);
+        value->setFrameShadow(QFrame::Sunken);
+        value->setAlignment(align);
+        setBackColour(value, Colours::white);
+        value->setFont(scaledFont(value, 1.1, true));
+    };
+    auto frame = [form](FrameIndex i) { return form->findChild<QWidget *>(text(kFrames[i].name)); };
+
+    // The speed, large, with "MPH" beside it.
+    QWidget *speedFrame = frame(SpeedMiles);
+    LinkLabel *speed = linkNamed(u"lblMPHV10020");
+    speed->setParent(speedFrame);
+    styleGauge(speed, Qt::AlignRight | Qt::AlignVCenter);
+    speed->setFont(scaledFont(speed, 2.6, true));
+    speed->setIndent(twips(120));
+    placeTwips(speed, 240, 360, 2040, 780);
+    speed->show();
+    QLabel *mph = makeText(speedFrame, u"lblMPH", u"MPH", 2400, 600, 1080);
+    mph->setFont(scaledFont(mph, 1.6, true));
+
+    for (const GaugeRow &g : kGauges) {
+        QWidget *parent = frame(g.frame);
+        makeText(parent, g.textName, g.text, 240, g.top, 1320);
+        LinkLabel *value = linkNamed(g.link);
+        value->setParent(parent);
+        styleGauge(value, Qt::AlignRight | Qt::AlignVCenter);
+        value->setIndent(twips(60));
+        placeTwips(value, 1560, g.top, 1200, kRowHeight);
+        value->show();
+        makeText(parent, g.unitName, g.unit, 2880, g.top, 780);
+    }
+}
+
+void FrmCVCarmain::buildMiscStatus(QWidget *form)
+{
+    QWidget *frame = form->findChild<QWidget *>(text(kFrames[MiscStatus].name));
+    int top = 360;
+    for (const TextRow &r : kMiscStatus) {
+        QLabel *status = makeStatusLabel(frame, text(r.statusName), text(r.designCaption));
+        status->setFont(scaledFont(status, 1.0, true));
+        placeTwips(status, 240, top, 1080, kRowHeight);
+        makeText(frame, r.textName, r.text, 1440, top, 2160);
+        top += kLevelStep;
+    }
+}
+
+void FrmCVCarmain::buildBackfeed(QWidget *form)
+{
+    QWidget *frame = form->findChild<QWidget *>(text(kFrames[Backfeed].name));
+    constexpr int kSquare = 300, kStep = 450;
+    int top = 420;
+    for (const TextRow &r : kBackfeedRows) {
+        QLabel *square = makeStatusLabel(frame, text(r.statusName), text(r.designCaption));
+        placeTwips(square, 300, top, kSquare, kSquare);
+        makeText(frame, r.textName, r.text, 780, top - (kRowHeight - kSquare) / 2, 2700);
+        top += kStep;
+    }
+    QPushButton *stop = makeButton(frame, QStringLiteral("cmdBkfdStop"), QStringLiteral("Backfeed Stop"));
+    stop->setFont(scaledFont(stop, 1.1, true));
+    placeTwips(stop, 600, kLowerHeight - 840, kFrameWidth - 1200, 540);
+}
+
+void FrmCVCarmain::buildSystemPanel(QWidget *form)
+{
+    auto *panel = new QFrame(form);
+    panel->setObjectName(QStringLiteral("Shape1"));
+    panel->setFrameShape(QFrame::StyledPanel);
+    panel->setFrameShadow(QFrame::Sunken);
+    placeTwips(panel, kPanelLeft, kPanelTop, kPanelWidth, kPanelHeight);
+
+    Combo1 = new QComboBox(form);
+    Combo1->setObjectName(QStringLiteral("Combo1"));
+    for (const NavigationEntry &e : kNavigation)
+        Combo1->addItem(text(e.text));
+    Combo1->setCurrentIndex(-1);
+    Combo1->setMaxVisibleItems(int(std::size(kNavigation)));
+    placeTwips(Combo1, kButtonsLeft, kComboTop, 2 * kButtonWidth + kButtonGap, kComboHeight);
+    connect(Combo1, &QComboBox::activated, this, &FrmCVCarmain::Combo1_Click);
+
+    for (const SystemButton &b : kButtons) {
+        QPushButton *button = makeButton(form, text(b.name), text(b.caption));
+        button->setFont(scaledFont(button, 1.0, true));
+        placeTwips(button, b.left, b.top, kButtonWidth, kButtonHeight);
+        const QString target = text(b.form);
+        connect(button, &QPushButton::clicked, this, [this, target] { station().screens().show(target); });
+    }
+
+    Shape19 = makeShape(form, QStringLiteral("Shape19"));
+    placeTwips(Shape19, kPanelLeft + kPanelPad + kLampGap, kLampTop, kLamp, kLamp);
+    Shape20 = makeShape(form, QStringLiteral("Shape20"));
+    placeTwips(Shape20, kPanelLeft + kPanelPad + kLamp + 2 * kLampGap, kLampTop, kLamp, kLamp);
+}
+
+// ---- Load and unload ----
+
+void FrmCVCarmain::formLoad()
+{
+    openLinks(m_links);
+    for (const char16_t *name : kBackgroundScreens)
+        station().screens().load(text(name));
+}
+
+void FrmCVCarmain::formUnload()
+{
+    for (const char16_t *name : kUnloadOrder)
+        station().screens().unload(text(name));
+    closeLinks(m_links);
+}
+
+void FrmCVCarmain::released()
+{
+    m_links.clear();
+    m_linkLabels.clear();
+    m_indicators.clear();
+    lblC750 = nullptr;
+    m_bkfdStop = nullptr;
+    lblTime = nullptr;
+    Shape19 = Shape20 = nullptr;
+    Combo1 = nullptr;
+}
+
+// ---- Handlers ----
+
+void FrmCVCarmain::tmrFlashYellow_Timer()
+{
+    m_flash.advanceYellow();
+    setBackColour(Shape20, m_flash.yellow());
+}
+
+void FrmCVCarmain::tmrFlashRed_Timer()
+{
+    m_flash.advanceRed();
+    setBackColour(Shape19, m_flash.red());
+    paintIndicators(0, kPorterPopUpAt);
+    porterPopUp();
+    paintIndicators(kPorterPopUpAt, qsizetype(m_indicators.size()));
+}
+
+void FrmCVCarmain::paintIndicators(qsizetype from, qsizetype to)
+{
+    for (qsizetype i = from; i < to && i < qsizetype(m_indicators.size()); ++i)
+        paint(m_indicators[size_t(i)]);
+}
+
+void FrmCVCarmain::paint(const Indicator &indicator)
+{
+    const IndicatorRule &rule = *indicator.rule;
+    const Look *look = &rule.otherwise;
+    if (indicator.first->reads(rule.first.value))
+        look = &rule.first.look;
+    else if (indicator.second && indicator.second->reads(rule.second.value))
+        look = &rule.second.look;
+
+    ColourRef colour(look->colour);
+    if (look->shade == Shade::RedFlash)
+        colour = m_flash.red();
+    else if (look->shade == Shade::YellowFlash)
+        colour = m_flash.yellow();
+    setBackColour(indicator.control, colour);
+    if (look->caption)
+        corvane::setCaption(indicator.control, text(look->caption));
+}
+
+void FrmCVCarmain::porterPopUp()
+{
+    // Again on every tick while the call stands: a hidden or unloaded porter screen
+    // comes back; one already showing is left alone (not activated again).
+    if (lblC750->reads(1))
+        station().screens().makeVisible(kPorter);
+}
+
+void FrmCVCarmain::tmrTime_Timer()
+{
+    const QDateTime now = station().scheduler().now();
+    corvane::setCaption(lblTime, QLocale::c().toString(now, QStringLiteral("HH:mm           MM/dd/yyyy")));
+}
+
+void FrmCVCarmain::Combo1_Click()
+{
+    const QString selected = Combo1->currentText();
+    for (const NavigationEntry &e : kNavigation) {
+        if (selected == QStringView(e.text))
+            station().screens().show(text(e.form));
+    }
 }
 
 } // namespace corvane

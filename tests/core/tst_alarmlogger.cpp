@@ -1,0 +1,295 @@
+#include "TestStation.h"
+
+#include "core/AlarmLogger.h"
+#include "core/FrmAlarmlist.h"
+
+#include <QAbstractItemModel>
+#include <QAbstractItemView>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+
+#include <functional>
+#include <unistd.h>
+
+using namespace corvane;
+using namespace corvane::test;
+
+namespace {
+
+const QString kList = QStringLiteral("frmAlarmlist");
+
+QStringList numbered(int from, int to)
+{
+    QStringList out;
+    for (int i = from; i <= to; ++i)
+        out << QStringLiteral("FAULT T%1 line  ").arg(i);
+    return out;
+}
+
+// The lines of the file without their time stamps (the 19 characters at the end).
+QStringList messages(const QStringList &lines)
+{
+    QStringList out;
+    for (const QString &l : lines)
+        out << l.chopped(19);
+    return out;
+}
+
+// Ways the log file stops taking lines, each with its mend.
+using Step = std::function<void(const QString &path)>;
+struct Breakage
+{
+    Step breakIt;
+    Step mendIt;
+};
+
+Breakage folderIsAFile()
+{
+    return {[](const QString &path) {
+                QFile f(QFileInfo(path).absolutePath());
+                QVERIFY(f.open(QIODevice::WriteOnly));
+            },
+            [](const QString &path) { QVERIFY(QFile::remove(QFileInfo(path).absolutePath())); }};
+}
+
+Breakage directoryInPlaceOfTheFile()
+{
+    return {[](const QString &path) { QVERIFY(QDir().mkpath(path)); },
+            [](const QString &path) { QVERIFY(QDir().rmdir(path)); }};
+}
+
+Breakage diskFull()
+{
+    return {[](const QString &path) {
+                QVERIFY(QDir().mkpath(QFileInfo(path).absolutePath()));
+                QVERIFY(QFile::link(QStringLiteral("/dev/full"), path));
+            },
+            [](const QString &path) { QVERIFY(QFile::remove(path)); }};
+}
+
+Breakage readOnlyFile()
+{
+    return {[](const QString &path) {
+                QVERIFY(QDir().mkpath(QFileInfo(path).absolutePath()));
+                QFile f(path);
+                QVERIFY(f.open(QIODevice::WriteOnly));
+                f.close();
+                QVERIFY(f.setPermissions(QFileDevice::ReadOwner));
+            },
+            [](const QString &path) {
+                QVERIFY(QFile(path).setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner));
+            }};
+}
+
+} // namespace
+
+Q_DECLARE_METATYPE(Breakage)
+
+class TestAlarmLogger : public QObject
+{
+    Q_OBJECT
+
+    static AlarmLogger &logger(TestStation &t) { return t.station->alarms(); }
+    static QString textBox(TestStation &t) { return t.control<QLineEdit>(kList, "txtAlarm")->text(); }
+
+private Q_SLOTS:
+    void lineIsMessageThenStampWithNothingBetween_data()
+    {
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<QDateTime>("when");
+        QTest::addColumn<QString>("line");
+        QTest::newRow("afternoon, two blanks kept")
+            << "FAULT C27 Handbrake ON, Car Moving  " << QDateTime(QDate(2004, 6, 21), QTime(14, 3, 7))
+            << "FAULT C27 Handbrake ON, Car Moving  14:03:07 06/21/2004";
+        QTest::newRow("midnight is 00")
+            << "CLEAR X200 Phase Fault Relay  " << QDateTime(QDate(2005, 1, 1), QTime(0, 0, 0))
+            << "CLEAR X200 Phase Fault Relay  00:00:00 01/01/2005";
+        QTest::newRow("24-hour clock, last second of the year")
+            << "WARN C511 one blank " << QDateTime(QDate(2004, 12, 31), QTime(23, 59, 59))
+            << "WARN C511 one blank 23:59:59 12/31/2004";
+        QTest::newRow("morning, single digits padded")
+            << "FAULT X226 Generator Control OFF  " << QDateTime(QDate(2026, 7, 3), QTime(9, 5, 2))
+            << "FAULT X226 Generator Control OFF  09:05:02 07/03/2026";
+    }
+    void lineIsMessageThenStampWithNothingBetween()
+    {
+        QFETCH(QString, message);
+        QFETCH(QDateTime, when);
+        QFETCH(QString, line);
+        TestStation t;
+        t.scheduler.setWallClock(when);
+        logger(t).raise(message);
+        QCOMPARE(logger(t).lastLine(), line);
+        QCOMPARE(t.alarmLogBytes(), line.toUtf8() + "\r\n"); // CR LF on every platform
+        QCOMPARE(t.alarmListLines(), QStringList{line});
+        QCOMPARE(textBox(t), line);
+    }
+
+    void theFileHasTheLineBeforeTheListDoes()
+    {
+        TestStation t;
+        t.screens().load(kList);
+        auto *view = t.control<QAbstractItemView>(kList, "lstAlarm");
+        QStringList fileWhenListed;
+        connect(view->model(), &QAbstractItemModel::rowsInserted, this,
+                [&] { fileWhenListed << QString::fromUtf8(t.alarmLogBytes()); });
+        logger(t).raise(QStringLiteral("FAULT C27 Handbrake ON, Car Moving  "));
+        QCOMPARE(fileWhenListed.size(), 1);
+        QCOMPARE(fileWhenListed.first(), logger(t).lastLine() + QStringLiteral("\r\n"));
+    }
+
+    void linesAreAppendedInOrderAfterAnEarlierRun()
+    {
+        TestStation t;
+        QVERIFY(QDir().mkpath(QFileInfo(t.alarmLogPath()).absolutePath()));
+        QFile old(t.alarmLogPath());
+        QVERIFY(old.open(QIODevice::WriteOnly));
+        old.write("an earlier run\r\n");
+        old.close();
+        logger(t).raise(QStringLiteral("FAULT C27 Handbrake ON, Car Moving  "));
+        t.advance(2000);
+        logger(t).raise(QStringLiteral("CLEAR C27 Handbrake ON, Car Moving  "));
+        QCOMPARE(t.alarmLogLines(), QStringList({"an earlier run", "FAULT C27 Handbrake ON, Car Moving  14:03:00 06/21/2004",
+                                                 "CLEAR C27 Handbrake ON, Car Moving  14:03:02 06/21/2004"}));
+        QCOMPARE(t.alarmListLines(), t.alarmLogLines().mid(1));
+    }
+
+    void theLoggerCreatesTheListHiddenAndNeverChangesItsVisibility()
+    {
+        TestStation t;
+        QVERIFY(!t.screens().isLoaded(kList));
+        logger(t).raise(QStringLiteral("FAULT A  "));
+        QVERIFY(t.screens().isLoaded(kList));
+        QVERIFY(!t.screen(kList)->isVisible());
+        t.screens().show(kList);
+        logger(t).raise(QStringLiteral("FAULT B  "));
+        QVERIFY(t.screen(kList)->isVisible());
+        QCOMPARE(t.alarmListLines().size(), 2);
+    }
+
+    void clearEmptiesOnlyTheListAndHideKeepsCollecting()
+    {
+        TestStation t;
+        t.screens().show(kList);
+        logger(t).raise(QStringLiteral("FAULT A  "));
+        logger(t).raise(QStringLiteral("FAULT B  "));
+        t.control<QPushButton>(kList, "cmdAlarmList")->click();
+        QVERIFY(t.alarmListLines().isEmpty());
+        QCOMPARE(textBox(t), logger(t).lastLine());
+        t.control<QPushButton>(kList, "cmdHidefrmAlarmlist")->click();
+        QVERIFY(t.screens().isLoaded(kList));
+        QVERIFY(!t.screen(kList)->isVisible());
+        logger(t).raise(QStringLiteral("FAULT C  "));
+        QCOMPARE(messages(t.alarmListLines()), QStringList{"FAULT C  "});
+        QCOMPARE(messages(t.alarmLogLines()), QStringList({"FAULT A  ", "FAULT B  ", "FAULT C  "}));
+    }
+
+    void unloadingTheListLosesItsLinesAndTheNextLineStartsAFreshOne()
+    {
+        TestStation t;
+        logger(t).raise(QStringLiteral("FAULT A  "));
+        t.screens().unload(kList);
+        logger(t).raise(QStringLiteral("FAULT B  "));
+        QCOMPARE(messages(t.alarmListLines()), QStringList{"FAULT B  "});
+    }
+
+    void aFailingFileKeepsEveryLineAndWritesThemInOrderWhenItRecovers_data()
+    {
+        QTest::addColumn<Breakage>("breakage");
+        QTest::addColumn<bool>("recoverByTimer");
+        const std::pair<const char *, Breakage> ways[] = {
+            {"folder is a file", folderIsAFile()},
+            {"directory in place of the file", directoryInPlaceOfTheFile()},
+            {"disk full (/dev/full)", diskFull()},
+            {"read-only file", readOnlyFile()},
+        };
+        for (const auto &[name, b] : ways) {
+            QTest::addRow("%s, next line", name) << b << false;
+            QTest::addRow("%s, retry timer", name) << b << true;
+        }
+    }
+    void aFailingFileKeepsEveryLineAndWritesThemInOrderWhenItRecovers()
+    {
+        QFETCH(Breakage, breakage);
+        QFETCH(bool, recoverByTimer);
+        if (QByteArray(QTest::currentDataTag()).startsWith("read-only") && geteuid() == 0)
+            QSKIP("permissions do not stop root");
+        TestStation t;
+        QSignalSpy writable(&logger(t), &AlarmLogger::fileWritableChanged);
+        breakage.breakIt(t.alarmLogPath());
+
+        for (const QString &m : numbered(1, 3))
+            logger(t).raise(m);
+        // The station goes on: the list and the text box have every line at once.
+        QCOMPARE(messages(t.alarmListLines()), numbered(1, 3));
+        QCOMPARE(textBox(t), logger(t).lastLine());
+        QCOMPARE(logger(t).pendingCount(), 3);
+        QCOMPARE(writable.size(), 1);
+        QCOMPARE(writable.at(0).at(0).toBool(), false);
+
+        t.advance(AlarmLogger::kRetryMs * 2); // retries that fail change nothing
+        QCOMPARE(logger(t).pendingCount(), 3);
+
+        breakage.mendIt(t.alarmLogPath());
+        if (recoverByTimer) {
+            t.advance(AlarmLogger::kRetryMs);
+            QCOMPARE(messages(t.alarmLogLines()), numbered(1, 3));
+        }
+        logger(t).raise(QStringLiteral("FAULT T4 line  "));
+        QCOMPARE(messages(t.alarmLogLines()), numbered(1, 4));
+        QCOMPARE(t.alarmLogLines(), t.alarmListLines());
+        QVERIFY(t.alarmLogBytes().endsWith("\r\n"));
+        QCOMPARE(t.alarmLogBytes().count("\r\n"), 4);
+        QCOMPARE(logger(t).pendingCount(), 0);
+        QCOMPARE(writable.size(), 2);
+        QVERIFY(logger(t).fileWritable());
+    }
+
+    void pastTheCapTheOldestGoAndTheFileSaysHowMany()
+    {
+        TestStation t;
+        const Breakage b = directoryInPlaceOfTheFile();
+        b.breakIt(t.alarmLogPath());
+        const int extra = 7;
+        const int total = int(AlarmLogger::kMaxPending) + extra;
+        for (int i = 1; i <= total; ++i)
+            logger(t).raise(QStringLiteral("FAULT T%1 line  ").arg(i));
+        QCOMPARE(logger(t).pendingCount(), AlarmLogger::kMaxPending);
+        QCOMPARE(logger(t).droppedCount(), qint64(extra));
+        QCOMPARE(t.alarmListLines().size(), total); // the list lost nothing
+
+        b.mendIt(t.alarmLogPath());
+        t.advance(AlarmLogger::kRetryMs);
+        // The backlog goes in chunks, between other events: let them all run.
+        for (int i = 0; i < 1000 && logger(t).pendingCount() > 0; ++i)
+            t.settle();
+        const QStringList lines = t.alarmLogLines();
+        QCOMPARE(lines.size(), int(AlarmLogger::kMaxPending) + 1);
+        QCOMPARE(lines.first(), AlarmLogger::droppedLine(extra, t.scheduler.now()));
+        QVERIFY(lines.first().startsWith(QStringLiteral("DROPPED 7 alarm lines")));
+        QCOMPARE(lines.at(1).chopped(19), QStringLiteral("FAULT T%1 line  ").arg(extra + 1));
+        QCOMPARE(lines.last().chopped(19), QStringLiteral("FAULT T%1 line  ").arg(total));
+        QCOMPARE(logger(t).droppedCount(), 0);
+    }
+
+    void linesStillWaitingAtExitAreTriedOnceMore()
+    {
+        QString path;
+        {
+            TestStation t;
+            path = t.alarmLogPath();
+            const Breakage b = folderIsAFile();
+            b.breakIt(path);
+            logger(t).raise(QStringLiteral("FAULT A  "));
+            b.mendIt(path);
+            t.station.reset();
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::ReadOnly));
+            QVERIFY(f.readAll().startsWith("FAULT A  "));
+        }
+    }
+};
+
+CORVANE_TEST_MAIN(TestAlarmLogger)
+#include "tst_alarmlogger.moc"
