@@ -162,12 +162,12 @@ struct SystemButton
 
 // ---- Layout (twips) ----
 
-constexpr int kClientWidth = 12600;
+constexpr int kClientWidth = 11880; // with its frame, fits a display 800 pixels wide
 constexpr int kClientHeight = 8400;
 constexpr int kMargin = 240;
 constexpr int kClockLeft = kMargin, kClockTop = 180, kClockWidth = 5055, kClockHeight = 450;
 constexpr int kGmtOffset = 1680; // where the eleven blanks of the clock text fall
-constexpr int kFrameTop = 900, kFrameHeight = 2700, kFrameWidth = 3920, kFrameGap = 180;
+constexpr int kFrameTop = 900, kFrameHeight = 2700, kFrameWidth = 3680, kFrameGap = 180;
 constexpr int kLowerTop = kFrameTop + kFrameHeight + 180;
 constexpr int kLowerHeight = kClientHeight - kLowerTop - kMargin;
 constexpr int frameLeft(int column) { return kMargin + column * (kFrameWidth + kFrameGap); }
@@ -244,8 +244,8 @@ constexpr int kPanelLeft = frameLeft(1);
 constexpr int kPanelTop = kLowerTop;
 constexpr int kPanelWidth = kClientWidth - kMargin - kPanelLeft;
 constexpr int kPanelHeight = kLowerHeight;
-constexpr int kPanelPad = 240;
-constexpr int kLamp = 540, kLampGap = 180;
+constexpr int kPanelPad = 180;
+constexpr int kLamp = 480, kLampGap = 120;
 constexpr int kButtonsLeft = kPanelLeft + kPanelPad + 2 * kLamp + 3 * kLampGap;
 constexpr int kButtonGap = 120, kButtonHeight = 1140;
 constexpr int kButtonWidth = (kPanelLeft + kPanelWidth - kPanelPad - kButtonsLeft - kButtonGap) / 2;
@@ -429,7 +429,7 @@ void FrmCVCarmain::buildGauges(QWidget *form)
         value->setIndent(twips(60));
         placeTwips(value, 1560, g.top, 1200, kRowHeight);
         value->show();
-        makeText(parent, g.unitName, g.unit, 2880, g.top, 780);
+        makeText(parent, g.unitName, g.unit, 2880, g.top, 720);
     }
 }
 
