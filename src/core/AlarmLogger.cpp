@@ -80,11 +80,11 @@ void AlarmLogger::flush()
 {
     if (m_pending.empty())
         return;
-    // Created again on every try: the folder may be made or removed while we wait.
-    QDir().mkpath(QFileInfo(m_path).absolutePath());
+    const QFileInfo info(m_path);
+    if (!info.exists()) // the folder too, on every try: it may be made or removed while we wait
+        QDir().mkpath(info.absolutePath());
     QFile file(m_path);
     // Appending means seeking to the end, which a device (a pipe, /dev/null) has not.
-    const QFileInfo info(m_path);
     const auto append = info.exists() && !info.isFile() ? QIODevice::NotOpen : QIODevice::Append;
     bool ok = file.open(QIODevice::WriteOnly | append | QIODevice::Unbuffered);
     size_t done = 0;              // waiting lines now wholly in the file

@@ -2,6 +2,7 @@
 
 #include "Controls.h"
 
+#include <QEvent>
 #include <QHBoxLayout>
 #include <QLineEdit>
 #include <QHeaderView>
@@ -90,6 +91,7 @@ void FrmAlarmlist::build(QWidget *form)
     lstAlarm->setSelectionBehavior(QAbstractItemView::SelectRows);
     lstAlarm->setSelectionMode(QAbstractItemView::SingleSelection);
     lstAlarm->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    lstAlarm->installEventFilter(this);
     txtAlarm = new QLineEdit(form);
     txtAlarm->setObjectName(QStringLiteral("txtAlarm"));
     txtAlarm->setReadOnly(true);
@@ -112,6 +114,8 @@ void FrmAlarmlist::released()
     m_model = nullptr;
     lstAlarm = nullptr;
     txtAlarm = nullptr;
+    m_followPending = false; // its call went with the window
+    m_followOnShow = false;
 }
 
 void FrmAlarmlist::addLine(const QString &line)
@@ -119,13 +123,41 @@ void FrmAlarmlist::addLine(const QString &line)
     if (!m_model)
         return;
     // The view follows new lines while the operator is at the end of the list, and
-    // stays put while they read older lines further up.
-    QScrollBar *bar = lstAlarm->verticalScrollBar();
-    const bool atEnd = bar->value() == bar->maximum();
+    // stays put while they read older lines further up. A hidden list shows the
+    // newest lines when it is shown again.
+    const QScrollBar *bar = lstAlarm->verticalScrollBar();
+    const bool visible = lstAlarm->isVisible();
+    const bool follow = visible && bar->value() == bar->maximum();
     m_model->append(line);
-    if (atEnd)
-        lstAlarm->scrollToBottom();
+    m_followOnShow = m_followOnShow || !visible;
+    if (follow)
+        followEnd();
     txtAlarm->setText(line);
+}
+
+bool FrmAlarmlist::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == lstAlarm && event->type() == QEvent::Show && m_followOnShow) {
+        m_followOnShow = false;
+        followEnd();
+    }
+    return Screen::eventFilter(watched, event);
+}
+
+void FrmAlarmlist::followEnd()
+{
+    // Scrolling lays out every row, so a burst of lines scrolls once, after it.
+    if (m_followPending)
+        return;
+    m_followPending = true;
+    QMetaObject::invokeMethod(
+        this, // dropped with this screen object
+        [this] {
+            m_followPending = false;
+            if (lstAlarm) // the window may have been unloaded meanwhile
+                lstAlarm->scrollToBottom();
+        },
+        Qt::QueuedConnection);
 }
 
 QStringList FrmAlarmlist::lines() const

@@ -58,14 +58,18 @@ public:
 protected:
     void build(QWidget *form) override;
     void released() override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void cmdAlarmList_Click();
     void cmdHidefrmAlarmlist_Click();
+    void followEnd();
 
     AlarmListModel *m_model = nullptr;
     QTableView *lstAlarm = nullptr;
     QLineEdit *txtAlarm = nullptr;
+    bool m_followPending = false;
+    bool m_followOnShow = false;
 };
 
 } // namespace corvane

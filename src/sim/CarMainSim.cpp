@@ -26,12 +26,12 @@ public:
         publishGauges();
         bit(u"x227", false); // standing with the hand brake on
         bit(u"c27", false);
-        bit(u"x200", true);
-        bit(u"x226", true);
+        for (const Dropout &d : m_dropouts)
+            bit(d.item, true);
         bit(u"c302", false);
         setBackfeedStep(0);
-        m_phaseFaultAtMs = nextEvent(kPhaseFaultMeanS);
-        m_generatorOffAtMs = nextEvent(kGeneratorOffMeanS);
+        for (Dropout &d : m_dropouts)
+            d.atMs = nextEvent(d.meanGapS);
         m_backfeedAtMs = nextEvent(kBackfeedMeanS);
     }
 
@@ -40,8 +40,7 @@ public:
         drive();
         handBrake();
         levels();
-        phaseFault();
-        generatorControl();
+        dropouts();
         backfeed();
         publishGauges();
     }
@@ -56,8 +55,6 @@ public:
 private:
     enum class Drive { Stopped, Accelerating, Cruising, Braking };
 
-    static constexpr double kPhaseFaultMeanS = 240;
-    static constexpr double kGeneratorOffMeanS = 300;
     static constexpr double kBackfeedMeanS = 200;
     static constexpr double kFuelLowGallons = 100;
     static constexpr double kFuelOkGallons = 110; // the PLC's hysteresis on the low bit
@@ -182,27 +179,24 @@ private:
 
     // ---- Events with their clears ----
 
-    void phaseFault()
+    // An input that drops out now and then and comes back after a while.
+    struct Dropout
     {
-        if (m_phaseFaultEndsMs == 0 && now() >= m_phaseFaultAtMs) {
-            bit(u"x200", false); // the relay drops: phase fault
-            m_phaseFaultEndsMs = seconds(5, 20);
-        } else if (m_phaseFaultEndsMs != 0 && now() >= m_phaseFaultEndsMs) {
-            bit(u"x200", true);
-            m_phaseFaultEndsMs = 0;
-            m_phaseFaultAtMs = nextEvent(kPhaseFaultMeanS);
-        }
-    }
+        const char16_t *item;
+        double meanGapS;
+        double minS, maxS; // how long it stays out
+        qint64 atMs = 0;   // next drop, or the return while out
+        bool out = false;
+    };
 
-    void generatorControl()
+    void dropouts()
     {
-        if (m_generatorOnAtMs == 0 && now() >= m_generatorOffAtMs) {
-            bit(u"x226", false);
-            m_generatorOnAtMs = seconds(10, 40);
-        } else if (m_generatorOnAtMs != 0 && now() >= m_generatorOnAtMs) {
-            bit(u"x226", true);
-            m_generatorOnAtMs = 0;
-            m_generatorOffAtMs = nextEvent(kGeneratorOffMeanS);
+        for (Dropout &d : m_dropouts) {
+            if (now() < d.atMs)
+                continue;
+            d.out = !d.out;
+            bit(d.item, !d.out);
+            d.atMs = d.out ? seconds(d.minS, d.maxS) : nextEvent(d.meanGapS);
         }
     }
 
@@ -272,10 +266,10 @@ private:
     double m_waterTemp = 120;
     double m_outsideTemp = 54;
 
-    qint64 m_phaseFaultAtMs = 0;
-    qint64 m_phaseFaultEndsMs = 0;
-    qint64 m_generatorOffAtMs = 0;
-    qint64 m_generatorOnAtMs = 0;
+    Dropout m_dropouts[2] = {
+        {u"x200", 240, 5, 20},  // the phase fault relay drops: phase fault
+        {u"x226", 300, 10, 40}, // generator control off
+    };
     int m_backfeedStep = 0;
     qint64 m_backfeedAtMs = 0;
     qint64 m_backfeedNextMs = 0;

@@ -7,6 +7,7 @@
 #include <QAbstractItemView>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QSignalSpy>
 
 #include <functional>
@@ -185,12 +186,45 @@ private Q_SLOTS:
         QCOMPARE(messages(t.alarmLogLines()), QStringList({"FAULT A  ", "FAULT B  ", "FAULT C  "}));
     }
 
+    void theListFollowsNewLinesOnlyWhileAtItsEnd()
+    {
+        TestStation t;
+        t.screens().show(kList);
+        auto *view = t.control<QAbstractItemView>(kList, "lstAlarm");
+        QScrollBar *bar = view->verticalScrollBar();
+        for (int i = 0; i < 200; ++i)
+            logger(t).raise(QStringLiteral("FAULT T%1  ").arg(i));
+        t.settle();
+        QVERIFY(bar->maximum() > 0);
+        QCOMPARE(bar->value(), bar->maximum());
+        bar->setValue(10); // the operator reads older lines
+        logger(t).raise(QStringLiteral("FAULT later  "));
+        t.settle();
+        QCOMPARE(bar->value(), 10);
+        bar->setValue(bar->maximum());
+        logger(t).raise(QStringLiteral("FAULT last  "));
+        t.settle();
+        QCOMPARE(bar->value(), bar->maximum());
+        QVERIFY(view->visualRect(view->model()->index(view->model()->rowCount() - 1, 0)).isValid());
+
+        // Lines raised while hidden are in view when the list is shown again.
+        bar->setValue(10);
+        t.screens().hide(kList);
+        for (int i = 0; i < 50; ++i)
+            logger(t).raise(QStringLiteral("FAULT hidden %1  ").arg(i));
+        t.screens().show(kList);
+        t.settle();
+        QCOMPARE(bar->value(), bar->maximum());
+    }
+
     void unloadingTheListLosesItsLinesAndTheNextLineStartsAFreshOne()
     {
         TestStation t;
         logger(t).raise(QStringLiteral("FAULT A  "));
         t.screens().unload(kList);
+        t.settle(); // what the old window still had queued finds it gone
         logger(t).raise(QStringLiteral("FAULT B  "));
+        t.settle();
         QCOMPARE(messages(t.alarmListLines()), QStringList{"FAULT B  "});
     }
 
