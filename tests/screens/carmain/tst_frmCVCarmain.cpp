@@ -651,18 +651,6 @@ private Q_SLOTS:
         QCOMPARE(f.t.alarmLogLines().size(), 6);
         QCOMPARE(f.caption("lblMPHV10020"), QStringLiteral("45"));
     }
-
-    void closingWhileTheWaterScreenShowsLeavesTheSelectionWindow()
-    {
-        Fixture f;
-        f.t.screens().show(kSelect);
-        f.showMain();
-        f.control<QPushButton>("cmdWtrSystem")->click();
-        QVERIFY(f.t.screen(QStringLiteral("frmWtrSystem"))->isVisible());
-        f.window(kMain)->close();
-        QVERIFY(!f.t.screens().isLoaded(QStringLiteral("frmWtrSystem")));
-        QVERIFY(f.t.screen(kSelect)->isVisible());
-    }
 };
 
 CORVANE_TEST_MAIN(TestFrmCVCarmain)
