@@ -30,9 +30,10 @@ public:
             bit(d.item, true);
         bit(u"c302", false);
         setBackfeedStep(0);
+        // The first events come sooner than the later ones, so a short demo shows some.
         for (Dropout &d : m_dropouts)
-            d.atMs = nextEvent(d.meanGapS);
-        m_backfeedAtMs = nextEvent(kBackfeedMeanS);
+            d.atMs = nextEvent(d.meanGapS / 4);
+        m_backfeedAtMs = nextEvent(kBackfeedMeanS / 4);
     }
 
     void step() override

@@ -399,24 +399,24 @@ void FrmCVCarmain::buildTop(QWidget *form)
 
 void FrmCVCarmain::buildGauges(QWidget *form)
 {
-    auto styleGauge = [](LinkLabel *value, Qt::Alignment align) {
+    // A number field: the server's text as it comes, right-aligned in a sunken box.
+    auto styleGauge = [](LinkLabel *value, QWidget *frame, double fontScale) {
+        value->setParent(frame);
         value->setFrameShape(QFrame::Panel);
         value->setFrameShadow(QFrame::Sunken);
-        value->setAlignment(align);
+        value->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        value->setIndent(twips(90));
+        value->setFont(scaledFont(value, fontScale, true));
         setBackColour(value, Colours::white);
-        value->setFont(scaledFont(value, 1.1, true));
+        value->show();
     };
     auto frame = [form](FrameIndex i) { return form->findChild<QWidget *>(text(kFrames[i].name)); };
 
     // The speed, large, with "MPH" beside it.
     QWidget *speedFrame = frame(SpeedMiles);
     LinkLabel *speed = linkNamed(u"lblMPHV10020");
-    speed->setParent(speedFrame);
-    styleGauge(speed, Qt::AlignRight | Qt::AlignVCenter);
-    speed->setFont(scaledFont(speed, 2.6, true));
-    speed->setIndent(twips(120));
+    styleGauge(speed, speedFrame, 2.8);
     placeTwips(speed, 240, 360, 2040, 780);
-    speed->show();
     QLabel *mph = makeText(speedFrame, u"lblMPH", u"MPH", 2400, 600, 1080);
     mph->setFont(scaledFont(mph, 1.6, true));
 
@@ -424,11 +424,8 @@ void FrmCVCarmain::buildGauges(QWidget *form)
         QWidget *parent = frame(g.frame);
         makeText(parent, g.textName, g.text, 240, g.top, 1320);
         LinkLabel *value = linkNamed(g.link);
-        value->setParent(parent);
-        styleGauge(value, Qt::AlignRight | Qt::AlignVCenter);
-        value->setIndent(twips(60));
+        styleGauge(value, parent, 1.1);
         placeTwips(value, 1560, g.top, 1200, kRowHeight);
-        value->show();
         makeText(parent, g.unitName, g.unit, 2880, g.top, 720);
     }
 }
