@@ -1,9 +1,15 @@
+#include "EnvironmentForms.h"
+
+#include "core/ScreenRegistry.h"
+#include "core/Station.h"
 #include "screens/AllScreens.h"
 
 namespace corvane {
 
-void registerEnvironmentScreens(Station &)
+void registerEnvironmentScreens(Station &station)
 {
+    ScreenRegistry &screens = station.screens();
+    screens.add(std::make_unique<AlarmSummaryScreen>(station, frmEnvSystem()));
 }
 
 } // namespace corvane
