@@ -11,11 +11,9 @@
 namespace corvane {
 
 AlarmSummaryScreen::AlarmSummaryScreen(Station &station, const SummaryDesign &design)
-    : Screen(station, QString::fromUtf16(design.form), QString::fromUtf16(design.caption))
+    : PanelScreen(station, design.form, design.caption, design.width, design.height, design.closeOn)
     , m_design(design)
 {
-    setClientSizeTwips(design.width, design.height);
-    setSelfUnload(design.closeOn);
 }
 
 void AlarmSummaryScreen::build(QWidget *form)
@@ -87,28 +85,16 @@ void AlarmSummaryScreen::build(QWidget *form)
     }
 }
 
-void AlarmSummaryScreen::formLoad()
-{
-    openLinks(m_links);
-}
-
-void AlarmSummaryScreen::formUnload()
-{
-    closeLinks(m_links);
-}
-
 void AlarmSummaryScreen::released()
 {
-    m_links.clear();
-    m_indicators.clear();
+    PanelScreen::released();
     m_reset = nullptr;
 }
 
 void AlarmSummaryScreen::tmrFlashRed_Timer()
 {
     m_flash.advanceRed();
-    for (const LiveIndicator &indicator : m_indicators)
-        indicator.repaint(&m_flash);
+    repaintIndicators(&m_flash);
 }
 
 void AlarmSummaryScreen::tmrFlashYellow_Timer()

@@ -4,14 +4,12 @@
 #include "FlashGenerator.h"
 #include "Indicator.h"
 #include "Panel.h"
-#include "Screen.h"
+#include "PanelScreen.h"
 
 #include <span>
-#include <vector>
 
 namespace corvane {
 
-class LinkControl;
 class Pulse;
 
 // One monitored item of an alarm summary screen (the environmental and water system
@@ -59,7 +57,7 @@ constexpr Indicator flashWhen(double value, const char16_t *caption, Paint flash
 // inactive value, the red flash tick repaints every status label from the links, and
 // "Alarm Warning Reset" sends a 3 s pulse on the reset item. Its links, timers and
 // alarm lines run while it is loaded, shown or hidden.
-class AlarmSummaryScreen : public Screen
+class AlarmSummaryScreen : public PanelScreen
 {
     Q_OBJECT
 public:
@@ -69,8 +67,6 @@ public:
 
 protected:
     void build(QWidget *form) override;
-    void formLoad() override;
-    void formUnload() override;
     void released() override;
 
 private:
@@ -79,8 +75,6 @@ private:
 
     const SummaryDesign &m_design;
     FlashGenerators m_flash; // of the screen object: it carries on across unload and reload
-    QList<LinkControl *> m_links;
-    std::vector<LiveIndicator> m_indicators;
     Pulse *m_reset = nullptr;
 };
 

@@ -23,6 +23,7 @@ LiveIndicator::LiveIndicator(QWidget *status, const Indicator &rule, const LinkL
     : m_status(status)
     , m_rule(&rule)
 {
+    Q_ASSERT(status); // every status label of a table stands in a row of its frames
     for (std::size_t i = 0; i < rule.tests.size(); ++i) {
         const IndicatorTest &test = rule.tests[i];
         m_links[i] = test.outcome.caption ? find(test.link) : nullptr;
