@@ -1,9 +1,17 @@
+#include "WaterForms.h"
+
+#include "core/ScreenRegistry.h"
+#include "core/Station.h"
 #include "screens/AllScreens.h"
 
 namespace corvane {
 
-void registerWaterScreens(Station &)
+void registerWaterScreens(Station &station)
 {
+    ScreenRegistry &screens = station.screens();
+    screens.add(std::make_unique<AlarmSummaryScreen>(station, frmWtrSystem()));
+    for (const IoDesign *io : {&frmWtrSysIO(), &frmAntiFreezeIO(), &frmAirVacIO()})
+        screens.add(std::make_unique<IoScreen>(station, *io));
 }
 
 } // namespace corvane

@@ -1,0 +1,177 @@
+#include "Panel.h"
+
+#include "Controls.h"
+#include "LinkControl.h"
+#include "ScreenRegistry.h"
+
+#include <QGroupBox>
+#include <QPushButton>
+#include <QStyleOptionButton>
+#include <QStylePainter>
+#include <algorithm>
+#include <vector>
+
+namespace corvane {
+
+namespace {
+constexpr int kTitle = 270;  // the frame's caption line
+constexpr int kBottom = 120;
+constexpr int kMargin = 120;
+constexpr int kGap = 90;     // between a status label and its text
+constexpr int kMaxLabelHeight = 285;
+
+QString text(const char16_t *s)
+{
+    return s ? QString::fromUtf16(s) : QString();
+}
+
+void headings(QWidget *w, int left, int top, int width, int height, Qt::Alignment side)
+{
+    if (!w)
+        return;
+    placeTwips(w, left, top, width, height);
+    if (auto *l = qobject_cast<QLabel *>(w))
+        l->setAlignment(side | Qt::AlignVCenter);
+}
+} // namespace
+
+void buildPanel(QWidget *form, std::span<const FrameSpec> frames, std::span<const PanelRow> rows,
+                const SlotFactory &make)
+{
+    for (int f = 0; f < int(frames.size()); ++f) {
+        const FrameSpec &spec = frames[std::size_t(f)];
+        QGroupBox *frame = makeFrame(form, text(spec.name), text(spec.caption));
+        placeTwips(frame, spec.left, spec.top, spec.width, spec.height);
+
+        std::vector<const PanelRow *> mine;
+        for (const PanelRow &r : rows) {
+            if (r.frame == f)
+                mine.push_back(&r);
+        }
+        int lines = 0;
+        bool anyLeft = false, anyRight = false;
+        for (const PanelRow *r : mine) {
+            lines += r->below ? 2 : 1;
+            anyLeft |= r->left != nullptr;
+            anyRight |= r->right != nullptr;
+        }
+        if (lines == 0)
+            continue;
+        const int pitch = (spec.height - kTitle - kBottom) / lines;
+        const int height = std::min(pitch * 4 / 5, kMaxLabelHeight);
+        const int textLeft = kMargin + (anyLeft ? spec.slotWidth + kGap : 0);
+        const int rightLeft = spec.width - kMargin - spec.slotWidth;
+        const int textRight = anyRight ? rightLeft - kGap : spec.width - kMargin;
+
+        auto place = [&](const char16_t *name, int left, int top) {
+            if (!name)
+                return;
+            if (QWidget *w = make(frame, text(name)))
+                placeTwips(w, left, top, spec.slotWidth, height);
+        };
+        int line = 0;
+        for (const PanelRow *r : mine) {
+            const int top = kTitle + line * pitch + (pitch - height) / 2;
+            if (!r->textName) {
+                // Column headings: each takes its half of the row, flush with its column.
+                const int mid = spec.width / 2;
+                headings(make(frame, text(r->left)), kMargin, top, mid - kMargin, height, Qt::AlignLeft);
+                headings(make(frame, text(r->right)), mid, top, spec.width - kMargin - mid, height, Qt::AlignRight);
+                ++line;
+                continue;
+            }
+            QLabel *label = makeLabel(frame, text(r->textName), text(r->text));
+            label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+            placeTwips(label, textLeft, top, textRight - textLeft, height);
+            place(r->left, kMargin, top);
+            place(r->right, rightLeft, top);
+            place(r->below, rightLeft, top + pitch);
+            line += r->below ? 2 : 1;
+        }
+    }
+}
+
+QWidget *makePanelLabel(QWidget *parent, const PanelLabel &spec)
+{
+    switch (spec.kind) {
+    case PanelLabel::Heading: {
+        QLabel *l = makeLabel(parent, text(spec.name), text(spec.caption));
+        l->setAlignment(Qt::AlignCenter);
+        return l;
+    }
+    case PanelLabel::Value:
+        return makeStatusLabel(parent, text(spec.name), text(spec.caption));
+    case PanelLabel::Idle: {
+        QLabel *l = makeStatusLabel(parent, text(spec.name), text(spec.caption));
+        l->setEnabled(false);
+        l->setToolTip(QStringLiteral("No PLC item drives this row"));
+        return l;
+    }
+    }
+    return nullptr;
+}
+
+namespace {
+// A button whose caption wraps onto a second line when it is wider than the button,
+// as the long captions of the design ("A End Overhead Blower Speeds") need.
+class WrappingButton final : public QPushButton
+{
+public:
+    using QPushButton::QPushButton;
+
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        QStylePainter p(this);
+        QStyleOptionButton option;
+        initStyleOption(&option);
+        const QString caption = option.text;
+        option.text.clear();
+        p.drawControl(QStyle::CE_PushButton, option);
+        const QRect r = style()->subElementRect(QStyle::SE_PushButtonContents, &option, this);
+        p.drawItemText(r, Qt::AlignCenter | Qt::TextWordWrap, palette(), isEnabled(), caption, QPalette::ButtonText);
+    }
+};
+} // namespace
+
+QList<QPushButton *> buildButtons(QWidget *form, std::span<const ButtonSpec> buttons, ScreenRegistry &screens)
+{
+    QList<QPushButton *> out;
+    for (const ButtonSpec &b : buttons) {
+        QPushButton *button = new WrappingButton(text(b.caption), form);
+        button->setObjectName(text(b.name));
+        button->setAutoDefault(false);
+        placeTwips(button, b.left, b.top, b.width, b.height);
+        if (b.action == ButtonSpec::Show) {
+            const QString target = text(b.shows);
+            QObject::connect(button, &QPushButton::clicked, &screens, [&screens, target] { screens.show(target); });
+        }
+        out << button;
+    }
+    return out;
+}
+
+QWidget *makeValueLink(QWidget *parent, TagSource &tags, const LinkSpec &spec)
+{
+    auto *l = new LinkLabel(tags, text(spec.name), text(spec.item), text(spec.design), spec.mode, parent, true);
+    l->setAlignment(Qt::AlignCenter);
+    l->setFrameShape(QFrame::Panel);
+    l->setFrameShadow(QFrame::Sunken);
+    return l;
+}
+
+QList<LinkControl *> buildLinks(QWidget *form, TagSource &tags, std::span<const LinkSpec> links)
+{
+    QList<LinkControl *> out;
+    for (const LinkSpec &spec : links) {
+        auto *existing = form->findChild<LinkLabel *>(text(spec.name));
+        if (!existing) {
+            existing = new LinkLabel(tags, text(spec.name), text(spec.item), text(spec.design), spec.mode, form,
+                                     spec.visible);
+        }
+        out << existing;
+    }
+    return out;
+}
+
+} // namespace corvane

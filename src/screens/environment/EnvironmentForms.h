@@ -1,0 +1,15 @@
+#pragma once
+
+#include "core/AlarmSummaryScreen.h"
+#include "core/IoScreen.h"
+
+namespace corvane {
+
+// The environmental system's screens, as data on the shared screen patterns.
+const SummaryDesign &frmEnvSystem();
+const IoDesign &frmACUnitIO();
+const IoDesign &frmOvrhdBlowIO();
+const IoDesign &frmOvrhdHeatIO();
+const IoDesign &frmFlrHeatIO();
+
+} // namespace corvane

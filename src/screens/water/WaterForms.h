@@ -1,0 +1,14 @@
+#pragma once
+
+#include "core/AlarmSummaryScreen.h"
+#include "core/IoScreen.h"
+
+namespace corvane {
+
+// The water system's screens, as data on the shared screen patterns.
+const SummaryDesign &frmWtrSystem();
+const IoDesign &frmWtrSysIO();
+const IoDesign &frmAntiFreezeIO();
+const IoDesign &frmAirVacIO();
+
+} // namespace corvane
