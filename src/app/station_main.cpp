@@ -58,7 +58,8 @@ int main(int argc, char *argv[])
     Station station(scheduler, *tags, options.alarmLog);
     registerAllScreens(station);
 
-    QObject::connect(&station.screens(), &ScreenRegistry::lastScreenUnloaded, &app, &QCoreApplication::quit,
+    // exit, not quit: quit would first ask windows to close, which ours answer by unloading.
+    QObject::connect(&station.screens(), &ScreenRegistry::lastScreenUnloaded, &app, [] { QCoreApplication::exit(0); },
                      Qt::QueuedConnection);
     installSignalQuit(app);
     if (mqtt)

@@ -391,9 +391,10 @@ private:
         m_nextAttempt = Clock::now() + milliseconds(m_backoffMs);
         m_backoffMs = std::min(m_backoffMs * 2, m_settings.reconnectMaxMs);
         if (wasUp || !m_failureReported) {
-            qCInfo(lcMqtt).noquote() << (wasUp ? "connection to" : "cannot connect to") << m_settings.brokerText()
-                                     << (wasUp ? "lost:" : ":") << m_dropReason;
-            m_failureReported = true;
+            const QString text = wasUp ? QStringLiteral("connection to %1 lost: %2")
+                                       : QStringLiteral("cannot connect to %1: %2");
+            qCInfo(lcMqtt).noquote() << text.arg(m_settings.brokerText(), m_dropReason);
+            m_failureReported = true; // once per outage, not at every attempt
         }
         if (wasUp)
             post([owner = m_owner] { owner->setConnected(false); });

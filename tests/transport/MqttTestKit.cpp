@@ -267,18 +267,73 @@ MqttStation::~MqttStation()
     tags.reset();
 }
 
-QStringList MqttStation::alarmMessages() const
+QStringList alarmMessages(const QString &logPath)
 {
     static const QRegularExpression stamp(QStringLiteral("\\d\\d:\\d\\d:\\d\\d \\d\\d/\\d\\d/\\d{4}$"));
-    QFile f(station->alarms().path());
+    QFile f(logPath);
     QStringList out;
     if (!f.open(QIODevice::ReadOnly))
         return out;
-    for (QString line : QString::fromUtf8(f.readAll()).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts)) {
+    for (const QString &line : QString::fromUtf8(f.readAll()).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts)) {
         const auto m = stamp.match(line);
         out << (m.hasMatch() ? line.left(m.capturedStart()) : QStringLiteral("<no time stamp> ") + line);
     }
     return out;
+}
+
+QStringList MqttStation::alarmMessages() const
+{
+    return corvane::test::alarmMessages(station->alarms().path());
+}
+
+bool TestPki::openssl(const QStringList &args)
+{
+    QProcess p;
+    p.setWorkingDirectory(m_dir.path());
+    p.setProcessChannelMode(QProcess::MergedChannels);
+    p.start(QStringLiteral("openssl"), args);
+    if (!p.waitForFinished(30'000) || p.exitCode() != 0) {
+        qWarning().noquote() << "openssl" << args.join(u' ') << ":" << p.readAll();
+        return false;
+    }
+    return true;
+}
+
+bool TestPki::makeCa(const QString &name)
+{
+    return openssl({"req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes", "-keyout",
+                    name + ".key", "-out", name + ".crt", "-days", "2", "-subj", "/CN=" + name});
+}
+
+bool TestPki::makeSigned(const QString &name, const QString &san)
+{
+    QFile ext(path(name + QStringLiteral(".ext")));
+    if (!ext.open(QIODevice::WriteOnly))
+        return false;
+    ext.write(san.isEmpty() ? QByteArray("basicConstraints=CA:FALSE\n") : "subjectAltName=" + san.toUtf8() + "\n");
+    ext.close();
+    return openssl({"req", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes", "-keyout",
+                    name + ".key", "-out", name + ".csr", "-subj", "/CN=" + name})
+        && openssl({"x509", "-req", "-in", name + ".csr", "-CA", "ca.crt", "-CAkey", "ca.key", "-CAcreateserial",
+                    "-out", name + ".crt", "-days", "2", "-extfile", name + ".ext"});
+}
+
+bool TestPki::make()
+{
+    return makeCa(QStringLiteral("ca")) && makeCa(QStringLiteral("stranger"))
+        && makeSigned(QStringLiteral("server"), QStringLiteral("IP:127.0.0.1,DNS:localhost"))
+        && makeSigned(QStringLiteral("client"), {});
+}
+
+bool addBrokerUser(const QString &passwordFile, const QString &user, const QString &password)
+{
+    QStringList args{QStringLiteral("-b")};
+    if (!QFile::exists(passwordFile))
+        args << QStringLiteral("-c");
+    QProcess p;
+    p.setProcessChannelMode(QProcess::ForwardedChannels);
+    p.start(Broker::program(QStringLiteral("mosquitto_passwd")), args << passwordFile << user << password);
+    return p.waitForFinished(10'000) && p.exitCode() == 0;
 }
 
 QString MqttStation::title(const QString &form) const

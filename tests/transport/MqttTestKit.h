@@ -119,6 +119,28 @@ public:
 
 MqttSettings settingsFor(const Broker &broker);
 
+// A test CA made now ("ca"), a CA nobody trusts ("stranger"), a server certificate
+// for 127.0.0.1 and localhost ("server"), a client certificate ("client"): each
+// name.crt and name.key in one temporary folder.
+class TestPki
+{
+public:
+    bool make();
+    QString path(const QString &file) const { return m_dir.filePath(file); }
+
+private:
+    bool openssl(const QStringList &args);
+    bool makeCa(const QString &name);
+    bool makeSigned(const QString &name, const QString &san);
+    QTemporaryDir m_dir;
+};
+
+// Adds a user to a mosquitto password file (creating it).
+bool addBrokerUser(const QString &passwordFile, const QString &user, const QString &password);
+
+// The lines of an alarm log, each without its time stamp (checked to be one).
+QStringList alarmMessages(const QString &logPath);
+
 // The broker log since its last start (mosquitto logs every PUBLISH it receives).
 QString logSinceLastStart(const Broker &broker);
 
