@@ -46,6 +46,9 @@ bool LinkControl::setLinkMode(LinkMode mode)
     m_mode = LinkMode::None;
     if (mode == LinkMode::None)
         return true;
+    const bool isStatus = mode == LinkMode::Automatic && m_address.item == kStatusItem;
+    if (isStatus && !m_source.isLinkUp() && m_value != QLatin1String("0"))
+        setValue(QStringLiteral("0")); // opening: no Change event, like a design caption
     const auto id = m_source.open(m_address, mode, [this](const QString &v) { deliver(v); });
     if (!id)
         return false;
@@ -53,7 +56,7 @@ bool LinkControl::setLinkMode(LinkMode mode)
     m_mode = mode;
     if (m_timeout >= 0)
         m_source.setTimeout(*m_id, m_timeout);
-    followLinkState(mode == LinkMode::Automatic && m_address.item == kStatusItem);
+    followLinkState(isStatus);
     return true;
 }
 
@@ -65,8 +68,6 @@ void LinkControl::followLinkState(bool follow)
     QObject::disconnect(m_linkState);
     if (!follow)
         return;
-    if (!m_source.isLinkUp() && m_value != QLatin1String("0"))
-        setValue(QStringLiteral("0")); // opening: no Change event, like a design caption
     m_linkState = QObject::connect(&m_source, &TagSource::linkStateChanged, [this](bool up) {
         if (!up)
             deliver(QStringLiteral("0"));
