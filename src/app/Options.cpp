@@ -38,8 +38,9 @@ struct BrokerOptionSet
     }
 
     // An error message, or nothing when the options make sense.
-    std::optional<QString> read(const QCommandLineParser &parser, BrokerOptions *o) const
+    std::optional<QString> read(const QCommandLineParser &parser, BrokerOptions *options) const
     {
+        MqttSettings *o = &options->settings;
         if (parser.isSet(broker) && !parseBroker(parser.value(broker), &o->host, &o->port))
             return QStringLiteral("--broker wants host[:port], not '%1'").arg(parser.value(broker));
         o->tlsCa = parser.value(tlsCa);
@@ -54,8 +55,8 @@ struct BrokerOptionSet
                 return QStringLiteral("cannot read %1").arg(file);
         }
         o->username = parser.value(username);
-        o->passwordFile = parser.value(passwordFile);
-        if (!o->passwordFile.isEmpty() && o->username.isEmpty())
+        options->passwordFile = parser.value(passwordFile);
+        if (!options->passwordFile.isEmpty() && o->username.isEmpty())
             return QStringLiteral("--password-file needs --username");
         return std::nullopt;
     }
@@ -181,13 +182,7 @@ std::variant<DataSimOptions, int> parseDataSimOptions(const QCoreApplication &ap
 
 std::variant<MqttSettings, QString> brokerSettings(const BrokerOptions &options)
 {
-    MqttSettings s;
-    s.host = options.host;
-    s.port = options.port;
-    s.tlsCa = options.tlsCa;
-    s.tlsCert = options.tlsCert;
-    s.tlsKey = options.tlsKey;
-    s.username = options.username;
+    MqttSettings s = options.settings;
     if (!options.passwordFile.isEmpty()) {
         const auto password = readPasswordFile(options.passwordFile);
         if (!password)

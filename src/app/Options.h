@@ -15,12 +15,7 @@ namespace corvane {
 // option: it comes from a file or from $CORVANE_MQTT_PASSWORD.
 struct BrokerOptions
 {
-    QString host = QStringLiteral("127.0.0.1");
-    quint16 port = 1883;
-    QString tlsCa;
-    QString tlsCert;
-    QString tlsKey;
-    QString username;
+    MqttSettings settings; // all but the password
     QString passwordFile;
 };
 
