@@ -9,7 +9,7 @@ export CCACHE_BASEDIR="${CCACHE_BASEDIR:-$(dirname "$ROOT")}"
 DEBIAN_PACKAGES=(
   cmake ninja-build g++ pkg-config
   qt6-base-dev libgl-dev qt6-qpa-plugins
-  libmosquitto-dev mosquitto mosquitto-clients
+  libmosquitto-dev mosquitto mosquitto-clients openssl
   fonts-dejavu-core
 )
 

@@ -4,9 +4,91 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <cstdio>
 
 namespace corvane {
+
+namespace {
+
+const char kPasswordVariable[] = "CORVANE_MQTT_PASSWORD";
+
+// The broker options, shared by the station and the simulated data server.
+struct BrokerOptionSet
+{
+    QCommandLineOption broker{QStringLiteral("broker"),
+                              QStringLiteral("MQTT broker of the data server (default 127.0.0.1:1883)."),
+                              QStringLiteral("host[:port]")};
+    QCommandLineOption tlsCa{QStringLiteral("tls-ca"), QStringLiteral("Use TLS, trusting this CA file."),
+                             QStringLiteral("file")};
+    QCommandLineOption tlsCert{QStringLiteral("tls-cert"), QStringLiteral("Client certificate for TLS."),
+                               QStringLiteral("file")};
+    QCommandLineOption tlsKey{QStringLiteral("tls-key"), QStringLiteral("Client key for TLS (not encrypted)."),
+                              QStringLiteral("file")};
+    QCommandLineOption username{QStringLiteral("username"), QStringLiteral("Broker user name."),
+                                QStringLiteral("name")};
+    QCommandLineOption passwordFile{
+        QStringLiteral("password-file"),
+        QStringLiteral("File whose first line is the broker password (else $%1).").arg(QLatin1String(kPasswordVariable)),
+        QStringLiteral("file")};
+
+    void addTo(QCommandLineParser &parser) const
+    {
+        parser.addOptions({broker, tlsCa, tlsCert, tlsKey, username, passwordFile});
+    }
+
+    // An error message, or nothing when the options make sense.
+    std::optional<QString> read(const QCommandLineParser &parser, BrokerOptions *options) const
+    {
+        MqttSettings *o = &options->settings;
+        if (parser.isSet(broker) && !parseBroker(parser.value(broker), &o->host, &o->port))
+            return QStringLiteral("--broker wants host[:port], not '%1'").arg(parser.value(broker));
+        o->tlsCa = parser.value(tlsCa);
+        o->tlsCert = parser.value(tlsCert);
+        o->tlsKey = parser.value(tlsKey);
+        if (o->tlsCert.isEmpty() != o->tlsKey.isEmpty())
+            return QStringLiteral("--tls-cert and --tls-key go together");
+        if (!o->tlsCert.isEmpty() && o->tlsCa.isEmpty())
+            return QStringLiteral("--tls-cert needs --tls-ca");
+        for (const QString &file : {o->tlsCa, o->tlsCert, o->tlsKey}) {
+            if (!file.isEmpty() && !QFileInfo(file).isReadable())
+                return QStringLiteral("cannot read %1").arg(file);
+        }
+        o->username = parser.value(username);
+        options->passwordFile = parser.value(passwordFile);
+        if (!options->passwordFile.isEmpty() && o->username.isEmpty())
+            return QStringLiteral("--password-file needs --username");
+        return std::nullopt;
+    }
+};
+
+int fail(const QString &message)
+{
+    std::fprintf(stderr, "%s: %s\n", qPrintable(QCoreApplication::applicationName()), qPrintable(message));
+    return 2;
+}
+
+// --help, --version, parse errors and stray arguments; nothing when parsing goes on.
+std::optional<int> handleCommon(QCommandLineParser &parser, const QCoreApplication &app,
+                                const QCommandLineOption &help, const QCommandLineOption &version)
+{
+    if (!parser.parse(app.arguments()))
+        return fail(parser.errorText());
+    if (parser.isSet(help)) {
+        std::fputs(qPrintable(parser.helpText()), stdout);
+        return 0;
+    }
+    if (parser.isSet(version)) {
+        std::printf("%s %s\n", qPrintable(QCoreApplication::applicationName()),
+                    qPrintable(QCoreApplication::applicationVersion()));
+        return 0;
+    }
+    if (!parser.positionalArguments().isEmpty())
+        return fail(QStringLiteral("unexpected argument '%1'").arg(parser.positionalArguments().first()));
+    return std::nullopt;
+}
+
+} // namespace
 
 bool parseBroker(const QString &text, QString *host, quint16 *port)
 {
@@ -49,58 +131,69 @@ std::variant<StationOptions, int> parseStationOptions(const QCoreApplication &ap
     const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption version = parser.addVersionOption();
     const QCommandLineOption demo(QStringLiteral("demo"), QStringLiteral("Run on the simulated car, in-process."));
-    const QCommandLineOption broker(QStringLiteral("broker"),
-                                    QStringLiteral("MQTT broker of the data server (default 127.0.0.1:1883)."),
-                                    QStringLiteral("host[:port]"));
-    const QCommandLineOption tlsCa(QStringLiteral("tls-ca"), QStringLiteral("Use TLS, trusting this CA file."),
-                                   QStringLiteral("file"));
-    const QCommandLineOption tlsCert(QStringLiteral("tls-cert"), QStringLiteral("Client certificate for TLS."),
-                                     QStringLiteral("file"));
-    const QCommandLineOption tlsKey(QStringLiteral("tls-key"), QStringLiteral("Client key for TLS."),
-                                    QStringLiteral("file"));
-    const QCommandLineOption username(QStringLiteral("username"), QStringLiteral("Broker user name."),
-                                      QStringLiteral("name"));
-    const QCommandLineOption passwordFile(
-        QStringLiteral("password-file"),
-        QStringLiteral("File holding the broker password (else $CORVANE_MQTT_PASSWORD)."), QStringLiteral("file"));
+    const QCommandLineOption carMain(QStringLiteral("car-main"),
+                                     QStringLiteral("Open the main car screen at start, as its button does."));
     const QCommandLineOption alarmLog(QStringLiteral("alarm-log"),
                                       QStringLiteral("Alarm log file (default %1).").arg(Station::defaultAlarmLogPath()),
                                       QStringLiteral("path"));
-    parser.addOptions({demo, broker, tlsCa, tlsCert, tlsKey, username, passwordFile, alarmLog});
+    const BrokerOptionSet brokerOptions;
+    parser.addOptions({demo, carMain});
+    brokerOptions.addTo(parser);
+    parser.addOption(alarmLog);
 
-    auto fail = [&](const QString &message) {
-        std::fprintf(stderr, "%s: %s\n", qPrintable(QCoreApplication::applicationName()), qPrintable(message));
-        return 2;
-    };
-    if (!parser.parse(app.arguments()))
-        return fail(parser.errorText());
-    if (parser.isSet(help)) {
-        std::fputs(qPrintable(parser.helpText()), stdout);
-        return 0;
-    }
-    if (parser.isSet(version)) {
-        std::printf("%s %s\n", qPrintable(QCoreApplication::applicationName()),
-                    qPrintable(QCoreApplication::applicationVersion()));
-        return 0;
-    }
-    if (!parser.positionalArguments().isEmpty())
-        return fail(QStringLiteral("unexpected argument '%1'").arg(parser.positionalArguments().first()));
-
+    if (const auto code = handleCommon(parser, app, help, version))
+        return *code;
     StationOptions o;
     o.demo = parser.isSet(demo);
-    if (parser.isSet(broker) && !parseBroker(parser.value(broker), &o.brokerHost, &o.brokerPort))
-        return fail(QStringLiteral("--broker wants host[:port], not '%1'").arg(parser.value(broker)));
-    o.tlsCa = parser.value(tlsCa);
-    o.tlsCert = parser.value(tlsCert);
-    o.tlsKey = parser.value(tlsKey);
-    if (o.tlsCert.isEmpty() != o.tlsKey.isEmpty())
-        return fail(QStringLiteral("--tls-cert and --tls-key go together"));
-    if (!o.tlsCert.isEmpty() && o.tlsCa.isEmpty())
-        return fail(QStringLiteral("--tls-cert needs --tls-ca"));
-    o.username = parser.value(username);
-    o.passwordFile = parser.value(passwordFile);
+    o.carMain = parser.isSet(carMain);
+    if (const auto error = brokerOptions.read(parser, &o.broker))
+        return fail(*error);
     o.alarmLog = parser.isSet(alarmLog) ? parser.value(alarmLog) : Station::defaultAlarmLogPath();
     return o;
+}
+
+std::variant<DataSimOptions, int> parseDataSimOptions(const QCoreApplication &app)
+{
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "The simulated Corvane car served as its data server would: every item retained on the broker, "
+        "writes taken from <item>/set, presence in $state."));
+    const QCommandLineOption help = parser.addHelpOption();
+    const QCommandLineOption version = parser.addVersionOption();
+    const QCommandLineOption seed(QStringLiteral("seed"), QStringLiteral("Seed of the simulated car (default 1)."),
+                                  QStringLiteral("number"));
+    const BrokerOptionSet brokerOptions;
+    brokerOptions.addTo(parser);
+    parser.addOption(seed);
+
+    if (const auto code = handleCommon(parser, app, help, version))
+        return *code;
+    DataSimOptions o;
+    if (const auto error = brokerOptions.read(parser, &o.broker))
+        return fail(*error);
+    if (parser.isSet(seed)) {
+        bool ok = false;
+        o.seed = parser.value(seed).toUInt(&ok);
+        if (!ok)
+            return fail(QStringLiteral("--seed wants a number, not '%1'").arg(parser.value(seed)));
+    }
+    return o;
+}
+
+std::variant<MqttSettings, QString> brokerSettings(const BrokerOptions &options)
+{
+    MqttSettings s = options.settings;
+    if (!options.passwordFile.isEmpty()) {
+        const auto password = readPasswordFile(options.passwordFile);
+        if (!password)
+            return QStringLiteral("cannot read the password file %1").arg(options.passwordFile);
+        s.password = *password;
+    } else if (qEnvironmentVariableIsSet(kPasswordVariable)) {
+        if (!s.username.isEmpty())
+            s.password = qEnvironmentVariable(kPasswordVariable);
+        qunsetenv(kPasswordVariable); // nothing started from here inherits it
+    }
+    return s;
 }
 
 } // namespace corvane

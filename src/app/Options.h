@@ -1,5 +1,7 @@
 #pragma once
 
+#include "transport/MqttSettings.h"
+
 #include <QString>
 #include <QStringList>
 #include <optional>
@@ -9,25 +11,40 @@ class QCoreApplication;
 
 namespace corvane {
 
+// Where the broker is and how to prove who we are. The password itself is never an
+// option: it comes from a file or from $CORVANE_MQTT_PASSWORD.
+struct BrokerOptions
+{
+    MqttSettings settings; // all but the password
+    QString passwordFile;
+};
+
 // What an installation chooses on the command line. Nothing is needed to run.
 struct StationOptions
 {
     bool demo = false;
-    QString brokerHost = QStringLiteral("127.0.0.1");
-    quint16 brokerPort = 1883;
-    QString tlsCa;
-    QString tlsCert;
-    QString tlsKey;
-    QString username;
-    QString passwordFile;
+    bool carMain = false;
+    BrokerOptions broker;
     QString alarmLog;
 };
 
-// Parses the station's options; on --help, --version or an error it prints and
-// returns the exit code to end with.
+struct DataSimOptions
+{
+    BrokerOptions broker;
+    quint32 seed = 1;
+};
+
+// Parse the options; on --help, --version or an error they print and return the
+// exit code to end with.
 std::variant<StationOptions, int> parseStationOptions(const QCoreApplication &app);
+std::variant<DataSimOptions, int> parseDataSimOptions(const QCoreApplication &app);
 
 // "host", "host:port" or "[v6]:port".
 bool parseBroker(const QString &text, QString *host, quint16 *port);
+
+// The settings to reach the broker, the password read from --password-file or else
+// from $CORVANE_MQTT_PASSWORD (which is then removed from the environment). On
+// failure, a message for the user that never contains the password.
+std::variant<MqttSettings, QString> brokerSettings(const BrokerOptions &options);
 
 } // namespace corvane

@@ -28,7 +28,9 @@ void installSignalQuit(QCoreApplication &app)
         notifier->setEnabled(false);
         char c;
         [[maybe_unused]] const auto n = ::read(g_pipe[0], &c, 1);
-        QCoreApplication::quit();
+        // exit, not quit: quit asks the windows to close, and a screen whose window
+        // refuses (it unloads instead) would cancel it.
+        QCoreApplication::exit(0);
     });
     struct sigaction sa {};
     sa.sa_handler = onSignal;

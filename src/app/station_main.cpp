@@ -8,8 +8,10 @@
 #include "screens/AllScreens.h"
 #include "sim/SimulatedCar.h"
 #include "transport/InProcessServer.h"
+#include "transport/MqttTagSource.h"
 
 #include <QApplication>
+#include <cstdio>
 
 using namespace corvane;
 
@@ -29,22 +31,45 @@ int main(int argc, char *argv[])
     applyStationLook();
     QtScheduler scheduler;
 
-    InProcessServer server(scheduler);
+    // The data server: the simulated car in-process, or the network link.
+    std::unique_ptr<InProcessServer> server;
     std::unique_ptr<sim::DemoCar> demo;
-    if (options.demo)
-        demo = std::make_unique<sim::DemoCar>(scheduler, server);
-    else
-        server.setPresent(false); // no network link yet: the data server is absent
+    std::unique_ptr<MqttTagSource> mqtt;
+    TagSource *tags = nullptr;
+    if (options.demo) {
+        server = std::make_unique<InProcessServer>(scheduler);
+        demo = std::make_unique<sim::DemoCar>(scheduler, *server);
+        tags = server.get();
+    } else {
+        auto settings = brokerSettings(options.broker);
+        if (const QString *error = std::get_if<QString>(&settings)) {
+            std::fprintf(stderr, "corvane-station: %s\n", qPrintable(*error));
+            return 2;
+        }
+        std::get<MqttSettings>(settings).clientIdPrefix = QStringLiteral("corvane-station");
+        mqtt = std::make_unique<MqttTagSource>(std::get<MqttSettings>(settings));
+        tags = mqtt.get();
+        // For whoever keeps the station running; the operator sees " [NO DATA]".
+        QObject::connect(mqtt.get(), &TagSource::linkStateChanged, [](bool up) {
+            qInfo("data server link %s", up ? "up" : "down");
+        });
+    }
 
-    TagSource &tags = server;
-    Station station(scheduler, tags, options.alarmLog);
+    Station station(scheduler, *tags, options.alarmLog);
     registerAllScreens(station);
 
-    QObject::connect(&station.screens(), &ScreenRegistry::lastScreenUnloaded, &app, &QCoreApplication::quit,
+    // exit, not quit: quit would first ask windows to close, which ours answer by unloading.
+    QObject::connect(&station.screens(), &ScreenRegistry::lastScreenUnloaded, &app, [] { QCoreApplication::exit(0); },
                      Qt::QueuedConnection);
     installSignalQuit(app);
+    if (mqtt)
+        mqtt->start();
     station.screens().show(QStringLiteral("frmSelect"));
+    if (options.carMain)
+        station.screens().show(QStringLiteral("frmCVCarmain"));
     const int code = QApplication::exec();
     station.shutDown();
+    if (mqtt)
+        mqtt->stop(); // the "0" of a pulse cut short by the exit still goes out
     return code;
 }

@@ -6,6 +6,8 @@ namespace {
 const QString kApplication = QStringLiteral("DSData");
 const QString kTopic = QStringLiteral("CVPlc");
 constexpr qsizetype kDisplayMax = 256;
+// The data server's own item telling whether its link to the car's PLC is active.
+const QString kStatusItem = QStringLiteral("Status");
 } // namespace
 
 QString displayText(const QString &value)
@@ -28,6 +30,7 @@ LinkControl::LinkControl(TagSource &source, const QString &item, LinkMode loadMo
 
 LinkControl::~LinkControl()
 {
+    QObject::disconnect(m_linkState);
     // Destroying the window ends every link of its controls.
     if (m_id)
         m_source.close(*m_id);
@@ -35,6 +38,7 @@ LinkControl::~LinkControl()
 
 bool LinkControl::setLinkMode(LinkMode mode)
 {
+    followLinkState(false);
     if (m_id) {
         m_source.close(*m_id);
         m_id.reset();
@@ -42,6 +46,9 @@ bool LinkControl::setLinkMode(LinkMode mode)
     m_mode = LinkMode::None;
     if (mode == LinkMode::None)
         return true;
+    const bool isStatus = mode == LinkMode::Automatic && m_address.item == kStatusItem;
+    if (isStatus && !m_source.isLinkUp() && m_value != QLatin1String("0"))
+        setValue(QStringLiteral("0")); // opening: no Change event, like a design caption
     const auto id = m_source.open(m_address, mode, [this](const QString &v) { deliver(v); });
     if (!id)
         return false;
@@ -49,7 +56,22 @@ bool LinkControl::setLinkMode(LinkMode mode)
     m_mode = mode;
     if (m_timeout >= 0)
         m_source.setTimeout(*m_id, m_timeout);
+    followLinkState(isStatus);
     return true;
+}
+
+// With no link to the data server, nobody vouches for the car's link either: an
+// automatic "Status" link reads "0" while the data server's link is down, and the
+// server's own value comes back with the link.
+void LinkControl::followLinkState(bool follow)
+{
+    QObject::disconnect(m_linkState);
+    if (!follow)
+        return;
+    m_linkState = QObject::connect(&m_source, &TagSource::linkStateChanged, [this](bool up) {
+        if (!up)
+            deliver(QStringLiteral("0"));
+    });
 }
 
 bool LinkControl::setLinkTimeout(int tenths)

@@ -50,6 +50,7 @@ protected:
 
 private:
     void deliver(const QString &value);
+    void followLinkState(bool follow);
 
     TagSource &m_source;
     TagAddress m_address;
@@ -58,6 +59,7 @@ private:
     int m_timeout = -1;
     std::optional<LinkId> m_id;
     QString m_value;
+    QMetaObject::Connection m_linkState;
 };
 
 // An invisible (or gauge) label bound to one item: its caption is the item's value.

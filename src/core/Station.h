@@ -6,6 +6,7 @@
 namespace corvane {
 
 class AlarmLogger;
+class DataServerWatch;
 class PulseKeeper;
 class Scheduler;
 class ScreenRegistry;
@@ -38,6 +39,7 @@ private:
     std::unique_ptr<ScreenRegistry> m_screens;
     std::unique_ptr<PulseKeeper> m_pulses;
     std::unique_ptr<AlarmLogger> m_alarms;
+    std::unique_ptr<DataServerWatch> m_dataServerWatch;
 };
 
 } // namespace corvane

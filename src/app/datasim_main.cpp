@@ -1,0 +1,38 @@
+// corvane-datasim: the simulated car behind an MQTT broker, for running the station
+// on its network link without the car.
+#include "DataSim.h"
+#include "Options.h"
+#include "SignalQuit.h"
+
+#include "core/QtScheduler.h"
+
+#include <QCoreApplication>
+#include <cstdio>
+
+using namespace corvane;
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("corvane-datasim"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(CORVANE_VERSION));
+
+    const auto parsed = parseDataSimOptions(app);
+    if (const int *code = std::get_if<int>(&parsed))
+        return *code;
+    const DataSimOptions &options = std::get<DataSimOptions>(parsed);
+    auto settings = brokerSettings(options.broker);
+    if (const QString *error = std::get_if<QString>(&settings)) {
+        std::fprintf(stderr, "corvane-datasim: %s\n", qPrintable(*error));
+        return 2;
+    }
+    std::get<MqttSettings>(settings).clientIdPrefix = QStringLiteral("corvane-datasim");
+
+    QtScheduler scheduler;
+    DataSim sim(scheduler, std::get<MqttSettings>(settings), options.seed);
+    installSignalQuit(app);
+    sim.start();
+    const int code = QCoreApplication::exec();
+    sim.stop();
+    return code;
+}

@@ -1,0 +1,58 @@
+#pragma once
+
+#include "MqttSettings.h"
+
+#include <QObject>
+#include <memory>
+
+namespace corvane {
+
+// One MQTT connection kept alive on its own thread. The owner (on the UI thread)
+// asks for subscriptions and publishes; the network thread connects, reconnects
+// with back-off, subscribes again after each reconnection and hands every message
+// and state change back to the owner's thread as a queued call, payload copied with
+// its length. Nothing here ever waits on the network in the caller's thread.
+//
+// A publish is made on the connection that is up when the network thread takes it,
+// or not at all: nothing is kept to be sent after a reconnection. Each connection is
+// a fresh client with a clean session, so a message in flight when a connection
+// dies is dropped with it rather than sent late.
+class MqttClient : public QObject
+{
+    Q_OBJECT
+public:
+    explicit MqttClient(MqttSettings settings, QObject *parent = nullptr);
+    // Stops as stop() does.
+    ~MqttClient() override;
+
+    void start();
+    // Sends what was asked before, waits at most graceMs for the broker to take it,
+    // then disconnects cleanly (so no last will is published) and ends the thread.
+    void stop(int graceMs = 2000);
+
+    // Kept across reconnections until unsubscribed. QoS 1.
+    void subscribe(const QString &filter);
+    void unsubscribe(const QString &filter);
+    // QoS 1. False when it certainly does not go (no connection at the moment, or an
+    // invalid topic). timeoutMs bounds the wait for the broker's acknowledgement: a
+    // connection that takes longer is dropped. -1: the settings' exchange time-out.
+    bool publish(const QString &topic, const QByteArray &payload, bool retain, int timeoutMs = -1);
+
+    // The connection as last reported to this thread.
+    bool isConnected() const { return m_connected; }
+    const MqttSettings &settings() const { return m_settings; }
+
+Q_SIGNALS:
+    void connectedChanged(bool connected);
+    void messageReceived(const QString &topic, const QByteArray &payload);
+
+private:
+    class Worker;
+    void setConnected(bool connected);
+
+    MqttSettings m_settings;
+    std::unique_ptr<Worker> m_worker;
+    bool m_connected = false;
+};
+
+} // namespace corvane
