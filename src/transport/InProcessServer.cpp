@@ -141,8 +141,11 @@ void InProcessServer::deliverLater(LinkId id, const QString &value)
         if (!m_present)
             return;
         const auto it = m_links.find(id);
-        if (it != m_links.end() && it->second.onValue)
-            it->second.onValue(value);
+        if (it == m_links.end() || !it->second.onValue)
+            return;
+        // A copy: the handler may close its own link, which erases the original.
+        const auto onValue = it->second.onValue;
+        onValue(value);
     });
 }
 
