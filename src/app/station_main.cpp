@@ -17,16 +17,25 @@ using namespace corvane;
 
 int main(int argc, char *argv[])
 {
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("corvane-station"));
-    QApplication::setApplicationVersion(QStringLiteral(CORVANE_VERSION));
-    // Hidden screens count as open: the program ends when the last one unloads.
-    QApplication::setQuitOnLastWindowClosed(false);
-
-    const auto parsed = parseStationOptions(app);
+    const auto names = [] {
+        QCoreApplication::setApplicationName(QStringLiteral("corvane-station"));
+        QCoreApplication::setApplicationVersion(QStringLiteral(CORVANE_VERSION));
+    };
+    // Options first, without a display: --help and a wrong option answer on a console.
+    std::variant<StationOptions, int> parsed;
+    {
+        QCoreApplication console(argc, argv);
+        names();
+        parsed = parseStationOptions(console);
+    }
     if (const int *code = std::get_if<int>(&parsed))
         return *code;
     const StationOptions &options = std::get<StationOptions>(parsed);
+
+    QApplication app(argc, argv);
+    names();
+    // Hidden screens count as open: the program ends when the last one unloads.
+    QApplication::setQuitOnLastWindowClosed(false);
 
     applyStationLook();
     QtScheduler scheduler;
