@@ -142,6 +142,9 @@ private:
         if (m_refillingWater) {
             m_water = std::min(200.0, m_water + 2.0 * kDt);
             m_refillingWater = m_water < 200;
+        } else if (ctx().bit(QStringLiteral("c300"))) {
+            // The water system reports the tank low (a drain left open): the gauge agrees.
+            m_water = std::max(25.0, m_water - 4.0 * kDt);
         } else {
             m_water = std::max(0.0, m_water - ctx().uniform(0, 0.05) * kDt);
             m_refillingWater = m_water < 60 && m_drive == Drive::Stopped;
