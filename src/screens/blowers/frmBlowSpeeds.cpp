@@ -77,6 +77,20 @@ int frameHeight(const Unit &unit)
 
 } // namespace
 
+std::optional<QString> speedSetpointText(QStringView entry)
+{
+    const auto percent = readValue(entry);
+    if (!percent || *percent < kLowest || *percent > kHighest)
+        return std::nullopt;
+    return numberText(*percent * kUnitsPerPercent);
+}
+
+QString speedPercentText(QStringView value)
+{
+    const auto units = readValue(value);
+    return units ? numberText(*units / kUnitsPerPercent) : FrmBlowSpeeds::noNumberText();
+}
+
 std::span<const Unit> FrmBlowSpeeds::units()
 {
     return kUnits;
@@ -177,24 +191,22 @@ void FrmBlowSpeeds::released()
 void FrmBlowSpeeds::speedLink_Change(std::size_t row)
 {
     const RowControls &r = m_rows[row];
-    const auto units = r.link->number();
-    corvane::setCaption(r.status, units ? numberText(*units / kUnitsPerPercent) : noNumberText());
+    corvane::setCaption(r.status, speedPercentText(r.link->value()));
 }
 
 void FrmBlowSpeeds::txtEntry_Change(std::size_t row)
 {
     const RowControls &r = m_rows[row];
-    const auto percent = readValue(r.entry->text());
-    r.button->setEnabled(percent && *percent >= kLowest && *percent <= kHighest);
+    r.button->setEnabled(speedSetpointText(r.entry->text()).has_value());
 }
 
 void FrmBlowSpeeds::cmdWrt_Click(std::size_t row)
 {
     const RowControls &r = m_rows[row];
-    const auto percent = readValue(r.entry->text());
-    if (!percent || *percent < kLowest || *percent > kHighest)
+    const auto text = speedSetpointText(r.entry->text());
+    if (!text)
         return; // the button is disabled then; a queued click finds nothing to send
-    r.write->write(numberText(*percent * kUnitsPerPercent));
+    r.write->write(*text);
 }
 
 } // namespace corvane
