@@ -3,7 +3,7 @@
 #include "FuzzCheck.h"
 
 #include "core/Value.h"
-#include "screens/blowers/frmBlowSpeeds.h"
+#include "screens/blowers/SpeedSetpoint.h"
 
 #include <cmath>
 
@@ -28,7 +28,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
 
     // The same text as the PLC's value: a percentage, or INVALID for no number.
     const QString status = speedPercentText(entry);
-    FUZZ_CHECK((status == FrmBlowSpeeds::noNumberText()) == !percent);
+    FUZZ_CHECK((status == speedNoNumberText()) == !percent);
     if (percent) {
         const auto shown = readValue(status);
         FUZZ_CHECK(shown && std::abs(*shown - *percent / 655.36) <= std::abs(*percent / 655.36) * 1e-14 + 1e-300);

@@ -1,4 +1,5 @@
 #include "frmBlowSpeeds.h"
+#include "SpeedSetpoint.h"
 
 #include "core/Controls.h"
 #include "core/LinkControl.h"
@@ -10,10 +11,6 @@
 namespace corvane {
 
 namespace {
-
-// PLC speed units: 655.36 to the percent.
-constexpr double kUnitsPerPercent = 655.36;
-constexpr double kLowest = 45, kHighest = 100;
 
 using Row = FrmBlowSpeeds::Row;
 using Unit = FrmBlowSpeeds::Unit;
@@ -77,20 +74,6 @@ int frameHeight(const Unit &unit)
 
 } // namespace
 
-std::optional<QString> speedSetpointText(QStringView entry)
-{
-    const auto percent = readValue(entry);
-    if (!percent || *percent < kLowest || *percent > kHighest)
-        return std::nullopt;
-    return numberText(*percent * kUnitsPerPercent);
-}
-
-QString speedPercentText(QStringView value)
-{
-    const auto units = readValue(value);
-    return units ? numberText(*units / kUnitsPerPercent) : FrmBlowSpeeds::noNumberText();
-}
-
 std::span<const Unit> FrmBlowSpeeds::units()
 {
     return kUnits;
@@ -98,7 +81,7 @@ std::span<const Unit> FrmBlowSpeeds::units()
 
 QString FrmBlowSpeeds::noNumberText()
 {
-    return QStringLiteral("INVALID");
+    return speedNoNumberText();
 }
 
 FrmBlowSpeeds::FrmBlowSpeeds(Station &station, const Unit &unit)

@@ -2,9 +2,6 @@
 
 #include "core/Screen.h"
 
-#include <QString>
-#include <QStringView>
-#include <optional>
 #include <span>
 #include <vector>
 
@@ -17,15 +14,6 @@ namespace corvane {
 class LinkControl;
 class LinkLabel;
 class LinkTextBox;
-
-// What a speed entry box asks to write: for a percentage from 45 to 100 the PLC's
-// units (655.36 to the percent) as the write text; nothing for any other entry, and
-// the box's button stays disabled.
-std::optional<QString> speedSetpointText(QStringView entry);
-
-// What a speed's status label shows for the PLC's value: percent, unrounded, or
-// "INVALID" for a value that is no number.
-QString speedPercentText(QStringView value);
 
 // The speed setpoints of one overhead blower unit: its measured speed, and for each
 // operating mode the PLC's setpoint with an entry box and a "Write To PLC" button.
