@@ -136,10 +136,16 @@ std::variant<StationOptions, int> parseStationOptions(const QCoreApplication &ap
     const QCommandLineOption alarmLog(QStringLiteral("alarm-log"),
                                       QStringLiteral("Alarm log file (default %1).").arg(Station::defaultAlarmLogPath()),
                                       QStringLiteral("path"));
+    const QCommandLineOption dumpLinks(
+        QStringLiteral("dump-links"),
+        QStringLiteral("On SIGUSR1, write every open automatic link (form, control, item, value, caption) to this "
+                       "file as JSON lines, for checking the station from outside (off by default)."),
+        QStringLiteral("file"));
     const BrokerOptionSet brokerOptions;
     parser.addOptions({demo, carMain});
     brokerOptions.addTo(parser);
     parser.addOption(alarmLog);
+    parser.addOption(dumpLinks);
 
     if (const auto code = handleCommon(parser, app, help, version))
         return *code;
@@ -149,6 +155,7 @@ std::variant<StationOptions, int> parseStationOptions(const QCoreApplication &ap
     if (const auto error = brokerOptions.read(parser, &o.broker))
         return fail(*error);
     o.alarmLog = parser.isSet(alarmLog) ? parser.value(alarmLog) : Station::defaultAlarmLogPath();
+    o.dumpLinks = parser.value(dumpLinks);
     return o;
 }
 
@@ -162,9 +169,17 @@ std::variant<DataSimOptions, int> parseDataSimOptions(const QCoreApplication &ap
     const QCommandLineOption version = parser.addVersionOption();
     const QCommandLineOption seed(QStringLiteral("seed"), QStringLiteral("Seed of the simulated car (default 1)."),
                                   QStringLiteral("number"));
+    const QCommandLineOption random(
+        QStringLiteral("random"),
+        QStringLiteral("Instead of simulating the car, change random items to random values, this many a second "
+                       "(a soak of the station)."),
+        QStringLiteral("changes"));
+    const QCommandLineOption randomSeconds(QStringLiteral("random-seconds"),
+                                           QStringLiteral("With --random: stop changing after so many seconds."),
+                                           QStringLiteral("seconds"));
     const BrokerOptionSet brokerOptions;
     brokerOptions.addTo(parser);
-    parser.addOption(seed);
+    parser.addOptions({seed, random, randomSeconds});
 
     if (const auto code = handleCommon(parser, app, help, version))
         return *code;
@@ -177,6 +192,20 @@ std::variant<DataSimOptions, int> parseDataSimOptions(const QCoreApplication &ap
         if (!ok)
             return fail(QStringLiteral("--seed wants a number, not '%1'").arg(parser.value(seed)));
     }
+    const auto count = [&](const QCommandLineOption &option, int *out) {
+        if (!parser.isSet(option))
+            return true;
+        bool ok = false;
+        const int v = parser.value(option).toInt(&ok);
+        if (!ok || v < 0 || v > 1'000'000)
+            return false;
+        *out = v;
+        return true;
+    };
+    if (!count(random, &o.randomPerSecond))
+        return fail(QStringLiteral("--random wants a number of changes a second, not '%1'").arg(parser.value(random)));
+    if (!count(randomSeconds, &o.randomSeconds))
+        return fail(QStringLiteral("--random-seconds wants a number, not '%1'").arg(parser.value(randomSeconds)));
     return o;
 }
 

@@ -26,12 +26,15 @@ struct StationOptions
     bool carMain = false;
     BrokerOptions broker;
     QString alarmLog;
+    QString dumpLinks; // written on SIGUSR1; empty: no dump
 };
 
 struct DataSimOptions
 {
     BrokerOptions broker;
     quint32 seed = 1;
+    int randomPerSecond = 0; // random values instead of the car's
+    int randomSeconds = -1;  // for so long, then quiet; -1: for ever
 };
 
 // Parse the options; on --help, --version or an error they print and return the

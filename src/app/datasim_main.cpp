@@ -29,7 +29,8 @@ int main(int argc, char *argv[])
     std::get<MqttSettings>(settings).clientIdPrefix = QStringLiteral("corvane-datasim");
 
     QtScheduler scheduler;
-    DataSim sim(scheduler, std::get<MqttSettings>(settings), options.seed);
+    DataSim sim(scheduler, std::get<MqttSettings>(settings), options.seed,
+                RandomChanges{options.randomPerSecond, options.randomSeconds});
     installSignalQuit(app);
     sim.start();
     const int code = QCoreApplication::exec();

@@ -1,3 +1,4 @@
+#include "LinkDump.h"
 #include "Options.h"
 #include "SignalQuit.h"
 
@@ -71,6 +72,7 @@ int main(int argc, char *argv[])
     QObject::connect(&station.screens(), &ScreenRegistry::lastScreenUnloaded, &app, [] { QCoreApplication::exit(0); },
                      Qt::QueuedConnection);
     installSignalQuit(app);
+    installLinkDump(app, options.dumpLinks);
     if (mqtt)
         mqtt->start();
     station.screens().show(QStringLiteral("frmSelect"));

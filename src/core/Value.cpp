@@ -90,6 +90,11 @@ QString numberText(double value)
     const auto ePos = s.find('e');
     const int exponent = std::stoi(s.substr(ePos + 1));
     std::string digits = s.substr(0, 1) + s.substr(2, ePos - 2); // 15 digits, no point
+    // Next to the largest double, rounding up to 15 digits passes it: such a text would
+    // read back as out of range, so no number. The largest 15 digits that still read.
+    constexpr char kLargestDigits[] = "179769313486231";
+    if (exponent == 308 && digits > kLargestDigits)
+        digits = kLargestDigits;
     while (digits.size() > 1 && digits.back() == '0')
         digits.pop_back();
 

@@ -1,4 +1,5 @@
 #include "MqttClient.h"
+#include "MqttMessage.h"
 
 #include <QFile>
 #include <QLoggingCategory>
@@ -430,12 +431,9 @@ private:
     {
         Worker *w = self(obj);
         w->m_lastHeard = Clock::now();
-        const qsizetype length = std::min<qsizetype>(qMax(message->payloadlen, 0), w->m_settings.maxPayloadBytes);
-        QByteArray payload(static_cast<const char *>(message->payload), message->payload ? length : 0);
-        QString topic = QString::fromUtf8(message->topic);
-        w->post([owner = w->m_owner, topic = std::move(topic), payload = std::move(payload)] {
-            Q_EMIT owner->messageReceived(topic, payload);
-        });
+        ReceivedMessage m =
+            receivedMessage(message->topic, message->payload, message->payloadlen, w->m_settings.maxPayloadBytes);
+        w->post([owner = w->m_owner, m = std::move(m)] { Q_EMIT owner->messageReceived(m.topic, m.payload); });
     }
 
     static void onAcknowledged(mosquitto *, void *obj, int mid)

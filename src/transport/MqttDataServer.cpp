@@ -1,4 +1,5 @@
 #include "MqttDataServer.h"
+#include "MqttMessage.h"
 
 namespace corvane {
 
@@ -72,7 +73,7 @@ void MqttDataServer::messageReceived(const QString &topic, const QByteArray &pay
     const QString item = topic.mid(m_prefix.size(), topic.size() - m_prefix.size() - kSetSuffix.size());
     if (item.isEmpty() || item.startsWith(u'$'))
         return;
-    const QString value = QString::fromUtf8(payload);
+    const QString value = payloadValue(payload);
     setValue(item, value); // the table holds it before anyone reacts, as a PLC write would
     Q_EMIT written(item, value);
 }

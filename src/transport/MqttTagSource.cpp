@@ -1,4 +1,5 @@
 #include "MqttTagSource.h"
+#include "MqttMessage.h"
 
 #include <QMetaObject>
 
@@ -6,7 +7,6 @@ namespace corvane {
 
 namespace {
 
-const QByteArray kOnline = QByteArrayLiteral("online");
 constexpr int kDefaultTimeoutTenths = 50;
 constexpr int kLongestTimeoutTenths = 65535; // what a time-out of -1 stands for
 constexpr int kStopGraceMs = 2000;
@@ -117,13 +117,13 @@ void MqttTagSource::onConnectedChanged(bool connected)
 void MqttTagSource::onMessage(const QString &topic, const QByteArray &payload)
 {
     if (topic == m_stateTopic) {
-        m_online = payload == kOnline;
+        m_online = saysOnline(payload);
         updateLinkState();
         return;
     }
     if (!m_subscribers.contains(topic))
         return; // closed meanwhile
-    const QString value = QString::fromUtf8(payload);
+    const QString value = payloadValue(payload);
     m_values.insert(topic, value);
     if (m_up)
         deliver(topic, value);

@@ -2,6 +2,8 @@
 
 #include "core/Value.h"
 
+#include <limits>
+
 using namespace corvane;
 
 class TestValue : public QObject
@@ -85,12 +87,23 @@ private Q_SLOTS:
         QTest::newRow("negative") << -2.5 << "-2.5";
         QTest::newRow("third") << 1.0 / 3 << "0.333333333333333";
         QTest::newRow("rounds at 15 digits") << 0.1 + 0.2 << "0.3";
+        // Rounded up, the largest doubles would pass the largest and read as no number.
+        QTest::newRow("largest double") << std::numeric_limits<double>::max()
+                                        << QStringLiteral("179769313486231") + QString(294, u'0');
+        QTest::newRow("largest negative double") << -std::numeric_limits<double>::max()
+                                                 << QStringLiteral("-179769313486231") + QString(294, u'0');
+        QTest::newRow("just below the cut") << 1.79769313486231e308
+                                            << QStringLiteral("179769313486231") + QString(294, u'0');
+        QTest::newRow("smallest double") << std::numeric_limits<double>::denorm_min()
+                                         << QStringLiteral("0.") + QString(323, u'0') + QStringLiteral("494065645841247");
     }
     void numberText()
     {
         QFETCH(double, value);
         QFETCH(QString, text);
         QCOMPARE(corvane::numberText(value), text);
+        // What the station writes, it reads again as a number.
+        QVERIFY(readValue(text).has_value());
     }
 };
 

@@ -1,4 +1,5 @@
 #include "frmBlowSpeeds.h"
+#include "SpeedSetpoint.h"
 
 #include "core/Controls.h"
 #include "core/LinkControl.h"
@@ -10,10 +11,6 @@
 namespace corvane {
 
 namespace {
-
-// PLC speed units: 655.36 to the percent.
-constexpr double kUnitsPerPercent = 655.36;
-constexpr double kLowest = 45, kHighest = 100;
 
 using Row = FrmBlowSpeeds::Row;
 using Unit = FrmBlowSpeeds::Unit;
@@ -84,7 +81,7 @@ std::span<const Unit> FrmBlowSpeeds::units()
 
 QString FrmBlowSpeeds::noNumberText()
 {
-    return QStringLiteral("INVALID");
+    return speedNoNumberText();
 }
 
 FrmBlowSpeeds::FrmBlowSpeeds(Station &station, const Unit &unit)
@@ -177,24 +174,22 @@ void FrmBlowSpeeds::released()
 void FrmBlowSpeeds::speedLink_Change(std::size_t row)
 {
     const RowControls &r = m_rows[row];
-    const auto units = r.link->number();
-    corvane::setCaption(r.status, units ? numberText(*units / kUnitsPerPercent) : noNumberText());
+    corvane::setCaption(r.status, speedPercentText(r.link->value()));
 }
 
 void FrmBlowSpeeds::txtEntry_Change(std::size_t row)
 {
     const RowControls &r = m_rows[row];
-    const auto percent = readValue(r.entry->text());
-    r.button->setEnabled(percent && *percent >= kLowest && *percent <= kHighest);
+    r.button->setEnabled(speedSetpointText(r.entry->text()).has_value());
 }
 
 void FrmBlowSpeeds::cmdWrt_Click(std::size_t row)
 {
     const RowControls &r = m_rows[row];
-    const auto percent = readValue(r.entry->text());
-    if (!percent || *percent < kLowest || *percent > kHighest)
+    const auto text = speedSetpointText(r.entry->text());
+    if (!text)
         return; // the button is disabled then; a queued click finds nothing to send
-    r.write->write(numberText(*percent * kUnitsPerPercent));
+    r.write->write(*text);
 }
 
 } // namespace corvane
