@@ -136,10 +136,21 @@ std::variant<StationOptions, int> parseStationOptions(const QCoreApplication &ap
     const QCommandLineOption alarmLog(QStringLiteral("alarm-log"),
                                       QStringLiteral("Alarm log file (default %1).").arg(Station::defaultAlarmLogPath()),
                                       QStringLiteral("path"));
+    // For tests and measurements of the running program.
+    QCommandLineOption reportUiGaps(QStringLiteral("report-ui-gaps"),
+                                    QStringLiteral("Print the largest gap of a 10 ms probe timer each second and at exit."));
+    QCommandLineOption reportAlarms(QStringLiteral("report-alarms"),
+                                    QStringLiteral("At exit, print the alarm list's lines (count, SHA-1) and the log's syncs."));
+    QCommandLineOption echoAlarms(QStringLiteral("echo-alarms"),
+                                  QStringLiteral("Print each alarm line once the file and the list have it."));
+    QCommandLineOption noAlarmSync(QStringLiteral("no-alarm-sync"),
+                                   QStringLiteral("Leave alarm lines to the page cache (measures what the sync costs)."));
+    for (QCommandLineOption *o : {&reportUiGaps, &reportAlarms, &echoAlarms, &noAlarmSync})
+        o->setFlags(QCommandLineOption::HiddenFromHelp);
     const BrokerOptionSet brokerOptions;
     parser.addOptions({demo, carMain});
     brokerOptions.addTo(parser);
-    parser.addOption(alarmLog);
+    parser.addOptions({alarmLog, reportUiGaps, reportAlarms, echoAlarms, noAlarmSync});
 
     if (const auto code = handleCommon(parser, app, help, version))
         return *code;
@@ -149,6 +160,10 @@ std::variant<StationOptions, int> parseStationOptions(const QCoreApplication &ap
     if (const auto error = brokerOptions.read(parser, &o.broker))
         return fail(*error);
     o.alarmLog = parser.isSet(alarmLog) ? parser.value(alarmLog) : Station::defaultAlarmLogPath();
+    o.reportUiGaps = parser.isSet(reportUiGaps);
+    o.reportAlarms = parser.isSet(reportAlarms);
+    o.echoAlarms = parser.isSet(echoAlarms);
+    o.alarmSync = !parser.isSet(noAlarmSync);
     return o;
 }
 

@@ -26,6 +26,11 @@ struct StationOptions
     bool carMain = false;
     BrokerOptions broker;
     QString alarmLog;
+    // For tests and measurements, hidden from --help.
+    bool reportUiGaps = false;
+    bool reportAlarms = false;
+    bool echoAlarms = false;
+    bool alarmSync = true;
 };
 
 struct DataSimOptions
