@@ -141,11 +141,21 @@ std::variant<StationOptions, int> parseStationOptions(const QCoreApplication &ap
         QStringLiteral("On SIGUSR1, write every open automatic link (form, control, item, value, caption) to this "
                        "file as JSON lines, for checking the station from outside (off by default)."),
         QStringLiteral("file"));
+    // For tests and measurements of the running program.
+    QCommandLineOption reportUiGaps(QStringLiteral("report-ui-gaps"),
+                                    QStringLiteral("Print the largest gap of a 10 ms probe timer each second and at exit."));
+    QCommandLineOption reportAlarms(QStringLiteral("report-alarms"),
+                                    QStringLiteral("At exit, print the alarm list's lines (count, SHA-1) and the log's syncs."));
+    QCommandLineOption echoAlarms(QStringLiteral("echo-alarms"),
+                                  QStringLiteral("Print each alarm line once the file and the list have it."));
+    QCommandLineOption noAlarmSync(QStringLiteral("no-alarm-sync"),
+                                   QStringLiteral("Leave alarm lines to the page cache (measures what the sync costs)."));
+    for (QCommandLineOption *o : {&reportUiGaps, &reportAlarms, &echoAlarms, &noAlarmSync})
+        o->setFlags(QCommandLineOption::HiddenFromHelp);
     const BrokerOptionSet brokerOptions;
     parser.addOptions({demo, carMain});
     brokerOptions.addTo(parser);
-    parser.addOption(alarmLog);
-    parser.addOption(dumpLinks);
+    parser.addOptions({alarmLog, dumpLinks, reportUiGaps, reportAlarms, echoAlarms, noAlarmSync});
 
     if (const auto code = handleCommon(parser, app, help, version))
         return *code;
@@ -156,6 +166,10 @@ std::variant<StationOptions, int> parseStationOptions(const QCoreApplication &ap
         return fail(*error);
     o.alarmLog = parser.isSet(alarmLog) ? parser.value(alarmLog) : Station::defaultAlarmLogPath();
     o.dumpLinks = parser.value(dumpLinks);
+    o.reportUiGaps = parser.isSet(reportUiGaps);
+    o.reportAlarms = parser.isSet(reportAlarms);
+    o.echoAlarms = parser.isSet(echoAlarms);
+    o.alarmSync = !parser.isSet(noAlarmSync);
     return o;
 }
 

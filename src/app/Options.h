@@ -27,6 +27,11 @@ struct StationOptions
     BrokerOptions broker;
     QString alarmLog;
     QString dumpLinks; // written on SIGUSR1; empty: no dump
+    // For tests and measurements, hidden from --help.
+    bool reportUiGaps = false;
+    bool reportAlarms = false;
+    bool echoAlarms = false;
+    bool alarmSync = true;
 };
 
 struct DataSimOptions

@@ -1,7 +1,9 @@
 #include "LinkDump.h"
 #include "Options.h"
 #include "SignalQuit.h"
+#include "StationReport.h"
 
+#include "core/AlarmLogger.h"
 #include "core/Look.h"
 #include "core/QtScheduler.h"
 #include "core/ScreenRegistry.h"
@@ -67,6 +69,12 @@ int main(int argc, char *argv[])
 
     Station station(scheduler, *tags, options.alarmLog);
     registerAllScreens(station);
+    station.alarms().setSyncToDisk(options.alarmSync);
+    if (options.echoAlarms)
+        echoAlarmLines(station.alarms());
+    std::unique_ptr<UiGapProbe> probe;
+    if (options.reportUiGaps)
+        probe = std::make_unique<UiGapProbe>();
 
     // exit, not quit: quit would first ask windows to close, which ours answer by unloading.
     QObject::connect(&station.screens(), &ScreenRegistry::lastScreenUnloaded, &app, [] { QCoreApplication::exit(0); },
@@ -79,6 +87,10 @@ int main(int argc, char *argv[])
     if (options.carMain)
         station.screens().show(QStringLiteral("frmCVCarmain"));
     const int code = QApplication::exec();
+    if (probe)
+        probe->printRun();
+    if (options.reportAlarms)
+        printAlarmReport(station); // before the shut-down unloads the list
     station.shutDown();
     if (mqtt)
         mqtt->stop(); // the "0" of a pulse cut short by the exit still goes out

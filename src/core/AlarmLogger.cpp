@@ -9,18 +9,192 @@
 #include <QFileInfo>
 #include <QLocale>
 
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#ifdef Q_OS_WIN
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
+
 namespace corvane {
 
 namespace {
 // One write call takes at most this much, so a partial write is accounted per line.
 constexpr qsizetype kWriteBytes = 64 * 1024;
+
+// What the file needs before a new line when an earlier run ended in the middle of
+// one (killed, or the power cut): without it the new line would be glued to the torn
+// one. Empty when the file ends with a line end, is empty, or cannot be read.
+QByteArray missingLineEnd(const QString &path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly) || f.size() == 0 || !f.seek(f.size() - 1))
+        return {};
+    char last = 0;
+    if (!f.getChar(&last) || last == '\n')
+        return {};
+    return last == '\r' ? QByteArray("\n") : QByteArray("\r\n");
+}
+
+#ifndef Q_OS_WIN
+int dataSync(int fd)
+{
+#if defined(_POSIX_SYNCHRONIZED_IO) && _POSIX_SYNCHRONIZED_IO > 0
+    return ::fdatasync(fd);
+#else
+    return ::fsync(fd);
+#endif
+}
+
+int openRetrying(const char *path, int flags)
+{
+    int fd;
+    do
+        fd = ::open(path, flags | O_CLOEXEC | O_NONBLOCK);
+    while (fd < 0 && errno == EINTR);
+    return fd;
+}
+
+bool syncFolderOf(const QByteArray &path)
+{
+    const QByteArray folder = QFile::encodeName(QFileInfo(QFile::decodeName(path)).absolutePath());
+    const int fd = openRetrying(folder.constData(), O_RDONLY | O_DIRECTORY);
+    if (fd < 0)
+        return false;
+    const bool ok = ::fsync(fd) == 0;
+    ::close(fd);
+    return ok;
+}
+#endif
+
+struct FileId
+{
+    quint64 device = 0;
+    quint64 inode = 0;
+    bool operator==(const FileId &) const = default;
+};
+
+bool syncFile(const QByteArray &path, FileId *folderSyncedFor)
+{
+#ifdef Q_OS_WIN
+    Q_UNUSED(folderSyncedFor);
+    QFile f(QFile::decodeName(path));
+    if (!f.open(QIODevice::ReadWrite | QIODevice::Append))
+        return !QFileInfo(f).exists() ? false : !QFileInfo(f).isFile();
+    return ::_commit(f.handle()) == 0;
+#else
+    struct stat st {};
+    if (::stat(path.constData(), &st) != 0)
+        return false;
+    if (!S_ISREG(st.st_mode))
+        return true;
+    // Read-only is enough for the sync and works on a file we may no longer write.
+    int fd = openRetrying(path.constData(), O_RDONLY);
+    if (fd < 0)
+        fd = openRetrying(path.constData(), O_WRONLY | O_APPEND);
+    if (fd < 0)
+        return false;
+    bool ok = ::fstat(fd, &st) == 0 && dataSync(fd) == 0;
+    ::close(fd);
+    const FileId id{quint64(st.st_dev), quint64(st.st_ino)};
+    if (ok && !(id == *folderSyncedFor)) {
+        ok = syncFolderOf(path);
+        if (ok)
+            *folderSyncedFor = id;
+    }
+    return ok;
+#endif
+}
 } // namespace
+
+// --- DiskSyncer ---
+
+DiskSyncer::SyncFunction DiskSyncer::fileSync()
+{
+    return [folderSyncedFor = FileId{}](const QByteArray &path) mutable { return syncFile(path, &folderSyncedFor); };
+}
+
+DiskSyncer::DiskSyncer(const QString &path, SyncFunction sync, std::chrono::milliseconds interval)
+    : m_path(QFile::encodeName(path))
+    , m_sync(std::move(sync))
+    , m_interval(interval)
+    , m_thread([this] { run(); })
+{
+}
+
+DiskSyncer::~DiskSyncer()
+{
+    {
+        std::lock_guard lock(m_mutex);
+        m_stopping = true;
+    }
+    m_wake.notify_one();
+    m_thread.join();
+}
+
+void DiskSyncer::markDirty()
+{
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_dirty)
+            return; // the thread knows already
+        m_dirty = true;
+        m_dirtySince = Clock::now();
+    }
+    m_wake.notify_one();
+}
+
+DiskSyncer::Stats DiskSyncer::stats() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_stats;
+}
+
+void DiskSyncer::run()
+{
+    std::unique_lock lock(m_mutex);
+    bool failing = false;
+    for (;;) {
+        m_wake.wait(lock, [this] { return m_dirty || m_stopping; });
+        if (!m_dirty)
+            return;
+        // What is appended until the interval is up goes into the same sync; at exit
+        // the last one goes at once.
+        m_wake.wait_until(lock, m_lastStart + m_interval, [this] { return m_stopping; });
+        m_dirty = false;
+        const Clock::time_point since = m_dirtySince;
+        m_lastStart = Clock::now();
+        lock.unlock();
+        const bool ok = m_sync(m_path);
+        const Clock::time_point end = Clock::now();
+        // A failure waits for the next line to try again: a file that is gone or
+        // replaced never makes this spin.
+        if (ok == failing) {
+            failing = !ok;
+            if (failing)
+                qWarning("alarm log %s: cannot sync it to disk", m_path.constData());
+            else
+                qInfo("alarm log %s: synced to disk again", m_path.constData());
+        }
+        lock.lock();
+        ++m_stats.syncs;
+        if (!ok)
+            ++m_stats.failures;
+        m_stats.longestSync = std::max(m_stats.longestSync, end - m_lastStart);
+        m_stats.longestWait = std::max(m_stats.longestWait, end - since);
+    }
+}
+
+// --- AlarmLogger ---
 
 AlarmLogger::AlarmLogger(Scheduler &scheduler, ScreenRegistry &screens, const QString &path)
     : m_scheduler(scheduler)
     , m_screens(screens)
     , m_path(path)
     , m_retry(scheduler.createTimer([this] { flush(); }))
+    , m_syncer(std::make_unique<DiskSyncer>(path))
 {
 }
 
@@ -35,6 +209,20 @@ AlarmLogger::~AlarmLogger()
         if (pendingCount() == before && m_headWritten == headBefore)
             break;
     }
+    m_syncer.reset(); // the last sync, before the thread ends
+}
+
+void AlarmLogger::setSyncToDisk(bool on)
+{
+    if (on && !m_syncer)
+        m_syncer = std::make_unique<DiskSyncer>(m_path);
+    else if (!on)
+        m_syncer.reset();
+}
+
+DiskSyncer::Stats AlarmLogger::syncStats() const
+{
+    return m_syncer ? m_syncer->stats() : DiskSyncer::Stats{};
 }
 
 QString AlarmLogger::timeStamp(const QDateTime &when)
@@ -96,6 +284,11 @@ void AlarmLogger::flush()
             m_pending.insert(m_pending.begin() + (m_headWritten > 0 ? 1 : 0), Pending{note, m_dropped});
             m_dropped = 0;
         }
+        if (!m_tailChecked) {
+            const QByteArray end = missingLineEnd(m_path);
+            ok = end.isEmpty() || file.write(end) == end.size();
+            m_tailChecked = ok;
+        }
         qsizetype spent = 0;
         while (ok && done < m_pending.size() && spent < kFlushChunkBytes) {
             QByteArray chunk = m_pending[done].bytes.mid(offset);
@@ -123,6 +316,8 @@ void AlarmLogger::flush()
             done = 0;
             offset = m_headWritten;
         }
+        if (spent > 0 && m_syncer)
+            m_syncer->markDirty();
     }
     m_pending.erase(m_pending.begin(), m_pending.begin() + qsizetype(done));
     m_headWritten = offset;

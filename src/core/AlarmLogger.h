@@ -4,14 +4,71 @@
 #include <QDateTime>
 #include <QObject>
 #include <QString>
+#include <chrono>
+#include <condition_variable>
 #include <deque>
+#include <functional>
 #include <memory>
+#include <mutex>
+#include <thread>
 
 namespace corvane {
 
 class Scheduler;
 class ScreenRegistry;
 class TimerBackend;
+
+// Brings what was appended to a file onto the disk, from a thread of its own: a line
+// in the page cache alone is lost when the car's power goes. At most one sync per
+// interval, covering every line appended since the last, so a flood costs ten syncs
+// a second and the UI thread never waits for the disk (it only raises a flag).
+class DiskSyncer
+{
+public:
+    using Clock = std::chrono::steady_clock;
+    // Makes the file's appended data durable; false when it could not.
+    using SyncFunction = std::function<bool(const QByteArray &path)>;
+    static constexpr std::chrono::milliseconds kInterval{100};
+
+    struct Stats
+    {
+        quint64 syncs = 0;
+        quint64 failures = 0;
+        Clock::duration longestSync{};
+        // From the first line not yet synced to the end of the sync that took it.
+        Clock::duration longestWait{};
+    };
+
+    // The sync of a regular file by its path: the file's data, and its folder's entry
+    // the first time a file is seen (a file made in this run would vanish without it).
+    // Devices and pipes keep nothing to sync: true. A missing file: false.
+    static SyncFunction fileSync();
+
+    explicit DiskSyncer(const QString &path, SyncFunction sync = fileSync(), std::chrono::milliseconds interval = kInterval);
+    // Syncs what is still unsynced, then ends the thread.
+    ~DiskSyncer();
+    DiskSyncer(const DiskSyncer &) = delete;
+    DiskSyncer &operator=(const DiskSyncer &) = delete;
+
+    // Data was appended: cheap, from any thread, never waits for the disk.
+    void markDirty();
+    Stats stats() const;
+
+private:
+    void run();
+
+    const QByteArray m_path;
+    const SyncFunction m_sync;
+    const std::chrono::milliseconds m_interval;
+    mutable std::mutex m_mutex;
+    std::condition_variable m_wake;
+    bool m_dirty = false;
+    bool m_stopping = false;
+    Clock::time_point m_dirtySince;
+    Clock::time_point m_lastStart;
+    Stats m_stats;
+    std::thread m_thread; // last: starts once the rest is there
+};
 
 // The alarm logger (mdlAlarms): every FAULT, WARN and CLEAR transition becomes a line
 // "message" + "hh:mm:ss mm/dd/yyyy", appended to the log file and to the alarm list.
@@ -22,6 +79,7 @@ class TimerBackend;
 // tried with each new line and every few seconds. The list and its text box get every
 // line at once either way. At most kMaxPending lines wait; past that the oldest go,
 // and the file gets one line that says how many, where they would have stood.
+// Written lines reach the disk within DiskSyncer::kInterval (plus the sync itself).
 class AlarmLogger : public QObject
 {
     Q_OBJECT
@@ -52,6 +110,10 @@ public:
     qint64 droppedCount() const { return m_dropped; }
     bool fileWritable() const { return m_fileWritable; }
 
+    // Off: lines stay in the page cache until the system writes them (measurements).
+    void setSyncToDisk(bool on);
+    DiskSyncer::Stats syncStats() const;
+
 Q_SIGNALS:
     void lineRaised(const QString &line);
     // The file stopped taking lines, or took every waiting line again.
@@ -79,7 +141,9 @@ private:
     qint64 m_dropped = 0;
     bool m_fileWritable = true;
     bool m_flushPosted = false;
+    bool m_tailChecked = false;
     std::unique_ptr<TimerBackend> m_retry;
+    std::unique_ptr<DiskSyncer> m_syncer;
 };
 
 } // namespace corvane

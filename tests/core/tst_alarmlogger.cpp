@@ -10,7 +10,10 @@
 #include <QScrollBar>
 #include <QSignalSpy>
 
+#include <atomic>
 #include <functional>
+#include <mutex>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace corvane;
@@ -81,6 +84,48 @@ Breakage readOnlyFile()
             [](const QString &path) {
                 QVERIFY(QFile(path).setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner));
             }};
+}
+
+// A sync function that records, for each call, when it started and how much of the
+// file it found: what that sync made durable.
+struct SyncRecorder
+{
+    using Clock = DiskSyncer::Clock;
+    struct Call
+    {
+        Clock::time_point at;
+        qint64 size;
+    };
+    std::mutex mutex;
+    std::vector<Call> calls;
+    std::atomic<bool> fail{false};
+
+    DiskSyncer::SyncFunction function()
+    {
+        return [this](const QByteArray &path) {
+            std::lock_guard lock(mutex);
+            calls.push_back({Clock::now(), QFileInfo(QFile::decodeName(path)).size()});
+            return !fail;
+        };
+    }
+    std::vector<Call> snapshot()
+    {
+        std::lock_guard lock(mutex);
+        return calls;
+    }
+    int count() { return int(snapshot().size()); }
+    qint64 lastSize()
+    {
+        const auto c = snapshot();
+        return c.empty() ? -1 : c.back().size;
+    }
+};
+
+void appendLine(const QString &path, int n)
+{
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Append));
+    f.write(QByteArray("FAULT T") + QByteArray::number(n) + " line  14:03:07 06/21/2004\r\n");
 }
 
 } // namespace
@@ -322,6 +367,191 @@ private Q_SLOTS:
             QVERIFY(f.open(QIODevice::ReadOnly));
             QVERIFY(f.readAll().startsWith("FAULT A  "));
         }
+    }
+
+    // A run that ended mid-line (killed, power cut) must not have the next run's first
+    // line glued to its torn one.
+    void aTornLastLineIsEndedBeforeTheNextRunsFirstLine_data()
+    {
+        QTest::addColumn<QByteArray>("before");
+        QTest::addColumn<QByteArray>("separator");
+        QTest::newRow("no file") << QByteArray() << QByteArray();
+        QTest::newRow("empty file") << QByteArray("") << QByteArray();
+        QTest::newRow("whole line") << QByteArray("CLEAR C27 old  14:03:00 06/21/2004\r\n") << QByteArray();
+        QTest::newRow("torn mid-message") << QByteArray("CLEAR C27 old  14:03:00 06/21/2004\r\nFAULT C27 Han")
+                                          << QByteArray("\r\n");
+        QTest::newRow("torn between CR and LF") << QByteArray("FAULT C27 old  14:03:00 06/21/2004\r")
+                                                << QByteArray("\n");
+    }
+    void aTornLastLineIsEndedBeforeTheNextRunsFirstLine()
+    {
+        QFETCH(QByteArray, before);
+        QFETCH(QByteArray, separator);
+        TestStation t;
+        if (!before.isNull()) {
+            QVERIFY(QDir().mkpath(QFileInfo(t.alarmLogPath()).absolutePath()));
+            QFile f(t.alarmLogPath());
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(before);
+        }
+        logger(t).raise(QStringLiteral("FAULT A  "));
+        const QByteArray a = logger(t).lastLine().toUtf8() + "\r\n";
+        logger(t).raise(QStringLiteral("FAULT B  "));
+        const QByteArray b = logger(t).lastLine().toUtf8() + "\r\n";
+        QCOMPARE(t.alarmLogBytes(), before + separator + a + b);
+    }
+
+    // The real sync on each kind of path: never blocks, never crashes, fails only
+    // where nothing could be made durable.
+    void theFileSyncCopesWithWhatThePathIs_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<bool>("synced");
+        QTest::newRow("regular file") << "file" << true;
+        QTest::newRow("regular file, read-only") << "read-only" << true;
+        QTest::newRow("missing (renamed away)") << "missing" << false;
+        QTest::newRow("missing folder") << "no-folder" << false;
+        QTest::newRow("directory") << "directory" << true;
+        QTest::newRow("fifo with no writer") << "fifo" << true;
+        QTest::newRow("device") << "device" << true;
+    }
+    void theFileSyncCopesWithWhatThePathIs()
+    {
+        QFETCH(QString, kind);
+        QFETCH(bool, synced);
+        QTemporaryDir dir;
+        QString path = dir.filePath(QStringLiteral("alarm_log.txt"));
+        if (kind == u"file" || kind == u"read-only") {
+            appendLine(path, 1);
+            if (kind == u"read-only")
+                QVERIFY(QFile(path).setPermissions(QFileDevice::ReadOwner));
+        } else if (kind == u"no-folder") {
+            path = dir.filePath(QStringLiteral("gone/alarm_log.txt"));
+        } else if (kind == u"directory") {
+            QVERIFY(QDir().mkpath(path));
+        } else if (kind == u"fifo") {
+            QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+        } else if (kind == u"device") {
+            path = QStringLiteral("/dev/null");
+        }
+        DiskSyncer::SyncFunction sync = DiskSyncer::fileSync();
+        QCOMPARE(sync(QFile::encodeName(path)), synced);
+        QCOMPARE(sync(QFile::encodeName(path)), synced); // the folder once, the file each time
+    }
+
+    // The syncer on its own thread, in real time, with a short interval so the test
+    // stays short; a recording sync function stands in for the disk.
+    void appendsAreSyncedSoonAndBurstsShareOneSync()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("alarm_log.txt"));
+        SyncRecorder recorder;
+        // Longer than the burst takes, even on a loaded machine.
+        constexpr auto interval = std::chrono::milliseconds(300);
+        DiskSyncer syncer(path, recorder.function(), interval);
+
+        appendLine(path, 1);
+        syncer.markDirty();
+        QTRY_COMPARE_WITH_TIMEOUT(recorder.count(), 1, 2000);
+        QCOMPARE(recorder.lastSize(), QFileInfo(path).size());
+
+        // A burst right after a sync: at most one more sync for all of it, which
+        // covers the last line.
+        for (int i = 2; i <= 200; ++i) {
+            appendLine(path, i);
+            syncer.markDirty();
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(recorder.lastSize(), QFileInfo(path).size(), 2000);
+        QCOMPARE(recorder.count(), 2);
+        const auto calls = recorder.snapshot();
+        QVERIFY(calls[1].at - calls[0].at >= interval);
+        const DiskSyncer::Stats stats = syncer.stats();
+        QCOMPARE(stats.syncs, 2u);
+        QCOMPARE(stats.failures, 0u);
+    }
+
+    void aSteadyStreamIsSyncedAtMostOncePerInterval()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("alarm_log.txt"));
+        SyncRecorder recorder;
+        constexpr auto interval = std::chrono::milliseconds(20);
+        DiskSyncer syncer(path, recorder.function(), interval);
+        const auto start = DiskSyncer::Clock::now();
+        int n = 0;
+        while (DiskSyncer::Clock::now() - start < 10 * interval) {
+            appendLine(path, ++n);
+            syncer.markDirty();
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(recorder.lastSize(), QFileInfo(path).size(), 2000);
+        const auto calls = recorder.snapshot();
+        QVERIFY2(calls.size() >= 2 && calls.size() <= 12, qPrintable(QString::number(calls.size())));
+        for (size_t i = 1; i < calls.size(); ++i)
+            QVERIFY(calls[i].at - calls[i - 1].at >= interval);
+    }
+
+    void aFailingSyncWaitsForTheNextLineInsteadOfSpinning()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("alarm_log.txt"));
+        SyncRecorder recorder;
+        recorder.fail = true;
+        DiskSyncer syncer(path, recorder.function(), std::chrono::milliseconds(5));
+        syncer.markDirty();
+        QTRY_COMPARE_WITH_TIMEOUT(recorder.count(), 1, 2000);
+        QTest::qWait(50); // ten intervals with nothing new
+        QCOMPARE(recorder.count(), 1);
+        QCOMPARE(syncer.stats().failures, 1u);
+        recorder.fail = false;
+        syncer.markDirty();
+        QTRY_COMPARE_WITH_TIMEOUT(recorder.count(), 2, 2000);
+        QCOMPARE(syncer.stats().failures, 1u);
+    }
+
+    void whatIsUnsyncedAtTheEndIsSyncedBeforeTheThreadEnds_data()
+    {
+        QTest::addColumn<bool>("dirty");
+        QTest::newRow("line not yet synced") << true;
+        QTest::newRow("nothing appended") << false;
+    }
+    void whatIsUnsyncedAtTheEndIsSyncedBeforeTheThreadEnds()
+    {
+        QFETCH(bool, dirty);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("alarm_log.txt"));
+        SyncRecorder recorder;
+        {
+            // A long interval: only the end can bring the second sync forward.
+            DiskSyncer syncer(path, recorder.function(), std::chrono::hours(1));
+            appendLine(path, 1);
+            syncer.markDirty();
+            QTRY_COMPARE_WITH_TIMEOUT(recorder.count(), 1, 2000);
+            if (dirty) {
+                appendLine(path, 2);
+                syncer.markDirty();
+            }
+        }
+        QCOMPARE(recorder.count(), dirty ? 2 : 1);
+        QCOMPARE(recorder.lastSize(), QFileInfo(path).size());
+    }
+
+    void theLoggerSyncsWhatItWritesOnceTheFileTakesItAgain()
+    {
+        TestStation t;
+        logger(t).raise(QStringLiteral("FAULT A  "));
+        QTRY_COMPARE_WITH_TIMEOUT(logger(t).syncStats().syncs, 1u, 2000);
+        QCOMPARE(logger(t).syncStats().failures, 0u);
+
+        const Breakage b = directoryInPlaceOfTheFile();
+        QVERIFY(QFile::remove(t.alarmLogPath()));
+        b.breakIt(t.alarmLogPath());
+        logger(t).raise(QStringLiteral("FAULT B  "));
+        QCOMPARE(logger(t).pendingCount(), 1);
+        b.mendIt(t.alarmLogPath());
+        logger(t).raise(QStringLiteral("FAULT C  "));
+        QTRY_COMPARE_WITH_TIMEOUT(logger(t).syncStats().syncs, 2u, 2000);
+        QCOMPARE(logger(t).syncStats().failures, 0u);
+        QCOMPARE(messages(t.alarmLogLines()), QStringList({"FAULT B  ", "FAULT C  "}));
     }
 };
 
