@@ -136,8 +136,11 @@ std::variant<StationOptions, int> parseStationOptions(const QCoreApplication &ap
     const QCommandLineOption alarmLog(QStringLiteral("alarm-log"),
                                       QStringLiteral("Alarm log file (default %1).").arg(Station::defaultAlarmLogPath()),
                                       QStringLiteral("path"));
+    const QCommandLineOption reportStartup(
+        QStringLiteral("report-startup"),
+        QStringLiteral("Print the time from process start to the first window shown (for measuring)."));
     const BrokerOptionSet brokerOptions;
-    parser.addOptions({demo, carMain});
+    parser.addOptions({demo, carMain, reportStartup});
     brokerOptions.addTo(parser);
     parser.addOption(alarmLog);
 
@@ -146,6 +149,7 @@ std::variant<StationOptions, int> parseStationOptions(const QCoreApplication &ap
     StationOptions o;
     o.demo = parser.isSet(demo);
     o.carMain = parser.isSet(carMain);
+    o.reportStartup = parser.isSet(reportStartup);
     if (const auto error = brokerOptions.read(parser, &o.broker))
         return fail(*error);
     o.alarmLog = parser.isSet(alarmLog) ? parser.value(alarmLog) : Station::defaultAlarmLogPath();

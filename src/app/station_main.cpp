@@ -1,5 +1,6 @@
 #include "Options.h"
 #include "SignalQuit.h"
+#include "StartupReport.h"
 
 #include "core/Look.h"
 #include "core/QtScheduler.h"
@@ -28,6 +29,8 @@ int main(int argc, char *argv[])
         return *code;
     const StationOptions &options = std::get<StationOptions>(parsed);
 
+    if (options.reportStartup)
+        reportStartup(app);
     applyStationLook();
     QtScheduler scheduler;
 
