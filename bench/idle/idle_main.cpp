@@ -4,6 +4,8 @@
 // bare Qt Widgets window with one 200 ms timer) running over the same seconds.
 //
 //   corvane-bench-idle [--seconds N] [--warmup N]     (defaults: 60 and 5)
+//                      [--wrap "valgrind --tool=callgrind --instr-atstart=no"]
+//   (--wrap runs the station under a profiler; its figures are then not the station's)
 //
 // Both run offscreen. CPU is the time on a CPU of all threads (/proc/PID/task/*/schedstat,
 // in ns) per second, in six windows; utime+stime (/proc/PID/stat, 10 ms steps) over the
@@ -60,7 +62,8 @@ bool startBroker(QProcess &broker, const QTemporaryDir &dir, quint16 port)
         return false;
     conf.write(QStringLiteral("listener %1 127.0.0.1\nallow_anonymous true\npersistence false\n").arg(port).toUtf8());
     conf.close();
-    broker.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    broker.setStandardOutputFile(QProcess::nullDevice());
+    broker.setStandardErrorFile(QProcess::nullDevice());
     broker.start(program, {QStringLiteral("-c"), conf.fileName()});
     QDeadlineTimer deadline(10'000);
     while (!deadline.hasExpired()) {
@@ -125,9 +128,12 @@ int main(int argc, char *argv[])
         p->setProcessEnvironment(env);
         p->setProcessChannelMode(QProcess::MergedChannels);
     }
-    station.start(QStringLiteral(CORVANE_STATION),
-                  {QStringLiteral("--broker"), QStringLiteral("127.0.0.1:%1").arg(port), QStringLiteral("--car-main"),
-                   QStringLiteral("--alarm-log"), dir.filePath(QStringLiteral("alarm_log.txt"))});
+    QStringList command = {QStringLiteral(CORVANE_STATION), QStringLiteral("--broker"),
+                           QStringLiteral("127.0.0.1:%1").arg(port), QStringLiteral("--car-main"),
+                           QStringLiteral("--alarm-log"), dir.filePath(QStringLiteral("alarm_log.txt"))};
+    if (const qsizetype wrap = args.indexOf(QStringLiteral("--wrap")); wrap > 0 && wrap + 1 < args.size())
+        command = args.at(wrap + 1).split(u' ', Qt::SkipEmptyParts) + command;
+    station.start(command.takeFirst(), command);
     baseline.start(QStringLiteral(CORVANE_BASELINE), QStringList());
     if (!station.waitForStarted() || !baseline.waitForStarted()) {
         std::fprintf(stderr, "corvane-bench-idle: cannot start the programs\n");

@@ -12,10 +12,10 @@ QT_QPA_PLATFORM=offscreen valgrind --tool=callgrind --instr-atstart=no \
     --callgrind-out-file="$out/callgrind.out.%p" \
     "$build/bench/ticks/corvane-bench-ticks" --ticks "$ticks" >"$out/stdout" 2>"$out/valgrind.log"
 printf '%-14s %-9s %-11s %14s\n' screen data what 'instr/tick'
-for f in "$out"/callgrind.out.*.*; do
+for f in $(ls "$out"/callgrind.out.*.* | sort -V); do
     label=$(sed -n 's/^desc: Trigger: Client Request: //p' "$f")
-    total=$(sed -n 's/^totals: //p; s/^summary: //p' "$f" | head -1 | cut -d' ' -f1)
+    total=$(sed -n 's/^totals: //p' "$f" | head -1 | cut -d' ' -f1)
     n=${label##*n=}
     read -r screen data what _ <<<"$label"
     printf '%-14s %-9s %-11s %14d\n' "$screen" "$data" "$what" $((total / n))
-done | sort -k1,1 -k2,2r -k3,3
+done

@@ -22,10 +22,10 @@ void setBackColour(QWidget *w, ColourRef colour);
 ColourRef backColour(const QWidget *w);
 void setForeColour(QWidget *w, ColourRef colour);
 ColourRef foreColour(const QWidget *w);
-void setCaption(QWidget *w, const QString &caption); // labels, buttons, frames, windows
+void setCaption(QWidget *w, QStringView caption); // labels, buttons, frames, windows
 QString caption(const QWidget *w);
 // The usual status paint: back colour first, then caption.
-inline void paintStatus(QWidget *w, ColourRef back, const QString &text)
+inline void paintStatus(QWidget *w, ColourRef back, QStringView text)
 {
     setBackColour(w, back);
     setCaption(w, text);
