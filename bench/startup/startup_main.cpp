@@ -127,8 +127,7 @@ int porterChild(quint16 port)
             QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
         QCoreApplication::processEvents(); // the first paint, flushed
         const double shown = msSince(start);
-        std::printf("porter: %.3f %.3f links=%lld\n", loaded, shown,
-                    qlonglong(station.screens().find(porter)->window()->findChildren<QObject *>().size()));
+        std::printf("porter: %.3f %.3f\n", loaded, shown);
         station.screens().unload(porter);
         QCoreApplication::processEvents();
     }
@@ -194,8 +193,8 @@ int main(int argc, char *argv[])
     const Summary b = summarise(base);
     row("baseline: process start to its window painted", base);
     row("station: process start to frmSelect painted", station, &b, 300);
-    row("  (the same, from the kernel's start time, 10 ms steps) baseline", baseKernel);
-    row("  (the same, from the kernel's start time, 10 ms steps) station", stationKernel);
+    row("baseline, from the kernel's start time (10 ms steps)", baseKernel);
+    row("station, from the kernel's start time (10 ms steps)", stationKernel);
     row("porter load, first in the process (build + 71 links)", porterLoad, nullptr, 300);
     row("porter load to its window painted, first in the process", porterShown, nullptr, 300);
     row("porter load to its window painted, again (4 a process)", porterWarm, nullptr, 300);
