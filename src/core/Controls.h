@@ -15,7 +15,7 @@ int twips(int t);
 QRect twipsRect(int left, int top, int width, int height);
 void placeTwips(QWidget *w, int left, int top, int width, int height);
 
-// Painting. The ColourRef is kept on the control (readable with backColour()), and
+// Painting. The ColourRef is kept for the control (readable with backColour()), and
 // nothing is touched when the colour or caption is already what the rule says, so a
 // repaint tick that changes nothing costs Qt no repaint.
 void setBackColour(QWidget *w, ColourRef colour);
