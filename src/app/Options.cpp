@@ -152,8 +152,11 @@ std::variant<StationOptions, int> parseStationOptions(const QCoreApplication &ap
                                    QStringLiteral("Leave alarm lines to the page cache (measures what the sync costs)."));
     for (QCommandLineOption *o : {&reportUiGaps, &reportAlarms, &echoAlarms, &noAlarmSync})
         o->setFlags(QCommandLineOption::HiddenFromHelp);
+    const QCommandLineOption reportStartup(
+        QStringLiteral("report-startup"),
+        QStringLiteral("Print the time from process start to the first window shown (for measuring)."));
     const BrokerOptionSet brokerOptions;
-    parser.addOptions({demo, carMain});
+    parser.addOptions({demo, carMain, reportStartup});
     brokerOptions.addTo(parser);
     parser.addOptions({alarmLog, dumpLinks, reportUiGaps, reportAlarms, echoAlarms, noAlarmSync});
 
@@ -162,6 +165,7 @@ std::variant<StationOptions, int> parseStationOptions(const QCoreApplication &ap
     StationOptions o;
     o.demo = parser.isSet(demo);
     o.carMain = parser.isSet(carMain);
+    o.reportStartup = parser.isSet(reportStartup);
     if (const auto error = brokerOptions.read(parser, &o.broker))
         return fail(*error);
     o.alarmLog = parser.isSet(alarmLog) ? parser.value(alarmLog) : Station::defaultAlarmLogPath();

@@ -24,6 +24,7 @@ struct StationOptions
 {
     bool demo = false;
     bool carMain = false;
+    bool reportStartup = false;
     BrokerOptions broker;
     QString alarmLog;
     QString dumpLinks; // written on SIGUSR1; empty: no dump

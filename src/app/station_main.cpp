@@ -2,6 +2,7 @@
 #include "Options.h"
 #include "SignalQuit.h"
 #include "StationReport.h"
+#include "StartupReport.h"
 
 #include "core/AlarmLogger.h"
 #include "core/Look.h"
@@ -40,6 +41,8 @@ int main(int argc, char *argv[])
     // Hidden screens count as open: the program ends when the last one unloads.
     QApplication::setQuitOnLastWindowClosed(false);
 
+    if (options.reportStartup)
+        reportStartup(app);
     applyStationLook();
     QtScheduler scheduler;
 

@@ -3,14 +3,48 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QGuiApplication>
+#include <QHash>
 #include <QScreen>
-#include <QVariant>
+
+#include <optional>
 
 namespace corvane {
 
 namespace {
-const char kBackProperty[] = "backColour";
-const char kForeProperty[] = "foreColour";
+
+// The colours a rule gave each control. Kept beside the widgets rather than as
+// dynamic properties: reading a property by name walks every static property of the
+// class chain first, and every tick reads the colour of every status control.
+struct Colouring
+{
+    std::optional<quint32> back;
+    std::optional<quint32> fore;
+};
+
+QHash<const QWidget *, Colouring> &colourings()
+{
+    // Never destroyed: a widget may outlive the statics of this file at exit.
+    static auto *table = new QHash<const QWidget *, Colouring>;
+    return *table;
+}
+
+const Colouring *colouringOf(const QWidget *w)
+{
+    const auto &table = colourings();
+    const auto it = table.constFind(w);
+    return it == table.cend() ? nullptr : &*it;
+}
+
+Colouring &colouringFor(QWidget *w)
+{
+    auto &table = colourings();
+    auto it = table.find(w);
+    if (it == table.end()) {
+        it = table.insert(w, {});
+        QObject::connect(w, &QObject::destroyed, [w] { colourings().remove(w); });
+    }
+    return *it;
+}
 
 QPalette::ColorRole backRole(const QWidget *w)
 {
@@ -51,10 +85,9 @@ void placeTwips(QWidget *w, int left, int top, int width, int height)
 
 void setBackColour(QWidget *w, ColourRef colour)
 {
-    const QVariant old = w->property(kBackProperty);
-    if (old.isValid() && old.toUInt() == colour.value())
+    if (const Colouring *c = colouringOf(w); c && c->back == colour.value())
         return;
-    w->setProperty(kBackProperty, colour.value());
+    colouringFor(w).back = colour.value();
     QPalette p = w->palette();
     p.setColor(backRole(w), colour.toQColor());
     w->setPalette(p);
@@ -64,16 +97,15 @@ void setBackColour(QWidget *w, ColourRef colour)
 
 ColourRef backColour(const QWidget *w)
 {
-    const QVariant v = w->property(kBackProperty);
-    return v.isValid() ? ColourRef(v.toUInt()) : Colours::buttonFace;
+    const Colouring *c = colouringOf(w);
+    return c && c->back ? ColourRef(*c->back) : Colours::buttonFace;
 }
 
 void setForeColour(QWidget *w, ColourRef colour)
 {
-    const QVariant old = w->property(kForeProperty);
-    if (old.isValid() && old.toUInt() == colour.value())
+    if (const Colouring *c = colouringOf(w); c && c->fore == colour.value())
         return;
-    w->setProperty(kForeProperty, colour.value());
+    colouringFor(w).fore = colour.value();
     QPalette p = w->palette();
     p.setColor(foreRole(w), colour.toQColor());
     w->setPalette(p);
@@ -81,24 +113,26 @@ void setForeColour(QWidget *w, ColourRef colour)
 
 ColourRef foreColour(const QWidget *w)
 {
-    const QVariant v = w->property(kForeProperty);
-    return v.isValid() ? ColourRef(v.toUInt())
-                       : (qobject_cast<const QAbstractButton *>(w) ? Colours::buttonText : Colours::windowText);
+    const Colouring *c = colouringOf(w);
+    if (c && c->fore)
+        return ColourRef(*c->fore);
+    return qobject_cast<const QAbstractButton *>(w) ? Colours::buttonText : Colours::windowText;
 }
 
-void setCaption(QWidget *w, const QString &text)
+// Compared before anything is made of it: a rule's caption usually is the one shown.
+void setCaption(QWidget *w, QStringView text)
 {
     if (auto *l = qobject_cast<QLabel *>(w)) {
         if (l->text() != text)
-            l->setText(text);
+            l->setText(text.toString());
     } else if (auto *b = qobject_cast<QAbstractButton *>(w)) {
         if (b->text() != text)
-            b->setText(text);
+            b->setText(text.toString());
     } else if (auto *g = qobject_cast<QGroupBox *>(w)) {
         if (g->title() != text)
-            g->setTitle(text);
+            g->setTitle(text.toString());
     } else if (w->windowTitle() != text) {
-        w->setWindowTitle(text);
+        w->setWindowTitle(text.toString());
     }
 }
 

@@ -15,17 +15,17 @@ int twips(int t);
 QRect twipsRect(int left, int top, int width, int height);
 void placeTwips(QWidget *w, int left, int top, int width, int height);
 
-// Painting. The ColourRef is kept on the control (readable with backColour()), and
+// Painting. The ColourRef is kept for the control (readable with backColour()), and
 // nothing is touched when the colour or caption is already what the rule says, so a
 // repaint tick that changes nothing costs Qt no repaint.
 void setBackColour(QWidget *w, ColourRef colour);
 ColourRef backColour(const QWidget *w);
 void setForeColour(QWidget *w, ColourRef colour);
 ColourRef foreColour(const QWidget *w);
-void setCaption(QWidget *w, const QString &caption); // labels, buttons, frames, windows
+void setCaption(QWidget *w, QStringView caption); // labels, buttons, frames, windows
 QString caption(const QWidget *w);
 // The usual status paint: back colour first, then caption.
-inline void paintStatus(QWidget *w, ColourRef back, const QString &text)
+inline void paintStatus(QWidget *w, ColourRef back, QStringView text)
 {
     setBackColour(w, back);
     setCaption(w, text);

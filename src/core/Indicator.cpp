@@ -41,7 +41,7 @@ void LiveIndicator::repaint(const FlashGenerators *flash) const
             break;
         }
     }
-    paintStatus(m_status, outcome->paint.resolve(flash), QString::fromUtf16(outcome->caption));
+    paintStatus(m_status, outcome->paint.resolve(flash), QStringView(outcome->caption));
 }
 
 } // namespace corvane

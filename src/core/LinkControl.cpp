@@ -83,6 +83,7 @@ bool LinkControl::setLinkTimeout(int tenths)
 void LinkControl::setValue(const QString &text)
 {
     m_value = text;
+    m_number = readValue(m_value);
     showValue(displayText(text));
 }
 

@@ -35,8 +35,9 @@ public:
 
     // The value exactly as delivered or written (the display may be shortened).
     const QString &value() const { return m_value; }
-    std::optional<double> number() const { return readValue(m_value); }
-    bool reads(double expected) const { return readsAs(m_value, expected); }
+    // Read once per value, not on every tick that tests it.
+    std::optional<double> number() const { return m_number; }
+    bool reads(double expected) const { return m_number && *m_number == expected; }
 
     // A write: the value becomes text, then one poke. The text stays if the poke fails.
     bool write(const QString &text);
@@ -59,6 +60,7 @@ private:
     int m_timeout = -1;
     std::optional<LinkId> m_id;
     QString m_value;
+    std::optional<double> m_number;
     QMetaObject::Connection m_linkState;
 };
 

@@ -8,23 +8,37 @@ namespace corvane {
 
 namespace {
 
+// The first period is precise: a command pulse lasts exactly its interval. Later
+// periods of a timer that keeps running are coarse: Qt may move each by up to 5% so
+// that timers of the same interval converge on the same instants, and the flash
+// timers of all loaded screens (and the clock) wake the program once, not each on
+// its own. Timers that fire together keep the order in which they were started.
 class QtTimerBackend final : public TimerBackend
 {
 public:
     explicit QtTimerBackend(std::function<void()> onFire)
         : m_onFire(std::move(onFire))
     {
-        m_timer.setTimerType(Qt::PreciseTimer);
         QObject::connect(&m_timer, &QTimer::timeout, [this] {
-            if (m_timer.interval() != m_interval)
+            const quint64 started = m_starts;
+            const bool first = m_timer.timerType() == Qt::PreciseTimer;
+            if (first && m_timer.interval() != m_interval)
                 m_timer.setInterval(m_interval); // the shortened first delay is over
             m_onFire();
+            // Still running on the same schedule (not stopped or restarted by the tick).
+            if (first && started == m_starts && m_timer.isActive()) {
+                m_timer.setTimerType(Qt::CoarseTimer);
+                m_timer.start(m_interval);
+            }
         });
     }
 
     void start(int intervalMs, int firstDelayMs) override
     {
+        ++m_starts;
         m_interval = intervalMs;
+        m_timer.stop();
+        m_timer.setTimerType(Qt::PreciseTimer);
         m_timer.start(firstDelayMs);
     }
     void stop() override { m_timer.stop(); }
@@ -35,6 +49,7 @@ private:
     std::function<void()> m_onFire;
     QTimer m_timer;
     int m_interval = 0;
+    quint64 m_starts = 0;
 };
 
 } // namespace

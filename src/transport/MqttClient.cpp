@@ -33,8 +33,11 @@ constexpr int kKeepAliveSeconds = 5;
 // Nobody subscribes to it: unsubscribing is a round trip to the broker that changes
 // nothing, our ping with a deadline we choose.
 constexpr char kProbeFilter[] = "corvane/probe";
-// How often the thread looks at its deadlines when nothing else wakes it.
+// How often the thread looks round while it stops.
 constexpr int kTickMs = 100;
+// The longest the thread sleeps when no deadline is nearer (the library's own
+// keep-alive work runs at least this often).
+constexpr int kLongestWaitMs = 1000;
 
 void initLibrary()
 {
@@ -303,7 +306,28 @@ private:
         m_connectDeadline = Clock::now() + milliseconds(m_settings.exchangeTimeoutMs);
     }
 
-    // Waits for the socket or a command, at most one tick, and lets the library work.
+    // Until the nearest deadline: an idle link wakes for its probe and the answer,
+    // not on a fixed tick. Commands and the socket wake it sooner.
+    int waitMs() const
+    {
+        const auto now = Clock::now();
+        if (m_stopping)
+            return kTickMs;
+        auto next = now + milliseconds(kLongestWaitMs);
+        if (!m_mosq) {
+            next = std::min(next, m_nextAttempt);
+        } else if (!m_sessionUp) {
+            next = std::min(next, m_connectDeadline);
+        } else {
+            for (const auto &[mid, pending] : m_pending)
+                next = std::min(next, pending.deadline);
+            if (m_probeMid == 0)
+                next = std::min(next, m_lastHeard + milliseconds(m_settings.probeIdleMs));
+        }
+        return int(std::clamp<qint64>(std::chrono::ceil<milliseconds>(next - now).count(), 0, kLongestWaitMs));
+    }
+
+    // Waits for the socket, a command or the nearest deadline, and lets the library work.
     void service()
     {
         pollfd fds[2] = {{m_wake[0], POLLIN, 0}, {-1, 0, 0}};
@@ -313,12 +337,7 @@ private:
             fds[1] = {sock, short(POLLIN | (mosquitto_want_write(m_mosq) ? POLLOUT : 0)), 0};
             count = 2;
         }
-        int timeout = kTickMs;
-        if (!m_mosq && !m_stopping) {
-            const auto wait = std::chrono::duration_cast<milliseconds>(m_nextAttempt - Clock::now()).count();
-            timeout = int(std::clamp<qint64>(wait, 0, kTickMs));
-        }
-        if (::poll(fds, count, timeout) < 0)
+        if (::poll(fds, count, waitMs()) < 0)
             return; // EINTR: go round again
         if (fds[0].revents & POLLIN) {
             char buf[64];

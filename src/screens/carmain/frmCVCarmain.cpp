@@ -557,7 +557,7 @@ void FrmCVCarmain::paint(const Indicator &indicator)
         colour = m_flash.yellow();
     setBackColour(indicator.control, colour);
     if (look->caption)
-        corvane::setCaption(indicator.control, text(look->caption));
+        corvane::setCaption(indicator.control, QStringView(look->caption));
 }
 
 void FrmCVCarmain::porterPopUp()
