@@ -12,11 +12,20 @@ const QString kStatusItem = QStringLiteral("Status");
 
 QString displayText(const QString &value)
 {
-    QString out = value.size() > kDisplayMax ? value.left(kDisplayMax - 1) + QChar(0x2026) : value;
-    for (QChar &c : out) {
+    qsizetype keep = value.size() > kDisplayMax ? kDisplayMax - 1 : value.size();
+    if (keep < value.size() && keep > 0 && value.at(keep - 1).isHighSurrogate() && value.at(keep).isLowSurrogate())
+        --keep; // never cut a character in half
+    QString out = keep < value.size() ? value.left(keep) + QChar(0x2026) : value;
+    for (qsizetype i = 0; i < out.size(); ++i) {
+        const QChar c = out.at(i);
         const char16_t u = c.unicode();
+        // A well-formed pair is one character; only a lone half is broken text.
+        if (c.isHighSurrogate() && i + 1 < out.size() && out.at(i + 1).isLowSurrogate()) {
+            ++i;
+            continue;
+        }
         if (u < 0x20 || u == 0x7f || (u >= 0x80 && u < 0xa0) || c.isSurrogate() || u == 0x2028 || u == 0x2029)
-            c = QChar(0xFFFD);
+            out[i] = QChar(0xFFFD);
     }
     return out;
 }

@@ -182,10 +182,37 @@ private Q_SLOTS:
         QVERIFY(!probe->lblA->number());
     }
 
+    void displayTextOfOddCharacters_data()
+    {
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("number") << QStringLiteral("45.5") << QStringLiteral("45.5");
+        QTest::newRow("line end and tab") << QStringLiteral("a\nb\tc") << QString::fromUtf16(u"a\uFFFDb\uFFFDc");
+        QTest::newRow("C1 control, line separator") << QString::fromUtf16(u"\u0085x\u2028") << QString::fromUtf16(u"\uFFFDx\uFFFD");
+        QTest::newRow("a pair is one character") << QString::fromUtf16(u"\U0001F686 ok") << QString::fromUtf16(u"\U0001F686 ok");
+        QTest::newRow("lone high half") << QString::fromUtf16(u"a") + QChar(0xD83D) + u'b' << QString::fromUtf16(u"a\uFFFDb");
+        QTest::newRow("lone low half") << QChar(0xDE86) + QStringLiteral("b") << QString::fromUtf16(u"\uFFFDb");
+        QTest::newRow("halves the wrong way round") << QString(QChar(0xDE86)) + QChar(0xD83D)
+                                                   << QString::fromUtf16(u"\uFFFD\uFFFD");
+    }
+    void displayTextOfOddCharacters()
+    {
+        QFETCH(QString, value);
+        QFETCH(QString, shown);
+        QCOMPARE(displayText(value), shown);
+    }
+
+    void aLongValueIsNotCutInsideACharacter()
+    {
+        const QString pair = QString::fromUtf16(u"\U0001F686");
+        const QString value = QString(254, u'x') + pair + QStringLiteral("tail");
+        const QString shown = displayText(value);
+        QCOMPARE(shown.size(), 255);
+        QCOMPARE(shown, QString(254, u'x') + QChar(0x2026));
+    }
+
     void displayKeepsTheValueButShowsWhatALabelCan()
     {
-        QCOMPARE(displayText(QStringLiteral("45.5")), QStringLiteral("45.5"));
-        QCOMPARE(displayText(QStringLiteral("a\nb\tc")), QString::fromUtf16(u"a\uFFFDb\uFFFDc"));
         const QString huge(1 << 20, u'9');
         QCOMPARE(displayText(huge).size(), 256);
         QVERIFY(displayText(huge).endsWith(QChar(0x2026)));
