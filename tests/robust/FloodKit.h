@@ -5,6 +5,7 @@
 // the alarm log that checks every line against what was published.
 
 #include "MqttTestKit.h"
+#include "Sanitizer.h"
 
 #include <QByteArray>
 #include <QProcess>
@@ -115,21 +116,5 @@ int expectedLines(const FloodItem &item, int toggles);
 // Per item: lines alternate raised/cleared as published, starting from the first
 // delivery. With `complete`, each item has all its lines; otherwise a prefix.
 QStringList checkPerItem(const ParsedLog &log, int toggles, bool complete);
-
-// Whether the tests run under the address sanitizer (slower: wider time bounds).
-constexpr bool underSanitizer()
-{
-#if defined(__SANITIZE_ADDRESS__)
-    return true;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-    return true;
-#else
-    return false;
-#endif
-#else
-    return false;
-#endif
-}
 
 } // namespace corvane::test
