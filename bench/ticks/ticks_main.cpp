@@ -29,25 +29,6 @@ namespace {
 
 constexpr const char *kScreens[] = {"frmCVCarmain", "frmEnvSystem", "frmWtrSystem", "frmPorter"};
 
-// The healthy car as the simulated car publishes it at its start.
-class Image final : public sim::PlcImage
-{
-public:
-    void set(const QString &item, const QString &value) override { values.insert(item, value); }
-    QString get(const QString &item) const override { return values.value(item); }
-    QMap<QString, QString> values;
-};
-
-QMap<QString, QString> healthyCar()
-{
-    VirtualScheduler frozen;
-    Image image;
-    sim::SimulatedCar car(frozen, image);
-    car.start();
-    car.stop();
-    return image.values;
-}
-
 struct TickStation
 {
     explicit TickStation(const QMap<QString, QString> &values)
@@ -131,7 +112,7 @@ int main(int argc, char *argv[])
     const qsizetype at = args.indexOf(QStringLiteral("--ticks"));
     const int n = at > 0 && at + 1 < args.size() ? std::max(1, args.at(at + 1).toInt()) : 200;
 
-    run("healthy", healthyCar(), n);
+    run("healthy", sim::healthyCarValues(), n);
     run("no-data", {}, n);
     return 0;
 }

@@ -1,6 +1,7 @@
 #include "SimulatedCar.h"
 
 #include "core/Scheduler.h"
+#include "core/VirtualScheduler.h"
 #include "transport/InProcessServer.h"
 
 namespace corvane::sim {
@@ -69,5 +70,25 @@ DemoCar::DemoCar(Scheduler &scheduler, InProcessServer &server, quint32 seed)
 }
 
 DemoCar::~DemoCar() = default;
+
+namespace {
+class SnapshotImage final : public PlcImage
+{
+public:
+    void set(const QString &item, const QString &value) override { values.insert(item, value); }
+    QString get(const QString &item) const override { return values.value(item); }
+    QMap<QString, QString> values;
+};
+} // namespace
+
+QMap<QString, QString> healthyCarValues()
+{
+    VirtualScheduler frozen;
+    SnapshotImage image;
+    SimulatedCar car(frozen, image);
+    car.start();
+    car.stop();
+    return image.values;
+}
 
 } // namespace corvane::sim

@@ -3,6 +3,7 @@
 #include "PlcImage.h"
 #include "SimModule.h"
 
+#include <QMap>
 #include <QObject>
 #include <memory>
 #include <random>
@@ -43,6 +44,9 @@ private:
     std::unique_ptr<TimerBackend> m_timer;
     qint64 m_startMs = 0;
 };
+
+// Every item of the healthy car, as the simulated car publishes it when it starts.
+QMap<QString, QString> healthyCarValues();
 
 // The simulated car behind the in-process server: the server's table is the PLC
 // image, and every poke reaches the car.

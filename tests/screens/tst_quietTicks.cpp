@@ -15,25 +15,6 @@ using namespace corvane::test;
 
 namespace {
 
-class Image final : public sim::PlcImage
-{
-public:
-    void set(const QString &item, const QString &value) override { values.insert(item, value); }
-    QString get(const QString &item) const override { return values.value(item); }
-    QMap<QString, QString> values;
-};
-
-// The healthy car, as the simulated car publishes it when it starts.
-QMap<QString, QString> healthyCar()
-{
-    VirtualScheduler frozen;
-    Image image;
-    sim::SimulatedCar car(frozen, image);
-    car.start();
-    car.stop();
-    return image.values;
-}
-
 class PaintCounter : public QObject
 {
 public:
@@ -96,7 +77,7 @@ private Q_SLOTS:
 
         TestStation t;
         if (healthy) {
-            const QMap<QString, QString> car = healthyCar();
+            const QMap<QString, QString> car = sim::healthyCarValues();
             for (auto it = car.begin(); it != car.end(); ++it)
                 t.server.setValue(it.key(), it.value());
         }
