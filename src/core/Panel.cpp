@@ -3,11 +3,10 @@
 #include "Controls.h"
 #include "LinkControl.h"
 #include "ScreenRegistry.h"
+#include "WrapButton.h"
 
 #include <QGroupBox>
 #include <QPushButton>
-#include <QStyleOptionButton>
-#include <QStylePainter>
 #include <algorithm>
 #include <vector>
 
@@ -111,36 +110,11 @@ QWidget *makePanelLabel(QWidget *parent, const PanelLabel &spec)
     return nullptr;
 }
 
-namespace {
-// A button whose caption wraps onto a second line when it is wider than the button,
-// as the long captions of the design ("A End Overhead Blower Speeds") need.
-class WrappingButton final : public QPushButton
-{
-public:
-    using QPushButton::QPushButton;
-
-protected:
-    void paintEvent(QPaintEvent *) override
-    {
-        QStylePainter p(this);
-        QStyleOptionButton option;
-        initStyleOption(&option);
-        const QString caption = option.text;
-        option.text.clear();
-        p.drawControl(QStyle::CE_PushButton, option);
-        const QRect r = style()->subElementRect(QStyle::SE_PushButtonContents, &option, this);
-        p.drawItemText(r, Qt::AlignCenter | Qt::TextWordWrap, palette(), isEnabled(), caption, QPalette::ButtonText);
-    }
-};
-} // namespace
-
 QList<QPushButton *> buildButtons(QWidget *form, std::span<const ButtonSpec> buttons, ScreenRegistry &screens)
 {
     QList<QPushButton *> out;
     for (const ButtonSpec &b : buttons) {
-        QPushButton *button = new WrappingButton(text(b.caption), form);
-        button->setObjectName(text(b.name));
-        button->setAutoDefault(false);
+        QPushButton *button = new WrapButton(form, text(b.name), text(b.caption));
         placeTwips(button, b.left, b.top, b.width, b.height);
         if (b.action == ButtonSpec::Show) {
             const QString target = text(b.shows);

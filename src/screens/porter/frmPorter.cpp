@@ -1,6 +1,6 @@
 #include "frmPorter.h"
 
-#include "WrapButton.h"
+#include "core/WrapButton.h"
 
 #include "core/Controls.h"
 #include "core/LinkControl.h"

@@ -21,8 +21,7 @@ void WrapButton::paintEvent(QPaintEvent *)
     option.text.clear();
     p.drawControl(QStyle::CE_PushButton, option); // bevel, colour and focus, no text
     const QRect area = style()->subElementRect(QStyle::SE_PushButtonContents, &option, this);
-    p.setPen(option.palette.color(QPalette::ButtonText));
-    p.drawText(area, Qt::AlignCenter | Qt::TextWordWrap, text);
+    p.drawItemText(area, Qt::AlignCenter | Qt::TextWordWrap, option.palette, isEnabled(), text, QPalette::ButtonText);
 }
 
 } // namespace corvane
