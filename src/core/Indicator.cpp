@@ -26,8 +26,8 @@ LiveIndicator::LiveIndicator(QWidget *status, const Indicator &rule, const LinkL
     Q_ASSERT(status); // every status label of a table stands in a row of its frames
     for (std::size_t i = 0; i < rule.tests.size(); ++i) {
         const IndicatorTest &test = rule.tests[i];
-        m_links[i] = test.outcome.caption ? find(test.link) : nullptr;
-        Q_ASSERT(!test.outcome.caption || m_links[i]);
+        m_links[i] = test.used ? find(test.link) : nullptr;
+        Q_ASSERT(!test.used || m_links[i]);
     }
 }
 
@@ -41,7 +41,10 @@ void LiveIndicator::repaint(const FlashGenerators *flash) const
             break;
         }
     }
-    paintStatus(m_status, outcome->paint.resolve(flash), QStringView(outcome->caption));
+    if (outcome->caption)
+        paintStatus(m_status, outcome->paint.resolve(flash), QStringView(outcome->caption));
+    else
+        setBackColour(m_status, outcome->paint.resolve(flash));
 }
 
 } // namespace corvane

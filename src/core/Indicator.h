@@ -38,13 +38,15 @@ struct Outcome
     Paint paint{};
 };
 
-// One test of a rule: "this link reads exactly this value". A test without an outcome
-// caption is unused; a test without a link name reads the link the rule belongs to.
+// One test of a rule: "this link reads exactly this value". A test without a link
+// name reads the link the rule belongs to. An outcome without a caption changes the
+// colour only (the caption is left as it stands).
 struct IndicatorTest
 {
     const char16_t *link = nullptr;
     double value = 0;
     Outcome outcome{};
+    bool used = false;
 };
 
 // The repaint rule of one status label: its tests in order, the first that matches
@@ -59,13 +61,14 @@ struct Indicator
 // The general rule shapes; the screens' rule kinds are built from these.
 constexpr Indicator whenValue(const char16_t *link, double value, Outcome match, Outcome other)
 {
-    return Indicator{{IndicatorTest{link, value, match}, IndicatorTest{}}, other};
+    return Indicator{{IndicatorTest{link, value, match, true}, IndicatorTest{}}, other};
 }
 constexpr Indicator whenEither(const char16_t *first, double firstValue, Outcome firstMatch, const char16_t *second,
                                double secondValue, Outcome secondMatch, Outcome other)
 {
-    return Indicator{{IndicatorTest{first, firstValue, firstMatch}, IndicatorTest{second, secondValue, secondMatch}},
-                     other};
+    return Indicator{
+        {IndicatorTest{first, firstValue, firstMatch, true}, IndicatorTest{second, secondValue, secondMatch, true}},
+        other};
 }
 
 // A rule bound to its controls on a loaded window.

@@ -17,11 +17,6 @@ namespace corvane {
 
 namespace {
 
-using Shade = FrmCVCarmain::Shade;
-using Look = FrmCVCarmain::Look;
-using Condition = FrmCVCarmain::Condition;
-using IndicatorRule = FrmCVCarmain::IndicatorRule;
-
 constexpr auto Auto = LinkMode::Automatic;
 constexpr auto Manual = LinkMode::Manual;
 
@@ -80,40 +75,42 @@ constexpr AlarmRule kAlarmRules[] = {
 
 // ---- Indicators repainted by the red tick, in the tick's order ----
 
-constexpr quint32 kRed = Colours::red.value();
-constexpr quint32 kYellow = Colours::yellow.value();
-constexpr quint32 kGreen = Colours::green.value();
-constexpr quint32 kFace = Colours::buttonFace.value();
-constexpr Condition kNoCondition{nullptr, 0, {Shade::Steady, 0, nullptr}};
+namespace P = Paints;
 
-constexpr Look redFlash(const char16_t *caption = nullptr) { return {Shade::RedFlash, 0, caption}; }
-constexpr Look yellowFlash(const char16_t *caption = nullptr) { return {Shade::YellowFlash, 0, caption}; }
-constexpr Look steady(quint32 colour, const char16_t *caption = nullptr) { return {Shade::Steady, colour, caption}; }
+struct IndicatorRow
+{
+    const char16_t *control;
+    Indicator rule;
+};
 
-constexpr IndicatorRule kIndicators[] = {
+constexpr Outcome steady(ColourRef colour, const char16_t *caption = nullptr) { return {caption, P::steady(colour)}; }
+constexpr Outcome redFlash(const char16_t *caption = nullptr) { return {caption, P::redFlash}; }
+constexpr Outcome yellowFlash(const char16_t *caption = nullptr) { return {caption, P::yellowFlash}; }
+
+constexpr IndicatorRow kIndicators[] = {
     // System lamps: the alarm wins over the warning.
-    {u"cmdWtrSystem", {u"lblAlarmC500", 1, redFlash(u"Water System Alarm")},
-     {u"lblAlarmC501", 1, yellowFlash(u"Water System Warning")}, steady(kFace, u"Water System Status")},
-    {u"cmdHeatAC", {u"lblAlarmC510", 1, redFlash(u"Environmental System Alarm")},
-     {u"lblAlarmC511", 1, yellowFlash(u"Environmental System Warning")},
-     steady(kFace, u"Environmental System Status")},
+    {u"cmdWtrSystem", whenEither(u"lblAlarmC500", 1, redFlash(u"Water System Alarm"), u"lblAlarmC501", 1,
+                             yellowFlash(u"Water System Warning"), steady(Colours::buttonFace, u"Water System Status"))},
+    {u"cmdHeatAC", whenEither(u"lblAlarmC510", 1, redFlash(u"Environmental System Alarm"), u"lblAlarmC511", 1,
+                          yellowFlash(u"Environmental System Warning"),
+                          steady(Colours::buttonFace, u"Environmental System Status"))},
     // (the porter pop-up comes here)
-    {u"cmdPorterfrm", {u"lblC751", 1, yellowFlash(u"Porter Call Active")}, kNoCondition,
-     steady(kFace, u"Porter Call")},
+    {u"cmdPorterfrm",
+     whenValue(u"lblC751", 1, yellowFlash(u"Porter Call Active"), steady(Colours::buttonFace, u"Porter Call"))},
     // Miscellaneous status.
-    {u"lblHandBrakeStatus", {u"lblC27", 1, redFlash(u"MOVING")}, {u"lblX227", 0, steady(kYellow, u"ON")},
-     steady(kGreen, u"CHECK")},
-    {u"lblX200Status", {u"lblX200", 0, redFlash(u"FAULT")}, kNoCondition, steady(kGreen, u"OK")},
-    {u"lblX226Status", {u"lblX226", 0, yellowFlash(u"OFF")}, kNoCondition, steady(kGreen, u"AUTO")},
-    {u"lblC302Status", {u"lblC302", 1, yellowFlash(u"LOW")}, kNoCondition, steady(kGreen, u"OK")},
+    {u"lblHandBrakeStatus", whenEither(u"lblC27", 1, redFlash(u"MOVING"), u"lblX227", 0, steady(Colours::yellow, u"ON"),
+                                   steady(Colours::green, u"CHECK"))},
+    {u"lblX200Status", whenValue(u"lblX200", 0, redFlash(u"FAULT"), steady(Colours::green, u"OK"))},
+    {u"lblX226Status", whenValue(u"lblX226", 0, yellowFlash(u"OFF"), steady(Colours::green, u"AUTO"))},
+    {u"lblC302Status", whenValue(u"lblC302", 1, yellowFlash(u"LOW"), steady(Colours::green, u"OK"))},
     // Backfeed squares; their caption stays a blank.
-    {u"lblY253Status", {u"lblY253", 1, redFlash()}, kNoCondition, steady(kGreen)},
-    {u"lblY255Status", {u"lblY255", 1, yellowFlash()}, kNoCondition, steady(kFace)},
-    {u"lblX251Status", {u"lblX251", 1, yellowFlash()}, kNoCondition, steady(kFace)},
-    {u"lblX252Status", {u"lblX252", 1, yellowFlash()}, kNoCondition, steady(kFace)},
-    {u"lblX255Status", {u"lblX255", 1, yellowFlash()}, kNoCondition, steady(kFace)},
-    {u"lblX253Status", {u"lblX253", 1, steady(kYellow)}, kNoCondition, steady(kFace)},
-    {u"lblX256Status", {u"lblX256", 1, yellowFlash()}, kNoCondition, steady(kFace)},
+    {u"lblY253Status", whenValue(u"lblY253", 1, redFlash(), steady(Colours::green))},
+    {u"lblY255Status", whenValue(u"lblY255", 1, yellowFlash(), steady(Colours::buttonFace))},
+    {u"lblX251Status", whenValue(u"lblX251", 1, yellowFlash(), steady(Colours::buttonFace))},
+    {u"lblX252Status", whenValue(u"lblX252", 1, yellowFlash(), steady(Colours::buttonFace))},
+    {u"lblX255Status", whenValue(u"lblX255", 1, yellowFlash(), steady(Colours::buttonFace))},
+    {u"lblX253Status", whenValue(u"lblX253", 1, steady(Colours::yellow), steady(Colours::buttonFace))},
+    {u"lblX256Status", whenValue(u"lblX256", 1, yellowFlash(), steady(Colours::buttonFace))},
 };
 constexpr qsizetype kPorterPopUpAt = 2;
 
@@ -317,10 +314,9 @@ void FrmCVCarmain::build(QWidget *form)
     }
 
     m_indicators.clear();
-    for (const IndicatorRule &rule : kIndicators) {
-        m_indicators.push_back({form->findChild<QWidget *>(text(rule.control)), linkNamed(rule.first.link),
-                                linkNamed(rule.second.link), &rule});
-        Q_ASSERT(m_indicators.back().control && m_indicators.back().first);
+    for (const IndicatorRow &row : kIndicators) {
+        m_indicators.emplace_back(form->findChild<QWidget *>(text(row.control)), row.rule,
+                                  [this](const char16_t *name) -> const LinkControl * { return linkNamed(name); });
     }
 
     // Yellow first: at each 200 ms both tick, yellow before red.
@@ -538,26 +534,7 @@ void FrmCVCarmain::tmrFlashRed_Timer()
 void FrmCVCarmain::paintIndicators(qsizetype from, qsizetype to)
 {
     for (qsizetype i = from; i < to && i < qsizetype(m_indicators.size()); ++i)
-        paint(m_indicators[size_t(i)]);
-}
-
-void FrmCVCarmain::paint(const Indicator &indicator)
-{
-    const IndicatorRule &rule = *indicator.rule;
-    const Look *look = &rule.otherwise;
-    if (indicator.first->reads(rule.first.value))
-        look = &rule.first.look;
-    else if (indicator.second && indicator.second->reads(rule.second.value))
-        look = &rule.second.look;
-
-    ColourRef colour(look->colour);
-    if (look->shade == Shade::RedFlash)
-        colour = m_flash.red();
-    else if (look->shade == Shade::YellowFlash)
-        colour = m_flash.yellow();
-    setBackColour(indicator.control, colour);
-    if (look->caption)
-        corvane::setCaption(indicator.control, QStringView(look->caption));
+        m_indicators[size_t(i)].repaint(&m_flash);
 }
 
 void FrmCVCarmain::porterPopUp()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/FlashGenerator.h"
+#include "core/Indicator.h"
 #include "core/Screen.h"
 
 #include <QList>
@@ -28,31 +29,6 @@ public:
 
     const FlashGenerators &flash() const { return m_flash; }
 
-    // One state of an indicator: a steady colour or the current colour of one of the
-    // flash generators, and the caption (none: the caption never changes).
-    enum class Shade : quint8 { Steady, RedFlash, YellowFlash };
-    struct Look
-    {
-        Shade shade;
-        quint32 colour; // for Steady
-        const char16_t *caption;
-    };
-    struct Condition
-    {
-        const char16_t *link; // control name of the link label; nullptr: no condition
-        double value;
-        Look look;
-    };
-    // An indicator repainted on every red tick: the first condition that holds
-    // decides, else `otherwise`.
-    struct IndicatorRule
-    {
-        const char16_t *control;
-        Condition first;
-        Condition second;
-        Look otherwise;
-    };
-
 protected:
     void build(QWidget *form) override;
     void formLoad() override;
@@ -60,14 +36,6 @@ protected:
     void released() override;
 
 private:
-    struct Indicator
-    {
-        QWidget *control;
-        const LinkLabel *first;
-        const LinkLabel *second;
-        const IndicatorRule *rule;
-    };
-
     void buildTop(QWidget *form);
     void buildLinks(QWidget *form);
     void buildGauges(QWidget *form);
@@ -80,7 +48,6 @@ private:
     void tmrFlashRed_Timer();
     void tmrTime_Timer();
     void Combo1_Click();
-    void paint(const Indicator &indicator);
     void paintIndicators(qsizetype from, qsizetype to);
     void porterPopUp();
 
@@ -88,7 +55,7 @@ private:
 
     QList<LinkControl *> m_links; // in the order they open and close
     std::vector<LinkLabel *> m_linkLabels;
-    std::vector<Indicator> m_indicators;
+    std::vector<LiveIndicator> m_indicators;
     LinkLabel *lblC750 = nullptr;
     Pulse *m_bkfdStop = nullptr;
     QLabel *lblTime = nullptr;
