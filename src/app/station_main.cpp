@@ -53,6 +53,7 @@ int main(int argc, char *argv[])
     TagSource *tags = nullptr;
     if (options.demo) {
         server = std::make_unique<InProcessServer>(scheduler);
+        server->setRecording(false);
         demo = std::make_unique<sim::DemoCar>(scheduler, *server);
         tags = server.get();
     } else {

@@ -27,6 +27,8 @@ InProcessServer::Operation InProcessServer::makeOp(Operation::Kind kind, const Q
 
 void InProcessServer::record(Operation op)
 {
+    if (!m_recording)
+        return;
     op.timeMs = m_scheduler.elapsedMs();
     m_ops.append(std::move(op));
 }

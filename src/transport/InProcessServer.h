@@ -51,6 +51,9 @@ public:
     bool isPresent() const { return m_present; }
 
     const QList<Operation> &operations() const { return m_ops; }
+    // The log is for tests; a long run (the demo) turns it off, or it grows with every
+    // screen load.
+    void setRecording(bool on) { m_recording = on; }
     void clearOperations() { m_ops.clear(); }
     // The pokes of one item, oldest first, as "value@ms".
     QStringList pokes(const QString &item) const;
@@ -74,6 +77,7 @@ private:
 
     Scheduler &m_scheduler;
     bool m_present = true;
+    bool m_recording = true;
     LinkId m_nextId = 1;
     std::map<LinkId, Link> m_links;
     QHash<TagAddress, QString> m_table;
