@@ -38,9 +38,9 @@ void buildPanel(QWidget *form, std::span<const FrameSpec> frames, std::span<cons
                 const SlotFactory &make)
 {
     for (int f = 0; f < int(frames.size()); ++f) {
-        const FrameSpec &spec = frames[std::size_t(f)];
-        QGroupBox *frame = makeFrame(form, text(spec.name), text(spec.caption));
-        placeTwips(frame, spec.left, spec.top, spec.width, spec.height);
+        const FrameSpec &design = frames[std::size_t(f)];
+        QGroupBox *frame = makeFrame(form, text(design.name), text(design.caption));
+        placeTwips(frame, design.left, design.top, design.width, design.height);
 
         std::vector<const PanelRow *> mine;
         for (const PanelRow &r : rows) {
@@ -56,26 +56,26 @@ void buildPanel(QWidget *form, std::span<const FrameSpec> frames, std::span<cons
         }
         if (lines == 0)
             continue;
-        const int pitch = (spec.height - kTitle - kBottom) / lines;
+        const int pitch = (design.height - kTitle - kBottom) / lines;
         const int height = std::min(pitch * 4 / 5, kMaxLabelHeight);
-        const int textLeft = kMargin + (anyLeft ? spec.slotWidth + kGap : 0);
-        const int rightLeft = spec.width - kMargin - spec.slotWidth;
-        const int textRight = anyRight ? rightLeft - kGap : spec.width - kMargin;
+        const int textLeft = kMargin + (anyLeft ? design.slotWidth + kGap : 0);
+        const int rightLeft = design.width - kMargin - design.slotWidth;
+        const int textRight = anyRight ? rightLeft - kGap : design.width - kMargin;
 
         auto place = [&](const char16_t *name, int left, int top) {
             if (!name)
                 return;
             if (QWidget *w = make(frame, text(name)))
-                placeTwips(w, left, top, spec.slotWidth, height);
+                placeTwips(w, left, top, design.slotWidth, height);
         };
         int line = 0;
         for (const PanelRow *r : mine) {
             const int top = kTitle + line * pitch + (pitch - height) / 2;
             if (!r->textName) {
                 // Column headings: each takes its half of the row, flush with its column.
-                const int mid = spec.width / 2;
+                const int mid = design.width / 2;
                 headings(make(frame, text(r->left)), kMargin, top, mid - kMargin, height, Qt::AlignLeft);
-                headings(make(frame, text(r->right)), mid, top, spec.width - kMargin - mid, height, Qt::AlignRight);
+                headings(make(frame, text(r->right)), mid, top, design.width - kMargin - mid, height, Qt::AlignRight);
                 ++line;
                 continue;
             }
@@ -90,18 +90,18 @@ void buildPanel(QWidget *form, std::span<const FrameSpec> frames, std::span<cons
     }
 }
 
-QWidget *makePanelLabel(QWidget *parent, const PanelLabel &spec)
+QWidget *makePanelLabel(QWidget *parent, const PanelLabel &design)
 {
-    switch (spec.kind) {
+    switch (design.kind) {
     case PanelLabel::Heading: {
-        QLabel *l = makeLabel(parent, text(spec.name), text(spec.caption));
+        QLabel *l = makeLabel(parent, text(design.name), text(design.caption));
         l->setAlignment(Qt::AlignCenter);
         return l;
     }
     case PanelLabel::Value:
-        return makeStatusLabel(parent, text(spec.name), text(spec.caption));
+        return makeStatusLabel(parent, text(design.name), text(design.caption));
     case PanelLabel::Idle: {
-        QLabel *l = makeStatusLabel(parent, text(spec.name), text(spec.caption));
+        QLabel *l = makeStatusLabel(parent, text(design.name), text(design.caption));
         l->setEnabled(false);
         l->setToolTip(QStringLiteral("No PLC item drives this row"));
         return l;
@@ -125,9 +125,9 @@ QList<QPushButton *> buildButtons(QWidget *form, std::span<const ButtonSpec> but
     return out;
 }
 
-QWidget *makeValueLink(QWidget *parent, TagSource &tags, const LinkSpec &spec)
+QWidget *makeValueLink(QWidget *parent, TagSource &tags, const LinkSpec &design)
 {
-    auto *l = new LinkLabel(tags, text(spec.name), text(spec.item), text(spec.design), spec.mode, parent, true);
+    auto *l = new LinkLabel(tags, text(design.name), text(design.item), text(design.design), design.mode, parent, true);
     l->setAlignment(Qt::AlignCenter);
     l->setFrameShape(QFrame::Panel);
     l->setFrameShadow(QFrame::Sunken);
@@ -137,11 +137,11 @@ QWidget *makeValueLink(QWidget *parent, TagSource &tags, const LinkSpec &spec)
 QList<LinkControl *> buildLinks(QWidget *form, TagSource &tags, std::span<const LinkSpec> links)
 {
     QList<LinkControl *> out;
-    for (const LinkSpec &spec : links) {
-        auto *existing = form->findChild<LinkLabel *>(text(spec.name));
+    for (const LinkSpec &design : links) {
+        auto *existing = form->findChild<LinkLabel *>(text(design.name));
         if (!existing) {
-            existing = new LinkLabel(tags, text(spec.name), text(spec.item), text(spec.design), spec.mode, form,
-                                     spec.visible);
+            existing = new LinkLabel(tags, text(design.name), text(design.item), text(design.design), design.mode, form,
+                                     design.visible);
         }
         out << existing;
     }

@@ -81,7 +81,7 @@ void buildPanel(QWidget *form, std::span<const FrameSpec> frames, std::span<cons
                 const SlotFactory &make);
 
 // The unpainted labels of a frame (headings, number fields, idle rows).
-QWidget *makePanelLabel(QWidget *parent, const PanelLabel &spec);
+QWidget *makePanelLabel(QWidget *parent, const PanelLabel &design);
 
 // The screen's buttons, placed; a Show button opens its form through the registry
 // (a form not registered is skipped), the caller connects the other actions.
@@ -91,9 +91,9 @@ QList<QPushButton *> buildButtons(QWidget *form, std::span<const ButtonSpec> but
 // the others are invisible on the form. Returned in table order for openLinks().
 QList<LinkControl *> buildLinks(QWidget *form, TagSource &tags, std::span<const LinkSpec> links);
 // A visible link label: a sunken number field that shows the value as delivered.
-QWidget *makeValueLink(QWidget *parent, TagSource &tags, const LinkSpec &spec);
+QWidget *makeValueLink(QWidget *parent, TagSource &tags, const LinkSpec &design);
 
-// The spec of the named item of a table, or nullptr.
+// The row of the named item of a table, or nullptr.
 template <typename Spec>
 const Spec *findSpec(std::span<const Spec> table, const QString &name)
 {

@@ -267,11 +267,11 @@ private Q_SLOTS:
         // Each named control of the row: in the frame, with its design caption.
         QGroupBox *box = t.control<QGroupBox>(form, frame);
         QList<QRect> at; // left, right, below
-        for (const QString &spec : {left, right, below}) {
-            QWidget *c = spec.isEmpty() ? nullptr : box->findChild<QWidget *>(spec.section('=', 0, 0));
-            QCOMPARE(c != nullptr, !spec.isEmpty());
+        for (const QString &design : {left, right, below}) {
+            QWidget *c = design.isEmpty() ? nullptr : box->findChild<QWidget *>(design.section('=', 0, 0));
+            QCOMPARE(c != nullptr, !design.isEmpty());
             if (c)
-                QCOMPARE(caption(c), spec.section('=', 1));
+                QCOMPARE(caption(c), design.section('=', 1));
             at << (c ? c->geometry() : QRect());
         }
         if (at[0].isValid()) {
