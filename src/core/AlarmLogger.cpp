@@ -157,7 +157,9 @@ void DiskSyncer::run()
     std::unique_lock lock(m_mutex);
     bool failing = false;
     for (;;) {
+        m_stats.idle = true;
         m_wake.wait(lock, [this] { return m_dirty || m_stopping; });
+        m_stats.idle = false;
         if (!m_dirty)
             return;
         // What is appended until the interval is up goes into the same sync; at exit

@@ -37,6 +37,8 @@ public:
         Clock::duration longestSync{};
         // From the first line not yet synced to the end of the sync that took it.
         Clock::duration longestWait{};
+        // Nothing to sync: the thread sleeps until the next line.
+        bool idle = false;
     };
 
     // The sync of a regular file by its path: the file's data, and its folder's entry

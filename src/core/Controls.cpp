@@ -1,5 +1,7 @@
 #include "Controls.h"
 
+#include "WrapButton.h"
+
 #include <QAbstractButton>
 #include <QApplication>
 #include <QGuiApplication>
@@ -168,10 +170,8 @@ QLabel *makeStatusLabel(QWidget *parent, const QString &name, const QString &tex
 
 QPushButton *makeButton(QWidget *parent, const QString &name, const QString &text)
 {
-    auto *b = new QPushButton(text, parent);
-    b->setObjectName(name);
-    b->setAutoDefault(false);
-    return b;
+    // One kind of button everywhere: any of them may be coloured by a rule.
+    return new WrapButton(parent, name, text);
 }
 
 QGroupBox *makeFrame(QWidget *parent, const QString &name, const QString &text)

@@ -499,7 +499,7 @@ private Q_SLOTS:
         DiskSyncer syncer(path, recorder.function(), std::chrono::milliseconds(5));
         syncer.markDirty();
         QTRY_COMPARE_WITH_TIMEOUT(recorder.count(), 1, 2000);
-        QTest::qWait(50); // ten intervals with nothing new
+        QTRY_VERIFY_WITH_TIMEOUT(syncer.stats().idle, 2000);
         QCOMPARE(recorder.count(), 1);
         QCOMPARE(syncer.stats().failures, 1u);
         recorder.fail = false;

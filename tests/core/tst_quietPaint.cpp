@@ -8,6 +8,10 @@
 
 #include <QEvent>
 #include <QHash>
+#include <QProxyStyle>
+#include <QSet>
+#include <QStyleFactory>
+#include <QStyleOption>
 
 using namespace corvane;
 using namespace corvane::test;
@@ -66,6 +70,25 @@ QWidget *make(Kind kind, QWidget *parent, TagSource &tags)
     return nullptr;
 }
 
+// Records the palettes button bevels are drawn with: the style caches each bevel
+// under its palette's key, so new keys for old colours pile up in that cache.
+class BevelPalettes : public QProxyStyle
+{
+public:
+    BevelPalettes()
+        : QProxyStyle(QStyleFactory::create(QStringLiteral("Fusion")))
+    {
+    }
+    void drawPrimitive(PrimitiveElement element, const QStyleOption *option, QPainter *painter,
+                       const QWidget *widget) const override
+    {
+        if (element == PE_PanelButtonCommand)
+            keys.insert(option->palette.cacheKey());
+        QProxyStyle::drawPrimitive(element, option, painter, widget);
+    }
+    mutable QSet<qint64> keys;
+};
+
 } // namespace
 
 class TestQuietPaint : public QObject
@@ -123,6 +146,24 @@ private Q_SLOTS:
         }
         QCOMPARE(backColour(control), ColourRef(colour));
         QCOMPARE(corvane::caption(control), caption);
+    }
+
+    void aButtonFlashingForHoursKeepsTheStyleCacheSmall()
+    {
+        QWidget window;
+        QPushButton *button = makeButton(&window, QStringLiteral("cmdCall"), QStringLiteral("Call"));
+        button->setGeometry(10, 10, 120, 40);
+        BevelPalettes style;
+        button->setStyle(&style);
+        const ColourRef colours[] = {Colours::red, Colours::buttonFace, Colours::yellow};
+        for (int tick = 0; tick < 60; ++tick) {
+            setBackColour(button, colours[tick % 3]);
+            setForeColour(button, tick % 2 ? Colours::buttonText : Colours::red);
+            button->grab();
+        }
+        // One palette per pair of colours met, not one per change.
+        QVERIFY2(style.keys.size() <= 6, qPrintable(QString::number(style.keys.size())));
+        button->setStyle(nullptr);
     }
 };
 
