@@ -418,6 +418,8 @@ private:
         }
         if (wasUp)
             post([owner = m_owner] { owner->setConnected(false); });
+        else
+            m_owner->m_failedAttempts.fetch_add(1, std::memory_order_relaxed);
     }
 
     // --- library callbacks, on the network thread inside the loop calls ---

@@ -3,6 +3,7 @@
 #include "MqttSettings.h"
 
 #include <QObject>
+#include <atomic>
 #include <memory>
 
 namespace corvane {
@@ -40,6 +41,8 @@ public:
 
     // The connection as last reported to this thread.
     bool isConnected() const { return m_connected; }
+    // Connection attempts that ended before a session began (refused, TLS, no answer).
+    int failedAttempts() const { return m_failedAttempts.load(std::memory_order_relaxed); }
     const MqttSettings &settings() const { return m_settings; }
 
 Q_SIGNALS:
@@ -53,6 +56,7 @@ private:
     MqttSettings m_settings;
     std::unique_ptr<Worker> m_worker;
     bool m_connected = false;
+    std::atomic<int> m_failedAttempts{0};
 };
 
 } // namespace corvane

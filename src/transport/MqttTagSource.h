@@ -47,6 +47,7 @@ public:
     bool isLinkUp() const override { return m_up; }
 
     bool isBrokerConnected() const { return m_client.isConnected(); }
+    int failedConnectAttempts() const { return m_client.failedAttempts(); }
     static QString itemTopic(const TagAddress &address);
 
 private:
