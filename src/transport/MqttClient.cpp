@@ -462,8 +462,10 @@ private:
         Worker *w = self(obj);
         w->m_lastHeard = Clock::now();
         w->m_pending.erase(mid);
-        if (mid == w->m_probeMid)
+        if (mid == w->m_probeMid) {
             w->m_probeMid = 0;
+            w->m_owner->m_probesAnswered.fetch_add(1, std::memory_order_relaxed);
+        }
     }
 
     static void onSubscribed(mosquitto *, void *obj, int mid, int count, const int *granted)

@@ -43,6 +43,8 @@ public:
     bool isConnected() const { return m_connected; }
     // Connection attempts that ended before a session began (refused, TLS, no answer).
     int failedAttempts() const { return m_failedAttempts.load(std::memory_order_relaxed); }
+    // Liveness probes the broker answered: each one means the link had been quiet.
+    int probesAnswered() const { return m_probesAnswered.load(std::memory_order_relaxed); }
     const MqttSettings &settings() const { return m_settings; }
 
 Q_SIGNALS:
@@ -57,6 +59,7 @@ private:
     std::unique_ptr<Worker> m_worker;
     bool m_connected = false;
     std::atomic<int> m_failedAttempts{0};
+    std::atomic<int> m_probesAnswered{0};
 };
 
 } // namespace corvane

@@ -48,6 +48,7 @@ public:
 
     bool isBrokerConnected() const { return m_client.isConnected(); }
     int failedConnectAttempts() const { return m_client.failedAttempts(); }
+    int probesAnswered() const { return m_client.probesAnswered(); }
     static QString itemTopic(const TagAddress &address);
 
 private:

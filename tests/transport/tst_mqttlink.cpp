@@ -218,7 +218,9 @@ private Q_SLOTS:
         MqttStation s(settingsFor(broker));
         s.station->screens().show(kMain);
         QTRY_VERIFY_WITH_TIMEOUT(s.tags->isLinkUp(), kDeadline);
-        QTest::qWait(1500); // quiet: only the probe talks
+        // Quiet: only the probe talks.
+        const int probes = s.tags->probesAnswered();
+        QTRY_VERIFY_WITH_TIMEOUT(s.tags->probesAnswered() > probes, kDeadline);
 
         broker.pause();
         QElapsedTimer clock;
