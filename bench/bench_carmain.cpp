@@ -4,9 +4,9 @@
 //
 //   corvane-bench-carmain [--dir DIR]   (DIR: where the log file goes; default: a
 //                                        temporary folder under the current one)
+#include "BenchApp.h"
 #include "core/AlarmLogger.h"
 #include "core/FrmAlarmlist.h"
-#include "core/Look.h"
 #include "core/Screen.h"
 #include "core/ScreenRegistry.h"
 #include "core/Station.h"
@@ -239,23 +239,18 @@ void benchRedTick()
 
 int main(int argc, char *argv[])
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    QApplication::setQuitOnLastWindowClosed(false);
-    applyStationLook();
+    return corvane::bench::runScreenBench(argc, argv, [](const QStringList &args) {
+        QString dir;
+        if (const qsizetype i = args.indexOf(QStringLiteral("--dir")); i > 0 && i + 1 < args.size())
+            dir = args.at(i + 1);
+        QTemporaryDir temp(QDir::current().filePath(QStringLiteral("bench-XXXXXX")));
+        if (dir.isEmpty())
+            dir = temp.path();
+        QDir().mkpath(dir);
 
-    QString dir;
-    const QStringList args = QCoreApplication::arguments();
-    if (const qsizetype i = args.indexOf(QStringLiteral("--dir")); i > 0 && i + 1 < args.size())
-        dir = args.at(i + 1);
-    QTemporaryDir temp(QDir::current().filePath(QStringLiteral("bench-XXXXXX")));
-    if (dir.isEmpty())
-        dir = temp.path();
-    QDir().mkpath(dir);
-
-    benchAlarmFile(dir);
-    benchMillionLineList();
-    benchRedTick();
-    return 0;
+        benchAlarmFile(dir);
+        benchMillionLineList();
+        benchRedTick();
+        return 0;
+    });
 }

@@ -3,7 +3,7 @@
 // at its design caption, so in alarm). Run natively it prints the time per tick.
 //
 //   corvane-bench-ticks [--ticks N]      (default 200)
-#include "core/Look.h"
+#include "../BenchApp.h"
 #include "core/Screen.h"
 #include "core/ScreenRegistry.h"
 #include "core/Station.h"
@@ -14,7 +14,6 @@
 #include "sim/SimulatedCar.h"
 #include "transport/InProcessServer.h"
 
-#include <QApplication>
 #include <QMap>
 #include <QTemporaryDir>
 
@@ -103,16 +102,11 @@ void run(const char *scenario, const QMap<QString, QString> &values, int n)
 
 int main(int argc, char *argv[])
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    QApplication::setQuitOnLastWindowClosed(false);
-    applyStationLook();
-    const QStringList args = QCoreApplication::arguments();
-    const qsizetype at = args.indexOf(QStringLiteral("--ticks"));
-    const int n = at > 0 && at + 1 < args.size() ? std::max(1, args.at(at + 1).toInt()) : 200;
-
-    run("healthy", sim::healthyCarValues(), n);
-    run("no-data", {}, n);
-    return 0;
+    return corvane::bench::runScreenBench(argc, argv, [](const QStringList &args) {
+        const qsizetype at = args.indexOf(QStringLiteral("--ticks"));
+        const int n = at > 0 && at + 1 < args.size() ? std::max(1, args.at(at + 1).toInt()) : 200;
+        run("healthy", sim::healthyCarValues(), n);
+        run("no-data", {}, n);
+        return 0;
+    });
 }
