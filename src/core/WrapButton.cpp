@@ -13,19 +13,24 @@ namespace {
 // changes colour with the car would fill the cache with keys that are never met again
 // (Qt keeps each key's text after the pixmap itself is dropped). Painting with one
 // palette object per set of colours keeps those keys few.
-const QPalette &sharedPalette(const QPalette &palette)
+QPalette sharedPalette(const QPalette &palette)
 {
     static QHash<quint64, QPalette> shared;
     // Bounded in case something sets colours without end; clearing only costs repaints.
     constexpr qsizetype kMaxPalettes = 256;
-    const quint64 key = quint64(palette.color(QPalette::Button).rgba()) << 32
-        | palette.color(QPalette::ButtonText).rgba();
+    const quint64 key = quint64(palette.color(QPalette::Active, QPalette::Button).rgba()) << 32
+        | palette.color(QPalette::Active, QPalette::ButtonText).rgba();
     auto it = shared.find(key);
-    if (it != shared.end() && *it == palette)
-        return *it;
-    if (it == shared.end() && shared.size() >= kMaxPalettes)
-        shared.clear();
-    return *shared.insert(key, palette);
+    if (it == shared.end() || !(*it == palette)) {
+        if (it == shared.end() && shared.size() >= kMaxPalettes)
+            shared.clear();
+        it = shared.insert(key, palette);
+    }
+    // Equal palettes may be read in different groups (a disabled button beside an
+    // enabled one); the group is not part of the cache key, so this costs nothing.
+    QPalette result = *it;
+    result.setCurrentColorGroup(palette.currentColorGroup());
+    return result;
 }
 
 } // namespace

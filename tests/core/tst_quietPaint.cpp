@@ -82,11 +82,14 @@ public:
     void drawPrimitive(PrimitiveElement element, const QStyleOption *option, QPainter *painter,
                        const QWidget *widget) const override
     {
-        if (element == PE_PanelButtonCommand)
+        if (element == PE_PanelButtonCommand) {
             keys.insert(option->palette.cacheKey());
+            groups[widget] = option->palette.currentColorGroup();
+        }
         QProxyStyle::drawPrimitive(element, option, painter, widget);
     }
     mutable QSet<qint64> keys;
+    mutable QHash<const QWidget *, QPalette::ColorGroup> groups;
 };
 
 } // namespace
@@ -164,6 +167,26 @@ private Q_SLOTS:
         // One palette per pair of colours met, not one per change.
         QVERIFY2(style.keys.size() <= 6, qPrintable(QString::number(style.keys.size())));
         button->setStyle(nullptr);
+    }
+
+    void aDisabledButtonPaintsDisabledBesideAnEnabledOneOfTheSameColours()
+    {
+        QWidget window;
+        BevelPalettes style;
+        QPushButton *buttons[2];
+        for (QPushButton *&b : buttons) {
+            b = makeButton(&window, QStringLiteral("cmdCV"), QStringLiteral("Corvane"));
+            b->setStyle(&style);
+            setBackColour(b, Colours::red);
+            setForeColour(b, Colours::yellow);
+        }
+        buttons[1]->setEnabled(false);
+        for (QPushButton *b : buttons)
+            b->grab();
+        QCOMPARE(style.groups.value(buttons[0]), QPalette::Active);
+        QCOMPARE(style.groups.value(buttons[1]), QPalette::Disabled);
+        for (QPushButton *b : buttons)
+            b->setStyle(nullptr);
     }
 };
 
