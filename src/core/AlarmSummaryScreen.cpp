@@ -33,9 +33,9 @@ void AlarmSummaryScreen::build(QWidget *form)
         return nullptr;
     });
 
-    std::vector<LinkSpec> links;
+    std::vector<LinkDesign> links;
     for (const SummaryItem &item : items)
-        links.push_back(LinkSpec{item.link, item.alarm.item, item.design});
+        links.push_back(LinkDesign{item.link, item.alarm.item, item.design});
     links.push_back(m_design.reset);
     m_links = buildLinks(form, station().tags(), links);
 
@@ -73,12 +73,12 @@ void AlarmSummaryScreen::build(QWidget *form)
     const QList<QPushButton *> buttons = buildButtons(form, m_design.buttons, station().screens());
     for (qsizetype i = 0; i < buttons.size(); ++i) {
         switch (m_design.buttons[std::size_t(i)].action) {
-        case ButtonSpec::Show:
+        case ButtonDesign::Show:
             break;
-        case ButtonSpec::Reset:
+        case ButtonDesign::Reset:
             connect(buttons[i], &QPushButton::clicked, m_reset, &Pulse::click);
             break;
-        case ButtonSpec::Hide:
+        case ButtonDesign::Hide:
             connect(buttons[i], &QPushButton::clicked, this, &Screen::hide);
             break;
         }

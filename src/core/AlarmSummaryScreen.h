@@ -37,9 +37,9 @@ struct SummaryDesign
     // In link order; the frames' rows and the repaint follow the same order.
     std::span<const SummaryItem> items;
     // The manual link the reset pulse writes, opened after the items.
-    LinkSpec reset;
-    std::span<const FrameSpec> frames;
-    std::span<const ButtonSpec> buttons;
+    LinkDesign reset;
+    std::span<const FrameDesign> frames;
+    std::span<const ButtonDesign> buttons;
 };
 
 // Status rule kinds of the summary screens.

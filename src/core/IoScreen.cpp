@@ -19,11 +19,11 @@ void IoScreen::build(QWidget *form)
     const IoDesign &d = m_design;
     TagSource &tags = station().tags();
     buildPanel(form, d.frames, d.rows, [&d, &tags](QWidget *frame, const QString &name) -> QWidget * {
-        if (const IoIndicator *s = findSpec(d.indicators, name))
+        if (const IoIndicator *s = findRow(d.indicators, name))
             return makeStatusLabel(frame, name, QString::fromUtf16(s->design));
-        if (const PanelLabel *l = findSpec(d.labels, name))
+        if (const PanelLabel *l = findRow(d.labels, name))
             return makePanelLabel(frame, *l);
-        if (const LinkSpec *link = findSpec(d.links, name); link && link->visible)
+        if (const LinkDesign *link = findRow(d.links, name); link && link->visible)
             return makeValueLink(frame, tags, *link);
         return nullptr;
     });

@@ -34,12 +34,12 @@ struct IoDesign
     const char16_t *caption;
     int width, height;
     Screen::SelfUnload closeOn;
-    std::span<const LinkSpec> links;
+    std::span<const LinkDesign> links;
     std::span<const IoIndicator> indicators;
     std::span<const PanelLabel> labels;
-    std::span<const FrameSpec> frames;
+    std::span<const FrameDesign> frames;
     std::span<const PanelRow> rows;
-    std::span<const ButtonSpec> buttons = {};
+    std::span<const ButtonDesign> buttons = {};
     const ScaledReading *reading = nullptr;
 };
 

@@ -34,11 +34,11 @@ void headings(QWidget *w, int left, int top, int width, int height, Qt::Alignmen
 }
 } // namespace
 
-void buildPanel(QWidget *form, std::span<const FrameSpec> frames, std::span<const PanelRow> rows,
+void buildPanel(QWidget *form, std::span<const FrameDesign> frames, std::span<const PanelRow> rows,
                 const SlotFactory &make)
 {
     for (int f = 0; f < int(frames.size()); ++f) {
-        const FrameSpec &design = frames[std::size_t(f)];
+        const FrameDesign &design = frames[std::size_t(f)];
         QGroupBox *frame = makeFrame(form, text(design.name), text(design.caption));
         placeTwips(frame, design.left, design.top, design.width, design.height);
 
@@ -110,13 +110,13 @@ QWidget *makePanelLabel(QWidget *parent, const PanelLabel &design)
     return nullptr;
 }
 
-QList<QPushButton *> buildButtons(QWidget *form, std::span<const ButtonSpec> buttons, ScreenRegistry &screens)
+QList<QPushButton *> buildButtons(QWidget *form, std::span<const ButtonDesign> buttons, ScreenRegistry &screens)
 {
     QList<QPushButton *> out;
-    for (const ButtonSpec &b : buttons) {
+    for (const ButtonDesign &b : buttons) {
         QPushButton *button = new WrapButton(form, text(b.name), text(b.caption));
         placeTwips(button, b.left, b.top, b.width, b.height);
-        if (b.action == ButtonSpec::Show) {
+        if (b.action == ButtonDesign::Show) {
             const QString target = text(b.shows);
             QObject::connect(button, &QPushButton::clicked, &screens, [&screens, target] { screens.show(target); });
         }
@@ -125,7 +125,7 @@ QList<QPushButton *> buildButtons(QWidget *form, std::span<const ButtonSpec> but
     return out;
 }
 
-QWidget *makeValueLink(QWidget *parent, TagSource &tags, const LinkSpec &design)
+QWidget *makeValueLink(QWidget *parent, TagSource &tags, const LinkDesign &design)
 {
     auto *l = new LinkLabel(tags, text(design.name), text(design.item), text(design.design), design.mode, parent, true);
     l->setAlignment(Qt::AlignCenter);
@@ -134,10 +134,10 @@ QWidget *makeValueLink(QWidget *parent, TagSource &tags, const LinkSpec &design)
     return l;
 }
 
-QList<LinkControl *> buildLinks(QWidget *form, TagSource &tags, std::span<const LinkSpec> links)
+QList<LinkControl *> buildLinks(QWidget *form, TagSource &tags, std::span<const LinkDesign> links)
 {
     QList<LinkControl *> out;
-    for (const LinkSpec &design : links) {
+    for (const LinkDesign &design : links) {
         auto *existing = form->findChild<LinkLabel *>(text(design.name));
         if (!existing) {
             existing = new LinkLabel(tags, text(design.name), text(design.item), text(design.design), design.mode, form,

@@ -18,7 +18,7 @@ class ScreenRegistry;
 // declared as data: these tables, one layout routine. Positions are in twips.
 
 // One link label of a screen, in its open and close order.
-struct LinkSpec
+struct LinkDesign
 {
     const char16_t *name;
     const char16_t *item;               // exactly as the server knows it ("C442", "v1415:b")
@@ -28,7 +28,7 @@ struct LinkSpec
 };
 
 // A frame: its rows share the height evenly; slotWidth is the width of a status label.
-struct FrameSpec
+struct FrameDesign
 {
     const char16_t *name;
     const char16_t *caption;
@@ -62,7 +62,7 @@ struct PanelLabel
     Kind kind;
 };
 
-struct ButtonSpec
+struct ButtonDesign
 {
     enum Action : quint8 { Show, Reset, Hide };
     const char16_t *name;
@@ -77,7 +77,7 @@ using SlotFactory = std::function<QWidget *(QWidget *frame, const QString &name)
 
 // Builds the frames, places the rows' text labels and has every named control of a
 // row made by `make` inside its frame.
-void buildPanel(QWidget *form, std::span<const FrameSpec> frames, std::span<const PanelRow> rows,
+void buildPanel(QWidget *form, std::span<const FrameDesign> frames, std::span<const PanelRow> rows,
                 const SlotFactory &make);
 
 // The unpainted labels of a frame (headings, number fields, idle rows).
@@ -85,19 +85,19 @@ QWidget *makePanelLabel(QWidget *parent, const PanelLabel &design);
 
 // The screen's buttons, placed; a Show button opens its form through the registry
 // (a form not registered is skipped), the caller connects the other actions.
-QList<QPushButton *> buildButtons(QWidget *form, std::span<const ButtonSpec> buttons, ScreenRegistry &screens);
+QList<QPushButton *> buildButtons(QWidget *form, std::span<const ButtonDesign> buttons, ScreenRegistry &screens);
 
 // The screen's link labels: a visible one is made by `visible` (it lives in a frame);
 // the others are invisible on the form. Returned in table order for openLinks().
-QList<LinkControl *> buildLinks(QWidget *form, TagSource &tags, std::span<const LinkSpec> links);
+QList<LinkControl *> buildLinks(QWidget *form, TagSource &tags, std::span<const LinkDesign> links);
 // A visible link label: a sunken number field that shows the value as delivered.
-QWidget *makeValueLink(QWidget *parent, TagSource &tags, const LinkSpec &design);
+QWidget *makeValueLink(QWidget *parent, TagSource &tags, const LinkDesign &design);
 
 // The row of the named item of a table, or nullptr.
-template <typename Spec>
-const Spec *findSpec(std::span<const Spec> table, const QString &name)
+template <typename Row>
+const Row *findRow(std::span<const Row> table, const QString &name)
 {
-    for (const Spec &s : table) {
+    for (const Row &s : table) {
         if (QStringView(s.name) == name)
             return &s;
     }

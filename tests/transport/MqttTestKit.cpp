@@ -84,15 +84,17 @@ bool Broker::start()
         return false;
     }
     m_process.start(mosquitto, {QStringLiteral("-c"), m_dir.filePath(QStringLiteral("mosquitto.conf"))});
-    QElapsedTimer clock;
-    clock.start();
-    while (clock.elapsed() < kStartMs && m_process.state() != QProcess::NotRunning) {
-        QTcpSocket socket;
-        socket.connectToHost(QHostAddress::LocalHost, m_port);
-        if (socket.waitForConnected(200))
+    // Up once its port takes a connection; a refused attempt is made again at once.
+    QTcpSocket socket;
+    const auto listening = [&] {
+        if (socket.state() == QAbstractSocket::ConnectedState)
             return true;
-        QTest::qWait(50);
-    }
+        if (socket.state() == QAbstractSocket::UnconnectedState)
+            socket.connectToHost(QHostAddress::LocalHost, m_port);
+        return m_process.state() == QProcess::NotRunning;
+    };
+    if (QTest::qWaitFor(listening, kStartMs) && socket.state() == QAbstractSocket::ConnectedState)
+        return true;
     qWarning().noquote() << "mosquitto did not start:" << log().right(2000);
     return false;
 }
@@ -156,12 +158,13 @@ Witness::~Witness()
 
 bool Witness::waitReady()
 {
+    // Until the subscriber has subscribed, a ready message goes nowhere: send another.
+    const auto seen = [this] { return m_lines.contains(QStringLiteral("<ready>")); };
     for (int i = 0; i < 100; ++i) {
         QProcess::execute(Broker::program(QStringLiteral("mosquitto_pub")),
                           {QStringLiteral("-p"), QString::number(m_port), QStringLiteral("-t"), m_readyTopic,
                            QStringLiteral("-m"), QStringLiteral("ready")});
-        QTest::qWait(50);
-        if (m_lines.contains(QStringLiteral("<ready>")))
+        if (QTest::qWaitFor(seen, 100))
             return true;
     }
     return false;
@@ -355,14 +358,21 @@ qint64 longestStall(const std::function<void()> &fn, int spinMs)
         longest = std::max(longest, now - last);
         last = now;
     });
+    int ticks = 0;
+    QObject::connect(&ticker, &QTimer::timeout, [&] { ++ticks; });
     ticker.start(5);
-    QTest::qWait(20);
+    if (!QTest::qWaitFor([&] { return ticks >= 2; }))
+        return clock.elapsed(); // the probe never ran: the loop was held all along
     QElapsedTimer callClock;
     callClock.start();
     fn();
     longest = std::max(longest, callClock.elapsed()); // the call itself held the loop this long
     last = clock.elapsed();
-    QTest::qWait(spinMs);
+    // The loop is watched for spinMs of probe ticks after the call: a stall it caused
+    // later shows too.
+    const qint64 callEnd = last;
+    if (!QTest::qWaitFor([&] { return last - callEnd >= spinMs; }, spinMs + 5000))
+        longest = std::max(longest, clock.elapsed() - last);
     return longest;
 }
 

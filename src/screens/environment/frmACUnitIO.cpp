@@ -7,7 +7,7 @@ namespace corvane {
 namespace {
 using namespace io;
 
-constexpr LinkSpec kLinks[] = {
+constexpr LinkDesign kLinks[] = {
     {u"lblX220", u"x220"}, {u"lblX224", u"x224"}, {u"lblX266", u"x266"}, {u"lblX221", u"x221"},
     {u"lblX225", u"x225"}, {u"lblX263", u"x263"}, {u"lblX400", u"x400"}, {u"lblX404", u"x404"},
     {u"lblX233", u"x233"}, {u"lblX237", u"x237"}, {u"lblX401", u"x401"}, {u"lblX405", u"x405"},
@@ -35,7 +35,7 @@ constexpr IoIndicator kIndicators[] = {
 };
 
 enum Frame { Undercar, Overhead };
-constexpr FrameSpec kFrames[] = {
+constexpr FrameDesign kFrames[] = {
     {u"fraACUndrcrUnitIO", u"AC Undercar Unit IO", 120, 120, 4245, 2580, 700},
     {u"fraOvrhdACIO", u"AC Overhead Unit IO", 120, 2820, 4245, 3465, 600},
 };

@@ -137,26 +137,26 @@ constexpr SummaryItem kItems[] = {
      flashWhen(1, u"STOPPED", P::yellowFlash, Outcome{u"RUN", P::steady(Colours::green)})},
 };
 
-constexpr FrameSpec kFrames[] = {
+constexpr FrameDesign kFrames[] = {
     {u"fraACUntAlrms", u"AC Unit Alarms", 120, 120, 3480, 2700},
     {u"fraACUntWarn", u"AC Unit Warnings", 120, 2940, 3480, 1950},
     {u"fraOHUntAlrm", u"Overhead Unit Alarms", 120, 5010, 3480, 2700},
     {u"fraOHUntWrn", u"Overhead Unit Warnings", 3840, 4020, 3540, 3690},
 };
 
-constexpr ButtonSpec kButtons[] = {
-    {u"cmdACUnitIO", u"AC Unit I/O", 3840, 120, 2280, 540, ButtonSpec::Show, u"frmACUnitIO"},
-    {u"cmdOHBlowIO", u"Overhead Blower  I/O", 3840, 780, 2280, 540, ButtonSpec::Show, u"frmOvrhdBlowIO"},
-    {u"cmdOHHeatIO", u"Overhead  Heat I/O", 3840, 1440, 2280, 540, ButtonSpec::Show, u"frmOvrhdHeatIO"},
-    {u"cmdFlrHeatIO", u"Floor Heat I/O", 3840, 2100, 2280, 540, ButtonSpec::Show, u"frmFlrHeatIO"},
-    {u"cmdEnvIntRst", u"Alarm Warning Reset", 3840, 3000, 2280, 720, ButtonSpec::Reset},
-    {u"cmdHidefrmEnvSystem", u"Hide", 6480, 120, 900, 420, ButtonSpec::Hide},
+constexpr ButtonDesign kButtons[] = {
+    {u"cmdACUnitIO", u"AC Unit I/O", 3840, 120, 2280, 540, ButtonDesign::Show, u"frmACUnitIO"},
+    {u"cmdOHBlowIO", u"Overhead Blower  I/O", 3840, 780, 2280, 540, ButtonDesign::Show, u"frmOvrhdBlowIO"},
+    {u"cmdOHHeatIO", u"Overhead  Heat I/O", 3840, 1440, 2280, 540, ButtonDesign::Show, u"frmOvrhdHeatIO"},
+    {u"cmdFlrHeatIO", u"Floor Heat I/O", 3840, 2100, 2280, 540, ButtonDesign::Show, u"frmFlrHeatIO"},
+    {u"cmdEnvIntRst", u"Alarm Warning Reset", 3840, 3000, 2280, 720, ButtonDesign::Reset},
+    {u"cmdHidefrmEnvSystem", u"Hide", 6480, 120, 900, 420, ButtonDesign::Hide},
 };
 
 constexpr SummaryDesign kDesign{
     u"frmEnvSystem", u"Corvane Environmental Interface", 7500, 7845,
     Screen::SelfUnload::Never, // deactivation does nothing: it stays loaded with the main screen
-    kItems, LinkSpec{u"lblEnvSysRstC512", u"c512", u"0", LinkMode::Manual}, kFrames, kButtons,
+    kItems, LinkDesign{u"lblEnvSysRstC512", u"c512", u"0", LinkMode::Manual}, kFrames, kButtons,
 };
 } // namespace
 

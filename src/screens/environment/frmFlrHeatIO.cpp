@@ -7,7 +7,7 @@ namespace {
 using namespace io;
 
 // The thermostats top to bottom, then the outputs top to bottom.
-constexpr LinkSpec kLinks[] = {
+constexpr LinkDesign kLinks[] = {
     {u"lblX212", u"x212"}, {u"lblX216", u"x216"}, {u"lblX213", u"x213"}, {u"lblX217", u"x217"},
     {u"lblX424", u"x424"}, {u"lblX421", u"x421"}, {u"lblX412", u"x412"}, {u"lblX215", u"x215"},
     {u"lblX416", u"x416"}, {u"lblX415", u"x415"}, {u"lblX413", u"x413"}, {u"lblX210", u"x210"},
@@ -41,7 +41,7 @@ constexpr PanelLabel kLabels[] = {
     {u"lblY262Status", u"Outputs", PanelLabel::Heading},
 };
 
-constexpr FrameSpec kFrames[] = {
+constexpr FrameDesign kFrames[] = {
     {u"fraFlrHeatIO", u"Floor Heat IO", 120, 120, 4230, 5535, 600},
 };
 

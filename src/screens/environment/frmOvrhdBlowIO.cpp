@@ -7,7 +7,7 @@ namespace corvane {
 namespace {
 using namespace io;
 
-constexpr LinkSpec kLinks[] = {
+constexpr LinkDesign kLinks[] = {
     {u"lblX202", u"x202"}, {u"lblX403", u"x403"}, {u"lblX406", u"x406"},
     {u"lblX206", u"x206"}, {u"lblX230", u"x230"}, {u"lblX231", u"x231"},
     {u"lblX203", u"x203"}, {u"lblX373", u"x373"}, {u"lblX376", u"x376"},
@@ -21,7 +21,7 @@ constexpr IoIndicator kIndicators[] = {
     {u"lblX376Status", u"OFF", offOn(u"lblX376")},
 };
 
-constexpr FrameSpec kFrames[] = {
+constexpr FrameDesign kFrames[] = {
     {u"fraOHBlowIO", u"Overhead Blower Inputs", 120, 120, 3780, 4035, 600},
 };
 
@@ -37,10 +37,10 @@ constexpr PanelRow kRows[] = {
     {0, u"lblOHDmBlowByps", u"OH Dome Blower Drive Bypass Switch", u"lblX376Status"},
 };
 
-constexpr ButtonSpec kButtons[] = {
-    {u"cmdAOHBloSpds", u"A End Overhead Blower Speeds", 4020, 240, 1695, 720, ButtonSpec::Show, u"frmBlowASpeeds"},
-    {u"cmdBOHBloSpds", u"B End Overhead Blower Speeds", 4020, 1200, 1695, 720, ButtonSpec::Show, u"frmBlowBSpeeds"},
-    {u"cmdDmOHBloSpds", u"Dome Overhead Blower Speeds", 4020, 2160, 1695, 720, ButtonSpec::Show, u"frmBlowDmSpeeds"},
+constexpr ButtonDesign kButtons[] = {
+    {u"cmdAOHBloSpds", u"A End Overhead Blower Speeds", 4020, 240, 1695, 720, ButtonDesign::Show, u"frmBlowASpeeds"},
+    {u"cmdBOHBloSpds", u"B End Overhead Blower Speeds", 4020, 1200, 1695, 720, ButtonDesign::Show, u"frmBlowBSpeeds"},
+    {u"cmdDmOHBloSpds", u"Dome Overhead Blower Speeds", 4020, 2160, 1695, 720, ButtonDesign::Show, u"frmBlowDmSpeeds"},
 };
 
 constexpr IoDesign kDesign{

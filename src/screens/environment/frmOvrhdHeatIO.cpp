@@ -6,7 +6,7 @@ namespace corvane {
 namespace {
 using namespace io;
 
-constexpr LinkSpec kLinks[] = {
+constexpr LinkDesign kLinks[] = {
     {u"lblX410", u"x410"}, {u"lblY310", u"y310"}, {u"lblX214", u"x214"}, {u"lblX211", u"x211"},
     {u"lblY314", u"y314"}, {u"lblY311", u"y311"}, {u"lblX414", u"x414"}, {u"lblX411", u"x411"},
     {u"lblY315", u"y315"}, {u"lblY312", u"y312"}, {u"lblY240", u"y240"}, {u"lblY244", u"y244"},
@@ -26,7 +26,7 @@ constexpr IoIndicator kIndicators[] = {
     {u"lblY244Status", u"0", heatOn(u"lblY244")},
 };
 
-constexpr FrameSpec kFrames[] = {
+constexpr FrameDesign kFrames[] = {
     {u"fraOvrhdHeatIO", u"Overhead Heat IO", 120, 120, 4245, 4320, 600},
 };
 

@@ -7,7 +7,7 @@ namespace corvane {
 namespace {
 using namespace io;
 
-constexpr LinkSpec kLinks[] = {
+constexpr LinkDesign kLinks[] = {
     {u"lblX222", u"x222"}, {u"lblX402", u"x402"}, {u"lblY213", u"y213"}, {u"lblY217", u"y217"},
     {u"lblY221", u"y221"}, {u"lblY267", u"y267"}, {u"lblY317", u"y317"},
     {u"lblVacuumV1426", u"v1426:b"},
@@ -33,7 +33,7 @@ constexpr PanelLabel kLabels[] = {
 constexpr ScaledReading kVacuum{u"lblVacuum", u"lblVacuumV1426", 10};
 
 enum Frame { Inputs, Outputs };
-constexpr FrameSpec kFrames[] = {
+constexpr FrameDesign kFrames[] = {
     {u"fraAirVacuumIn", u"Air/Vacuum System Inputs", 120, 120, 4200, 1470, 700},
     {u"fraAirVacuumOut", u"Air/Vacuum System Outputs", 120, 1710, 4200, 2550, 700},
 };

@@ -7,7 +7,7 @@ namespace corvane {
 namespace {
 using namespace io;
 
-constexpr LinkSpec kLinks[] = {
+constexpr LinkDesign kLinks[] = {
     {u"lblX425", u"x425"}, {u"lblX422", u"x422"}, {u"lblC10", u"c10"}, {u"lblY262", u"y262"},
     {u"lblY266", u"y266"}, {u"lblY261", u"y261"}, {u"lblY265", u"y265"}, {u"lblY220", u"y220"},
     {u"lblY303", u"y303"}, {u"lblY306", u"y306"}, {u"lblY307", u"y307"},
@@ -30,7 +30,7 @@ constexpr IoIndicator kIndicators[] = {
 };
 
 enum Frame { Inputs, Outputs };
-constexpr FrameSpec kFrames[] = {
+constexpr FrameDesign kFrames[] = {
     {u"fraAntiFreezeIn", u"Anti Freeze System Inputs", 120, 120, 4200, 1830, 800},
     {u"fraAntiFreezeOut", u"Anti Freeze System Outputs", 120, 2070, 4200, 3270, 800},
 };

@@ -10,7 +10,7 @@ constexpr ColourRef kFace = Colours::buttonFace;
 constexpr ColourRef kGreen = Colours::green;
 constexpr ColourRef kRed = Colours::red;
 
-constexpr LinkSpec kLinks[] = {
+constexpr LinkDesign kLinks[] = {
     {u"lblX425", u"x425"}, {u"lblX422", u"x422"}, {u"lblX460", u"x460"}, {u"lblX464", u"x464"},
     {u"lblX461", u"x461"}, {u"lblX465", u"x465"}, {u"lblY203", u"y203"}, {u"lblY207", u"y207"},
     {u"lblY263", u"y263"}, {u"lblY260", u"y260"}, {u"lblY264", u"y264"},
@@ -32,7 +32,7 @@ constexpr IoIndicator kIndicators[] = {
 };
 
 enum Frame { Inputs, Outputs };
-constexpr FrameSpec kFrames[] = {
+constexpr FrameDesign kFrames[] = {
     {u"fraWtrSysIn", u"Water System Inputs", 120, 120, 4200, 2550, 700},
     {u"fraWtrSysOut", u"Water System Outputs", 120, 2790, 4200, 2190, 700},
 };

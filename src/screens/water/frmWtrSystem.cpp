@@ -49,24 +49,24 @@ constexpr SummaryItem kItems[] = {
      u"lblC363Status", u"LOW", Warnings, u"lblWaterHeater2Level", u"Water Heater 2 Level", warning()},
 };
 
-constexpr FrameSpec kFrames[] = {
+constexpr FrameDesign kFrames[] = {
     {u"fraWtrSysFaults", u"Water System Faults", 120, 120, 4200, 2940},
     {u"fraWtrSysWarn", u"Water System Warnings", 120, 3180, 4200, 1440},
 };
 
-constexpr ButtonSpec kButtons[] = {
-    {u"cmdHidefrmWtrSystem", u"Hide", 4440, 120, 1920, 420, ButtonSpec::Hide},
-    {u"cmdWtrSysIO", u"Water System I/O", 4440, 840, 1920, 540, ButtonSpec::Show, u"frmWtrSysIO"},
-    {u"cmdAntiFrezIO", u"Anti Freeze  I/O", 4440, 1560, 1920, 540, ButtonSpec::Show, u"frmAntiFreezeIO"},
-    {u"cmdAirVacIO", u"Air/Vacuum I/O", 4440, 2280, 1920, 540, ButtonSpec::Show, u"frmAirVacIO"},
-    {u"cmdWtrSysRst", u"Alarm Warning Reset", 4440, 3480, 1920, 720, ButtonSpec::Reset},
+constexpr ButtonDesign kButtons[] = {
+    {u"cmdHidefrmWtrSystem", u"Hide", 4440, 120, 1920, 420, ButtonDesign::Hide},
+    {u"cmdWtrSysIO", u"Water System I/O", 4440, 840, 1920, 540, ButtonDesign::Show, u"frmWtrSysIO"},
+    {u"cmdAntiFrezIO", u"Anti Freeze  I/O", 4440, 1560, 1920, 540, ButtonDesign::Show, u"frmAntiFreezeIO"},
+    {u"cmdAirVacIO", u"Air/Vacuum I/O", 4440, 2280, 1920, 540, ButtonDesign::Show, u"frmAirVacIO"},
+    {u"cmdWtrSysRst", u"Alarm Warning Reset", 4440, 3480, 1920, 720, ButtonDesign::Reset},
 };
 
 constexpr SummaryDesign kDesign{
     u"frmWtrSystem", u"Corvane Water System Interface", 6480, 4740,
     // Its buttons hold the focus while it is active, so in use it stays loaded.
     Screen::SelfUnload::OnLostFocus,
-    kItems, LinkSpec{u"lblWtrSysRstC502", u"c502", u"0", LinkMode::Manual}, kFrames, kButtons,
+    kItems, LinkDesign{u"lblWtrSysRstC502", u"c502", u"0", LinkMode::Manual}, kFrames, kButtons,
 };
 } // namespace
 
