@@ -164,10 +164,12 @@ void DiskSyncer::run()
             return;
         // What is appended until the interval is up goes into the same sync; at exit
         // the last one goes at once.
-        m_wake.wait_until(lock, m_lastStart + m_interval, [this] { return m_stopping; });
+        if (m_lastStart)
+            m_wake.wait_until(lock, *m_lastStart + m_interval, [this] { return m_stopping; });
         m_dirty = false;
         const Clock::time_point since = m_dirtySince;
-        m_lastStart = Clock::now();
+        const Clock::time_point start = Clock::now();
+        m_lastStart = start;
         lock.unlock();
         const bool ok = m_sync(m_path);
         const Clock::time_point end = Clock::now();
@@ -184,7 +186,7 @@ void DiskSyncer::run()
         ++m_stats.syncs;
         if (!ok)
             ++m_stats.failures;
-        m_stats.longestSync = std::max(m_stats.longestSync, end - m_lastStart);
+        m_stats.longestSync = std::max(m_stats.longestSync, end - start);
         m_stats.longestWait = std::max(m_stats.longestWait, end - since);
     }
 }

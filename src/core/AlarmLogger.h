@@ -10,6 +10,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <thread>
 
 namespace corvane {
@@ -67,7 +68,9 @@ private:
     bool m_dirty = false;
     bool m_stopping = false;
     Clock::time_point m_dirtySince;
-    Clock::time_point m_lastStart;
+    // None before the first sync, which is due at once: the steady clock starts at
+    // boot, so its epoch plus an interval may still lie ahead.
+    std::optional<Clock::time_point> m_lastStart;
     Stats m_stats;
     std::thread m_thread; // last: starts once the rest is there
 };

@@ -4,6 +4,8 @@
 #include "Scheduler.h"
 #include "Timer.h"
 
+#include <utility>
+
 namespace corvane {
 
 Pulse::Pulse(Timer *timer, LinkControl *link, QObject *parent)
@@ -16,6 +18,8 @@ Pulse::Pulse(Timer *timer, LinkControl *link, QObject *parent)
 
 void Pulse::click()
 {
+    if (!m_timer->isEnabled() && m_keeper)
+        m_keeper->started(m_link->address());
     m_timer->setEnabled(true);
     if (m_link->reads(0))
         m_link->write(QStringLiteral("1"));
@@ -28,14 +32,18 @@ bool Pulse::isRunning() const
 
 void Pulse::end()
 {
-    m_link->write(QStringLiteral("0"));
+    const bool sent = m_link->write(QStringLiteral("0"));
     m_timer->setEnabled(false);
+    if (m_keeper)
+        m_keeper->ended(m_link->address(), sent);
 }
 
 PulseKeeper::PulseKeeper(Scheduler &scheduler, TagSource &tags)
     : m_scheduler(scheduler)
     , m_tags(tags)
 {
+    connect(&tags, &TagSource::pokeFailed, this, &PulseKeeper::pokeFailed);
+    connect(&tags, &TagSource::linkStateChanged, this, &PulseKeeper::linkStateChanged);
 }
 
 PulseKeeper::~PulseKeeper() = default;
@@ -87,11 +95,58 @@ void PulseKeeper::fire(const QString &key)
 
 void PulseKeeper::writeZero(const TagAddress &address)
 {
-    const auto id = m_tags.open(address, LinkMode::Manual, {});
-    if (!id)
+    bool sent = false;
+    if (const auto id = m_tags.open(address, LinkMode::Manual, {})) {
+        sent = m_tags.poke(*id, QStringLiteral("0"));
+        m_tags.close(*id);
+    }
+    ended(address, sent);
+}
+
+void PulseKeeper::started(const TagAddress &address)
+{
+    m_startedAt.insert(address, ++m_serial);
+    m_owed.removeAll(address);
+}
+
+void PulseKeeper::ended(const TagAddress &address, bool sent)
+{
+    m_zeroAt.insert(address, ++m_serial);
+    if (!sent && !m_owed.contains(address))
+        m_owed.append(address);
+}
+
+void PulseKeeper::pokeFailed(const TagAddress &address, const QString &value)
+{
+    const auto zero = m_zeroAt.constFind(address);
+    if (value != QLatin1String("0") || zero == m_zeroAt.constEnd() || m_startedAt.value(address) > *zero
+        || m_owed.contains(address))
         return;
-    m_tags.poke(*id, QStringLiteral("0"));
-    m_tags.close(*id);
+    m_owed.append(address);
+    if (m_tags.isLinkUp())
+        writeOwed(); // only the write failed, the link stayed
+}
+
+void PulseKeeper::linkStateChanged(bool up)
+{
+    if (up && !m_owed.isEmpty())
+        writeOwed();
+}
+
+void PulseKeeper::writeOwed()
+{
+    if (m_owedPosted)
+        return;
+    m_owedPosted = true;
+    // Posted: the values the link brings back are delivered first.
+    m_scheduler.post(this, [this] {
+        m_owedPosted = false;
+        if (!m_tags.isLinkUp())
+            return;
+        const QList<TagAddress> owed = std::exchange(m_owed, {});
+        for (const TagAddress &address : owed)
+            writeZero(address);
+    });
 }
 
 } // namespace corvane

@@ -10,6 +10,7 @@
 namespace corvane {
 
 class LinkControl;
+class PulseKeeper;
 class Scheduler;
 class TimerBackend;
 class Timer;
@@ -30,17 +31,24 @@ public:
     Timer *timer() const { return m_timer; }
     LinkControl *link() const { return m_link; }
     bool isRunning() const;
+    // The keeper that sees this pulse's "0" through when its write fails (set at load).
+    void setKeeper(PulseKeeper *keeper) { m_keeper = keeper; }
 
 private:
     void end();
 
     Timer *m_timer;
     LinkControl *m_link;
+    PulseKeeper *m_keeper = nullptr;
 };
 
 // Ends the pulses whose screens unload before their timers tick: the "0" is written
 // when the timer would have ticked, through a manual link opened for that write and
 // closed right after it, so the PLC never keeps seeing a command.
+//
+// It also sees every pulse's "0" through: one that could not be written (link down,
+// or the write failed later) is written once the link is back, after the values it
+// brings, unless a newer pulse of the item has started since. A "1" is never replayed.
 class PulseKeeper : public QObject
 {
     Q_OBJECT
@@ -58,6 +66,13 @@ public:
     void flushAll();
     int pendingCount() const { return int(m_pending.size()); }
 
+    // A pulse of this item starts: a "0" of an earlier one is no longer owed.
+    void started(const TagAddress &address);
+    // A pulse's "0" was written (sent) or refused (not sent).
+    void ended(const TagAddress &address, bool sent);
+    // Items whose "0" waits for the link to come back.
+    int owedCount() const { return int(m_owed.size()); }
+
 private:
     struct Pending
     {
@@ -67,10 +82,20 @@ private:
     };
     void writeZero(const TagAddress &address);
     void fire(const QString &key);
+    void pokeFailed(const TagAddress &address, const QString &value);
+    void linkStateChanged(bool up);
+    void writeOwed();
 
     Scheduler &m_scheduler;
     TagSource &m_tags;
     std::unordered_map<QString, Pending> m_pending;
+    // Per item, the serial of its latest pulse start and of its latest "0": a failure
+    // reported late counts only while no pulse started after that "0".
+    QHash<TagAddress, quint64> m_startedAt;
+    QHash<TagAddress, quint64> m_zeroAt;
+    quint64 m_serial = 0;
+    QList<TagAddress> m_owed; // in the order they fell due
+    bool m_owedPosted = false;
 };
 
 } // namespace corvane

@@ -13,6 +13,8 @@
 #include <QFocusEvent>
 #include <QScreen>
 
+#include <algorithm>
+
 namespace corvane {
 
 namespace {
@@ -84,9 +86,17 @@ void Screen::load()
     updateTitle();
     if (m_clientTwips.isValid())
         m_window->resize(twips(m_clientTwips.width()), twips(m_clientTwips.height()));
-    if (m_selfUnload == SelfUnload::OnLostFocus)
-        m_window->setFocusPolicy(Qt::StrongFocus);
     build(m_window);
+    if (m_selfUnload == SelfUnload::OnLostFocus) {
+        // The window itself holds the focus only when none of its controls can take
+        // it; otherwise a click on a label or a Tab would hand it the focus, and the
+        // next click elsewhere would unload a screen that must keep running.
+        const QList<QWidget *> children = m_window->findChildren<QWidget *>();
+        const bool controlTakesFocus = std::any_of(children.begin(), children.end(), [](const QWidget *w) {
+            return w->focusPolicy() != Qt::NoFocus && !w->isHidden() && w->isEnabled();
+        });
+        m_window->setFocusPolicy(controlTakesFocus ? Qt::NoFocus : Qt::StrongFocus);
+    }
     m_station.screens().noteLoaded(this);
 
     formLoad();
@@ -96,8 +106,10 @@ void Screen::load()
         if (t->enabledAtStart())
             t->setEnabled(true);
     }
-    for (Pulse *p : m_window->findChildren<Pulse *>())
+    for (Pulse *p : m_window->findChildren<Pulse *>()) {
+        p->setKeeper(&m_station.pulses());
         m_station.pulses().handBack(pulseKey(m_formName, p), *p);
+    }
 }
 
 void Screen::show()
@@ -165,6 +177,14 @@ void Screen::unload()
     m_station.screens().noteUnloaded(this);
 }
 
+void Screen::windowCloseRequested()
+{
+    if (m_holder && m_holder->isLoaded())
+        hide();
+    else
+        unload(); // the window goes with it
+}
+
 void Screen::windowActivationChanged(bool active)
 {
     if (active || m_selfUnload != SelfUnload::OnDeactivate)
@@ -195,10 +215,9 @@ Form::Form(Screen *screen)
 
 void Form::closeEvent(QCloseEvent *event)
 {
-    // Closing the window unloads the screen (the window goes with it).
     event->ignore();
     if (m_screen)
-        m_screen->unload();
+        m_screen->windowCloseRequested();
 }
 
 void Form::changeEvent(QEvent *event)

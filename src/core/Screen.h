@@ -43,6 +43,9 @@ public:
     void hide();
     // Runs Form_Unload, stops the timers and destroys the window.
     void unload();
+    // While holder is loaded, closing this window from the window manager only hides
+    // it, as its Hide button does: its links and alarm lines must go on.
+    void setHeldBy(const Screen *holder) { m_holder = holder; }
 
     template <typename T>
     T *control(const QString &name) const
@@ -72,6 +75,7 @@ private:
     friend class Form;
     void windowActivationChanged(bool active);
     void windowLostFocus();
+    void windowCloseRequested();
     void updateTitle();
 
     Station &m_station;
@@ -82,6 +86,7 @@ private:
     bool m_placed = false;
     bool m_unloading = false;
     SelfUnload m_selfUnload = SelfUnload::Never;
+    const Screen *m_holder = nullptr;
     QPointer<Form> m_window;
 };
 

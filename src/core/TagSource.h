@@ -54,6 +54,9 @@ public:
 
 Q_SIGNALS:
     void linkStateChanged(bool up);
+    // A poke that had gone out failed after all (not acknowledged in time, or its
+    // connection was lost with it).
+    void pokeFailed(const TagAddress &address, const QString &value);
 };
 
 } // namespace corvane

@@ -141,7 +141,9 @@ private:
     struct Pending
     {
         Clock::time_point deadline;
-        bool publish;
+        bool publish = false;
+        QByteArray topic = {}; // of a publish, to say which one failed
+        QByteArray payload = {};
     };
 
     // --- the owner's thread ---
@@ -223,6 +225,7 @@ private:
         case Command::Publish: {
             if (!m_sessionUp || m_dropWanted) {
                 qCDebug(lcMqtt) << "not connected, not sent:" << c.topic;
+                failed(c.topic, c.payload);
                 break;
             }
             int mid = 0;
@@ -230,11 +233,13 @@ private:
                                              c.payload.constData(), 1, c.retain);
             if (rc == MOSQ_ERR_SUCCESS) {
                 const int timeout = c.timeoutMs > 0 ? c.timeoutMs : m_settings.exchangeTimeoutMs;
-                m_pending[mid] = {Clock::now() + milliseconds(timeout), true};
-            } else if (rc == MOSQ_ERR_NO_CONN || rc == MOSQ_ERR_CONN_LOST || rc == MOSQ_ERR_ERRNO) {
-                lost(rc);
+                m_pending[mid] = {Clock::now() + milliseconds(timeout), true, c.topic, c.payload};
             } else {
-                qCWarning(lcMqtt) << "cannot publish to" << c.topic << ':' << mosquitto_strerror(rc);
+                if (rc == MOSQ_ERR_NO_CONN || rc == MOSQ_ERR_CONN_LOST || rc == MOSQ_ERR_ERRNO)
+                    lost(rc);
+                else
+                    qCWarning(lcMqtt) << "cannot publish to" << c.topic << ':' << mosquitto_strerror(rc);
+                failed(c.topic, c.payload);
             }
             break;
         }
@@ -363,7 +368,8 @@ private:
         }
     }
 
-    // Every exchange has a deadline; the first one missed ends the connection.
+    // Every exchange has a deadline. A late answer fails that exchange only; the
+    // connection ends when the probe (or the connect) goes unanswered.
     void watchTimes(Clock::time_point now)
     {
         if (!m_sessionUp) {
@@ -371,11 +377,20 @@ private:
                 lost(QStringLiteral("no answer to connect"));
             return;
         }
-        for (const auto &[mid, pending] : m_pending) {
-            if (now >= pending.deadline) {
-                lost(pending.publish ? QStringLiteral("publish not acknowledged in time")
-                                     : QStringLiteral("no answer from the broker"));
+        for (auto it = m_pending.begin(); it != m_pending.end();) {
+            if (now < it->second.deadline) {
+                ++it;
+            } else if (it->first == m_probeMid) {
+                lost(QStringLiteral("no answer from the broker"));
                 return;
+            } else {
+                if (it->second.publish) {
+                    qCInfo(lcMqtt) << "publish to" << it->second.topic << "not acknowledged in time";
+                    failed(it->second.topic, it->second.payload);
+                } else {
+                    qCInfo(lcMqtt) << "a subscription was not acknowledged in time";
+                }
+                it = m_pending.erase(it);
             }
         }
         if (m_probeMid == 0 && now - m_lastHeard >= milliseconds(m_settings.probeIdleMs)) {
@@ -385,6 +400,11 @@ private:
                 m_pending[mid] = {now + milliseconds(m_settings.probeTimeoutMs), false};
             }
         }
+    }
+
+    void failed(const QByteArray &topic, const QByteArray &payload)
+    {
+        post([owner = m_owner, t = QString::fromUtf8(topic), payload] { Q_EMIT owner->publishFailed(t, payload); });
     }
 
     void lost(int rc) { lost(QString::fromUtf8(mosquitto_strerror(rc))); }
@@ -406,6 +426,10 @@ private:
         const bool wasUp = m_sessionUp;
         m_sessionUp = false;
         m_dropWanted = false;
+        for (const auto &[mid, pending] : m_pending) {
+            if (pending.publish)
+                failed(pending.topic, pending.payload);
+        }
         m_pending.clear();
         m_probeMid = 0;
         m_nextAttempt = Clock::now() + milliseconds(m_backoffMs);

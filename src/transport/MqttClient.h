@@ -15,7 +15,7 @@ namespace corvane {
 // its length. Nothing here ever waits on the network in the caller's thread.
 //
 // A publish is made on the connection that is up when the network thread takes it,
-// or not at all: nothing is kept to be sent after a reconnection. Each connection is
+// or not at all (publishFailed says so): nothing is kept to be sent after a reconnection. Each connection is
 // a fresh client with a clean session, so a message in flight when a connection
 // dies is dropped with it rather than sent late.
 class MqttClient : public QObject
@@ -35,8 +35,10 @@ public:
     void subscribe(const QString &filter);
     void unsubscribe(const QString &filter);
     // QoS 1. False when it certainly does not go (no connection at the moment, or an
-    // invalid topic). timeoutMs bounds the wait for the broker's acknowledgement: a
-    // connection that takes longer is dropped. -1: the settings' exchange time-out.
+    // invalid topic). timeoutMs bounds the wait for the broker's acknowledgement: one
+    // that comes later fails that publish (publishFailed), not the connection; whether
+    // the connection lives is judged by the keep-alive and the probe alone.
+    // -1: the settings' exchange time-out.
     bool publish(const QString &topic, const QByteArray &payload, bool retain, int timeoutMs = -1);
 
     // The connection as last reported to this thread.
@@ -50,6 +52,9 @@ public:
 Q_SIGNALS:
     void connectedChanged(bool connected);
     void messageReceived(const QString &topic, const QByteArray &payload);
+    // A publish that publish() accepted did not reach the broker for certain: not
+    // acknowledged in time, its connection lost first, or no connection when taken.
+    void publishFailed(const QString &topic, const QByteArray &payload);
 
 private:
     class Worker;

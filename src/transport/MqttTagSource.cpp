@@ -29,6 +29,7 @@ MqttTagSource::MqttTagSource(const MqttSettings &settings, const QString &applic
 {
     connect(&m_client, &MqttClient::connectedChanged, this, &MqttTagSource::onConnectedChanged);
     connect(&m_client, &MqttClient::messageReceived, this, &MqttTagSource::onMessage);
+    connect(&m_client, &MqttClient::publishFailed, this, &MqttTagSource::onPublishFailed);
     m_client.subscribe(m_stateTopic);
 }
 
@@ -61,7 +62,7 @@ std::optional<LinkId> MqttTagSource::open(const TagAddress &address, LinkMode mo
         return std::nullopt;
     const LinkId id = m_nextId++;
     const QString topic = itemTopic(address);
-    m_links.emplace(id, Link{topic, mode, std::move(onValue), kDefaultTimeoutTenths * 100});
+    m_links.emplace(id, Link{address, topic, mode, std::move(onValue), kDefaultTimeoutTenths * 100});
     if (mode == LinkMode::Automatic) {
         if (m_subscribers[topic]++ == 0)
             m_client.subscribe(topic);
@@ -101,7 +102,18 @@ bool MqttTagSource::poke(LinkId id, const QString &value)
     const auto it = m_links.find(id);
     if (it == m_links.end() || !m_up)
         return false;
-    return m_client.publish(it->second.topic + QStringLiteral("/set"), value.toUtf8(), false, it->second.timeoutMs);
+    const QString topic = it->second.topic + QStringLiteral("/set");
+    if (!m_client.publish(topic, value.toUtf8(), false, it->second.timeoutMs))
+        return false;
+    m_written.insert(topic, it->second.address);
+    return true;
+}
+
+void MqttTagSource::onPublishFailed(const QString &topic, const QByteArray &payload)
+{
+    const auto it = m_written.constFind(topic);
+    if (it != m_written.constEnd())
+        Q_EMIT pokeFailed(*it, QString::fromUtf8(payload));
 }
 
 void MqttTagSource::onConnectedChanged(bool connected)

@@ -24,8 +24,9 @@ namespace corvane {
 // and the control fires its change handler where that differs from its caption.
 //
 // A poke while the link is down fails at once and is never sent later. The link's
-// time-out bounds the broker's acknowledgement of each poke: a connection that does
-// not answer in time is dropped (with whatever it still held) and made afresh.
+// time-out bounds the broker's acknowledgement of each poke: a poke not acknowledged
+// in time, or lost with its connection, is reported by pokeFailed; the connection
+// itself stands or falls by its keep-alive and probe.
 class MqttTagSource final : public TagSource
 {
     Q_OBJECT
@@ -54,6 +55,7 @@ public:
 private:
     struct Link
     {
+        TagAddress address;
         QString topic;
         LinkMode mode;
         ValueHandler onValue;
@@ -62,6 +64,7 @@ private:
 
     void onConnectedChanged(bool connected);
     void onMessage(const QString &topic, const QByteArray &payload);
+    void onPublishFailed(const QString &topic, const QByteArray &payload);
     void updateLinkState();
     void deliver(const QString &topic, const QString &value);
     void deliverCachedLater(LinkId id);
@@ -73,6 +76,7 @@ private:
     std::map<LinkId, Link> m_links;
     QHash<QString, int> m_subscribers; // topic -> automatic links on it
     QHash<QString, QString> m_values;  // topic -> latest value while subscribed
+    QHash<QString, TagAddress> m_written; // write topic -> its item, for failure reports
     bool m_online = false;
     bool m_up = false;
 };

@@ -521,8 +521,9 @@ private Q_SLOTS:
         const QString path = dir.filePath(QStringLiteral("alarm_log.txt"));
         SyncRecorder recorder;
         {
-            // A long interval: only the end can bring the second sync forward.
-            DiskSyncer syncer(path, recorder.function(), std::chrono::hours(1));
+            // An interval longer than any machine's uptime: the first sync must not wait
+            // for the steady clock to reach it, and only the end brings the second forward.
+            DiskSyncer syncer(path, recorder.function(), std::chrono::hours(24 * 365 * 50));
             appendLine(path, 1);
             syncer.markDirty();
             QTRY_COMPARE_WITH_TIMEOUT(recorder.count(), 1, 2000);

@@ -138,6 +138,58 @@ private Q_SLOTS:
         QCOMPARE(f.t.pokes("c22").size(), 2);
     }
 
+    // A pulse's "0" that could not go out is owed until the link is back; a "1" never is.
+    // Steps: "click", "down", "up", "unload", "late failure of 0", each at its time.
+    void aZeroThatCouldNotBeWrittenGoesOutOnceTheLinkIsBack_data()
+    {
+        QTest::addColumn<QStringList>("steps");
+        QTest::addColumn<QStringList>("sent");
+        QTest::newRow("due while down") << QStringList{"click@0", "down@1000", "up@4000"}
+                                        << QStringList{"1@0", "0@4000"};
+        QTest::newRow("owed once, not at every return")
+            << QStringList{"click@0", "down@1000", "up@4000", "down@5000", "up@6000"}
+            << QStringList{"1@0", "0@4000"};
+        QTest::newRow("a newer pulse started meanwhile")
+            << QStringList{"click@0", "down@1000", "click@3500", "up@4000"} << QStringList{"1@0", "0@6500"};
+        QTest::newRow("the keeper's zero after the screen closed")
+            << QStringList{"click@0", "unload@500", "down@1000", "up@5000"} << QStringList{"1@0", "0@5000"};
+        QTest::newRow("a refused one is never replayed") << QStringList{"down@0", "click@100", "up@1000"}
+                                                         << QStringList{"0@3100"};
+        QTest::newRow("sent, then not acknowledged")
+            << QStringList{"click@0", "late failure of 0@3200"} << QStringList{"1@0", "0@3000", "0@3200"};
+        QTest::newRow("not acknowledged, but a newer pulse runs")
+            << QStringList{"click@0", "click@3100", "late failure of 0@3200"}
+            << QStringList{"1@0", "0@3000", "1@3100", "0@6100"};
+    }
+    void aZeroThatCouldNotBeWrittenGoesOutOnceTheLinkIsBack()
+    {
+        QFETCH(QStringList, steps);
+        QFETCH(QStringList, sent);
+        Fixture f;
+        qint64 now = 0;
+        for (const QString &step : steps) {
+            const qint64 at = step.section(u'@', 1).toLongLong();
+            f.t.advance(at - now);
+            now = at;
+            const QString what = step.section(u'@', 0, 0);
+            if (what == "click")
+                f.click();
+            else if (what == "down" || what == "up")
+                f.t.server.setPresent(what == "up");
+            else if (what == "unload")
+                f.screen->unload();
+            else
+                Q_EMIT f.t.server.pokeFailed(TagAddress{"DSData", "CVPlc", "c22"}, "0");
+        }
+        f.t.advance(10'000);
+        QStringList out;
+        for (const auto &op : f.t.server.operations()) {
+            if (op.kind == InProcessServer::Operation::Poke && op.ok)
+                out << op.value + u'@' + QString::number(op.timeMs);
+        }
+        QCOMPARE(out, sent);
+    }
+
     void withTheServerAbsentThePulseStillRuns()
     {
         Fixture f;

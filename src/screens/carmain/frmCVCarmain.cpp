@@ -491,8 +491,11 @@ void FrmCVCarmain::buildSystemPanel(QWidget *form)
 void FrmCVCarmain::formLoad()
 {
     openLinks(m_links);
-    for (const char16_t *name : kBackgroundScreens)
+    for (const char16_t *name : kBackgroundScreens) {
         station().screens().load(text(name));
+        if (Screen *s = station().screens().find(text(name)))
+            s->setHeldBy(this);
+    }
 }
 
 void FrmCVCarmain::formUnload()

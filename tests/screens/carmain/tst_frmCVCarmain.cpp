@@ -618,6 +618,50 @@ private Q_SLOTS:
         QVERIFY(f.t.screens().isLoaded(kList));
     }
 
+    // The window manager's close box on a window the main screen keeps running acts as
+    // its Hide: the alarm logic goes on and the list keeps its lines.
+    void closingAKeptWindowOnlyHidesIt_data()
+    {
+        QTest::addColumn<QString>("form");
+        QTest::newRow("alarm list") << kList;
+        QTest::newRow("environmental") << "frmEnvSystem";
+        QTest::newRow("water") << "frmWtrSystem";
+    }
+    void closingAKeptWindowOnlyHidesIt()
+    {
+        QFETCH(QString, form);
+        TestStation t;
+        t.server.setValue("c354", "0");
+        t.server.setValue("c204", "0");
+        t.screens().show(kMain);
+        t.screens().show(form);
+        t.settle();
+        t.server.setValue("c354", "1");
+        t.settle();
+        const QString before = "FAULT C354 Air Compressor Switching Fault " + AlarmLogger::timeStamp(t.scheduler.now());
+
+        QVERIFY(!t.screen(form)->window()->close());
+        t.settle();
+        QVERIFY(t.screens().isLoaded(form));
+        QVERIFY(!t.screen(form)->isVisible());
+        t.advance(1000);
+        t.server.setValue("c354", "0");
+        t.server.setValue("c204", "1");
+        t.settle();
+        const QString stamp = AlarmLogger::timeStamp(t.scheduler.now());
+        const QStringList after = {"CLEAR C354 Air Compressor Switching Fault  " + stamp,
+                                   "FAULT C204 AC Compressor A High Motor Temp  " + stamp};
+        QCOMPARE(t.alarmLogLines().mid(t.alarmLogLines().indexOf(before)), QStringList{before} + after);
+        QCOMPARE(t.alarmListLines().mid(t.alarmListLines().indexOf(before)), QStringList{before} + after);
+
+        // Without the main screen the close box unloads as before.
+        t.screen(kMain)->window()->close();
+        t.screens().show(form);
+        QVERIFY(!t.screen(form)->window()->close());
+        t.settle();
+        QVERIFY(!t.screens().isLoaded(form));
+    }
+
     void closingUnloadsEveryOtherScreenInOrderThenClosesItsLinks()
     {
         Fixture f;

@@ -185,6 +185,56 @@ private Q_SLOTS:
         QVERIFY(t.screens().isLoaded(kWater));
     }
 
+    // A stray click or a Tab must not hand the focus to the window itself: the next
+    // click on another window would unload the screen and stop the water alarm lines.
+    void inOrdinaryUseTheWindowNeverTakesTheFocus_data()
+    {
+        QTest::addColumn<QString>("gesture");
+        QTest::newRow("click on a status word") << "lblC354Status";
+        QTest::newRow("click on a text label") << "lblAirComp";
+        QTest::newRow("click on a frame") << "fraWtrSysWarn";
+        QTest::newRow("click on the empty surface") << "";
+        QTest::newRow("Tab around the chain") << "Tab";
+        QTest::newRow("Shift+Tab around the chain") << "Backtab";
+        QTest::newRow("Hide and show again") << "Hide";
+    }
+    void inOrdinaryUseTheWindowNeverTakesTheFocus()
+    {
+        QFETCH(QString, gesture);
+        TestStation t;
+        t.server.setValue("c354", "0");
+        t.screens().show("frmSelect");
+        t.screens().show(kWater);
+        QWidget *w = t.screen(kWater)->window();
+        TestStation::activate(w);
+        if (gesture == "Tab" || gesture == "Backtab") {
+            const Qt::Key key = gesture == "Tab" ? Qt::Key_Tab : Qt::Key_Backtab;
+            for (int i = 0; i < 7; ++i) { // five buttons: round the whole chain and on
+                QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : w, key);
+                QVERIFY(QApplication::focusWidget() != w);
+            }
+        } else if (gesture == "Hide") {
+            t.control<QPushButton>(kWater, "cmdHidefrmWtrSystem")->click();
+            t.screens().show(kWater);
+            TestStation::activate(w);
+        } else {
+            QWidget *target = gesture.isEmpty() ? w : t.control(kWater, gesture);
+            QVERIFY(target);
+            // A point of the target that no child covers.
+            const QPoint at = gesture.isEmpty() ? QPoint(w->width() - 2, w->height() - 2) : QPoint(2, 2);
+            QCOMPARE(target->childAt(at), nullptr);
+            QTest::mouseClick(target, Qt::LeftButton, {}, at);
+        }
+        t.settle();
+        QVERIFY(QApplication::focusWidget() != w);
+        TestStation::activate(t.screen("frmSelect")->window());
+        QVERIFY(t.screens().isLoaded(kWater));
+        t.server.setValue("c354", "1");
+        t.settle();
+        QCOMPARE(t.alarmLogLines().filter("C354").mid(1),
+                 QStringList{"FAULT C354 Air Compressor Switching Fault " + stamp(t)});
+    }
+
     void itUnloadsWhenItsOwnWindowLosesTheFocus()
     {
         TestStation t;
