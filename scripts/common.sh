@@ -13,6 +13,9 @@ DEBIAN_PACKAGES=(
   fonts-dejavu-core
 )
 
+# What building and checking the Debian package needs besides the build.
+PACKAGE_TOOLS=(help2man dpkg-dev lintian desktop-file-utils systemd gzip)
+
 corvane_install_deps() {
   local missing=()
   for p in "${DEBIAN_PACKAGES[@]}" "$@"; do
