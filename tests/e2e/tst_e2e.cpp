@@ -4,8 +4,6 @@
 #include "MqttTestKit.h"
 #include "TestStation.h"
 
-#include "core/DataServerWatch.h"
-
 #include <csignal>
 
 using namespace corvane;
@@ -14,8 +12,8 @@ using namespace corvane::test;
 namespace {
 
 constexpr int kDeadline = 20'000;
-const QString kFault = QString::fromUtf16(DataServerWatch::kFault);
-const QString kClear = QString::fromUtf16(DataServerWatch::kClear);
+const QString kFault = QStringLiteral("FAULT DSDATA Data Server Link Lost  ");
+const QString kClear = QStringLiteral("CLEAR DSDATA Data Server Link Lost  ");
 const QString kC27Fault = QStringLiteral("FAULT C27 Handbrake ON, Car Moving  ");
 const QString kC27Clear = QStringLiteral("CLEAR C27 Handbrake ON, Car Moving  ");
 
@@ -179,6 +177,45 @@ private Q_SLOTS:
         QCOMPARE(station.waitForExit(), 0);
         datasim.signal(SIGTERM);
         QCOMPARE(datasim.waitForExit(), 0);
+    }
+
+    // The operator presses Backfeed Stop (a 3 s pulse on c22) and the station ends
+    // cleanly at once: its shut-down writes the pulse's "0" before the link closes.
+    void aCleanExitDuringAPulseWritesItsZero_data()
+    {
+        QTest::addColumn<bool>("signalled");
+        QTest::newRow("SIGTERM") << true;
+        QTest::newRow("last window closed") << false;
+    }
+    void aCleanExitDuringAPulseWritesItsZero()
+    {
+        QFETCH(bool, signalled);
+        Broker broker;
+        QVERIFY(broker.start());
+        QVERIFY(publish(broker, stateTopic(), "online"));
+        Witness sets(broker, QStringLiteral("DSData/CVPlc/c22/set"));
+        QVERIFY(sets.waitReady());
+
+        QTemporaryDir dir;
+        QProcessEnvironment env = Program::systemEnv();
+        env.insert(QStringLiteral("QT_PLUGIN_PATH"), QStringLiteral(CORVANE_TEST_PLUGINS));
+        env.insert(QStringLiteral("QT_QPA_GENERIC_PLUGINS"), QStringLiteral("corvaneoperatorhand"));
+        env.insert(QStringLiteral("CORVANE_HAND_CLICK"), QStringLiteral("cmdBkfdStop"));
+        if (!signalled)
+            env.insert(QStringLiteral("CORVANE_HAND_THEN"), QStringLiteral("close"));
+        Program station(QStringLiteral(CORVANE_STATION),
+                        brokerArgs(broker) << QStringLiteral("--car-main") << QStringLiteral("--alarm-log")
+                                           << dir.filePath(QStringLiteral("alarm_log.txt")),
+                        env);
+        const QString one = QStringLiteral("DSData/CVPlc/c22/set 1 0 1");
+        const QString zero = QStringLiteral("DSData/CVPlc/c22/set 1 0 0");
+        QTRY_VERIFY_WITH_TIMEOUT(!sets.lines().isEmpty(), kDeadline);
+        QCOMPARE(sets.lines().first(), one);
+        if (signalled)
+            station.signal(SIGTERM);
+        QCOMPARE(station.waitForExit(), 0);
+        // Once the program is gone nothing else could write it: what came, came from the exit.
+        QTRY_COMPARE_WITH_TIMEOUT(sets.lines(), QStringList({one, zero}), kDeadline);
     }
 
     void credentialsOverTls()
