@@ -50,7 +50,8 @@ public:
     // Waits for the exit; its code, or -1 when it did not end in time or crashed.
     int waitForExit(int ms = 10'000)
     {
-        if (!m_process.waitForFinished(ms) || m_process.exitStatus() != QProcess::NormalExit)
+        if ((m_process.state() != QProcess::NotRunning && !m_process.waitForFinished(ms))
+            || m_process.exitStatus() != QProcess::NormalExit)
             return -1;
         return m_process.exitCode();
     }

@@ -31,8 +31,8 @@ private Q_SLOTS:
 
         // Backfeed Stop is a 3 s pulse; its screen closes after 0.5 s and is back at 1.5 s.
         stop->click();
-        QTimer::singleShot(500, &station, [&] { station.screens().unload(main); });
-        QTimer::singleShot(1500, &station, [&] { station.screens().show(main); });
+        QTimer::singleShot(500, Qt::PreciseTimer, this, [&] { station.screens().unload(main); });
+        QTimer::singleShot(1500, Qt::PreciseTimer, this, [&] { station.screens().show(main); });
         QTRY_COMPARE_WITH_TIMEOUT(server.pokes(QStringLiteral("c22")).size(), 2, 15'000);
         QVERIFY(station.screens().isLoaded(main));
 

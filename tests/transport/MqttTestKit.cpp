@@ -129,7 +129,7 @@ Broker::Outcome Broker::startOnce()
     };
     if (!QTest::qWaitFor(settled, kStartMs))
         return Outcome::Failed;
-    if (m_process.state() == QProcess::Running)
+    if (m_process.state() != QProcess::NotRunning) // Starting: its log spoke before Qt noticed the start
         return Outcome::Running;
     m_process.waitForFinished(1000);
     return log().mid(logBefore).contains(QLatin1String("Address already in use")) ? Outcome::PortTaken
