@@ -114,11 +114,9 @@ private Q_SLOTS:
         expected << kFault;
         QTRY_COMPARE_WITH_TIMEOUT(linkAndHandBrakeLines(log), expected, kDeadline);
         QVERIFY(publish(broker, itemTopic(QStringLiteral("c27")), "0"));
-        QTest::qWait(300);
-        QCOMPARE(linkAndHandBrakeLines(log), expected); // nothing from a data server that is away
         QVERIFY(publish(broker, stateTopic(), "online"));
         expected << kClear;
-        expected << kC27Clear; // the state after the outage
+        expected << kC27Clear; // the state after the outage, not a line from a data server that was away
         QTRY_COMPARE_WITH_TIMEOUT(linkAndHandBrakeLines(log), expected, kDeadline);
 
         // The broker crashes and comes back empty; the data server publishes again.
@@ -129,12 +127,11 @@ private Q_SLOTS:
         QVERIFY(healthyCar());
         expected << kClear;
         QTRY_COMPARE_WITH_TIMEOUT(linkAndHandBrakeLines(log), expected, kDeadline);
-        QTest::qWait(300);
-        QCOMPARE(linkAndHandBrakeLines(log), expected);
 
         QVERIFY(station.isRunning());
         station.signal(SIGTERM);
         QCOMPARE(station.waitForExit(), 0);
+        QCOMPARE(linkAndHandBrakeLines(log), expected); // and nothing more, to the end
     }
 
     void datasimComesAndGoes()

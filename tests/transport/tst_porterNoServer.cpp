@@ -35,12 +35,13 @@ private Q_SLOTS:
     {
         QFETCH(bool, silent);
         QTcpServer listener;
+        RefusingPort refusing; // held: no other test's broker can answer on it
         MqttSettings settings;
         if (silent) {
             QVERIFY(listener.listen(QHostAddress::LocalHost));
             settings.port = listener.serverPort();
         } else {
-            settings.port = Broker::freePort();
+            settings.port = refusing.port();
         }
         QtScheduler scheduler;
         MqttTagSource tags(settings);
