@@ -2,10 +2,10 @@
 // broker or the data server goes away and comes back. Real time: every wait polls
 // with a generous deadline.
 #include "MqttTestKit.h"
+#include "Sanitizer.h"
 #include "TestStation.h"
 
 #include "core/Controls.h"
-#include "Sanitizer.h"
 #include "core/ScreenRegistry.h"
 #include "transport/MqttClient.h"
 
