@@ -301,12 +301,15 @@ private Q_SLOTS:
         t.screens().show(form);
         t.control<QPushButton>(form, button)->click();
         t.control<QPushButton>(form, button)->click(); // one instance
-        // A screen that has not landed yet is simply not there.
-        const bool registered = t.screen(target) != nullptr;
-        QCOMPARE(t.screens().isLoaded(target), registered);
-        if (registered)
-            QVERIFY(t.screen(target)->isVisible());
-        TestStation::activate(registered ? t.screen(target)->window() : nullptr);
+        Screen *io = t.screen(target);
+        QVERIFY2(io, qPrintable(target + QStringLiteral(" is not registered")));
+        QVERIFY(t.screens().isLoaded(target));
+        QVERIFY(io->isVisible());
+        const QWidgetList windows = QApplication::topLevelWidgets();
+        QCOMPARE(std::count_if(windows.begin(), windows.end(),
+                               [&](QWidget *w) { return w->isVisible() && w->objectName() == target; }),
+                 1);
+        TestStation::activate(io->window());
         QVERIFY(t.screen(form)->isVisible());
     }
 };

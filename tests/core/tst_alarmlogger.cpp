@@ -7,12 +7,16 @@
 #include <QAbstractItemView>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRegularExpression>
+#include <QScopeGuard>
 #include <QScrollBar>
 #include <QSignalSpy>
 
 #include <atomic>
 #include <functional>
 #include <mutex>
+#include <csignal>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -553,6 +557,42 @@ private Q_SLOTS:
         QTRY_COMPARE_WITH_TIMEOUT(logger(t).syncStats().syncs, 2u, 2000);
         QCOMPARE(logger(t).syncStats().failures, 0u);
         QCOMPARE(messages(t.alarmLogLines()), QStringList({"FAULT B  ", "FAULT C  "}));
+    }
+
+    // A disk that fills in the middle of a line takes half of it; once it takes writes
+    // again the rest of that line follows, so no line is torn, doubled or glued.
+    void aLineHalfWrittenToAFullDiskIsCompletedOnceItTakesWritesAgain()
+    {
+        TestStation t;
+        logger(t).raise(QStringLiteral("FAULT A  "));
+        const qint64 before = QFileInfo(t.alarmLogPath()).size();
+        QVERIFY(before > 0);
+        {
+            // A file size limit stands in for the full disk: write() takes what fits and
+            // then fails (EFBIG) instead of the signal ending the process.
+            rlimit saved{};
+            QVERIFY(::getrlimit(RLIMIT_FSIZE, &saved) == 0);
+            struct sigaction ignore {}, previous{};
+            ignore.sa_handler = SIG_IGN;
+            QVERIFY(::sigaction(SIGXFSZ, &ignore, &previous) == 0);
+            const auto restore = qScopeGuard([&] {
+                ::setrlimit(RLIMIT_FSIZE, &saved);
+                ::sigaction(SIGXFSZ, &previous, nullptr);
+            });
+            rlimit full = saved;
+            full.rlim_cur = rlim_t(before + 10);
+            QVERIFY(::setrlimit(RLIMIT_FSIZE, &full) == 0);
+            logger(t).raise(QStringLiteral("FAULT B cut in two  "));
+        }
+        QCOMPARE(QFileInfo(t.alarmLogPath()).size(), before + 10); // really half a line
+        QCOMPARE(logger(t).pendingCount(), 1);
+        logger(t).raise(QStringLiteral("FAULT C  "));
+        QCOMPARE(logger(t).pendingCount(), 0);
+        QVERIFY(t.alarmLogBytes().endsWith("\r\n"));
+        const QRegularExpression whole(QStringLiteral("^FAULT [ABC][a-z ]*  \\d\\d:\\d\\d:\\d\\d \\d\\d/\\d\\d/\\d{4}$"));
+        for (const QString &line : t.alarmLogLines())
+            QVERIFY2(whole.match(line).hasMatch(), qPrintable(line));
+        QCOMPARE(messages(t.alarmLogLines()), QStringList({"FAULT A  ", "FAULT B cut in two  ", "FAULT C  "}));
     }
 };
 

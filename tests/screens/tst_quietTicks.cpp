@@ -8,6 +8,7 @@
 #include "sim/SimulatedCar.h"
 
 #include <QHash>
+#include <QLabel>
 #include <QMap>
 
 using namespace corvane;
@@ -115,6 +116,15 @@ private Q_SLOTS:
                                                    .arg(tick)));
             }
         }
+        // Positive control: in this window and this state a needless repaint is seen,
+        // so a row that saw none proves something.
+        const QList<QLabel *> labels = window->findChildren<QLabel *>();
+        const auto shown = std::find_if(labels.begin(), labels.end(), [](QLabel *l) { return l->isVisible(); });
+        QVERIFY(shown != labels.end());
+        PaintCounter counter;
+        (*shown)->update();
+        QCoreApplication::processEvents();
+        QVERIFY2(counter.painted.contains(*shown), qPrintable((*shown)->objectName()));
     }
 };
 

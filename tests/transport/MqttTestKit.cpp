@@ -8,11 +8,13 @@
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTcpServer>
-#include <QTcpSocket>
 #include <QTimer>
 
+#include <arpa/inet.h>
 #include <csignal>
+#include <netinet/in.h>
 #include <pwd.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 namespace corvane::test {
@@ -50,24 +52,34 @@ QString Broker::program(const QString &name)
 }
 
 Broker::Broker(const QString &listenerConfig, const QString &globalConfig)
-    : m_port(freePort())
+    : m_listenerConfig(listenerConfig)
+    , m_globalConfig(globalConfig)
+    , m_port(freePort())
+{
+    writeConfig();
+    m_process.setStandardOutputFile(m_dir.filePath(QStringLiteral("stdout.txt")));
+    m_process.setStandardErrorFile(m_dir.filePath(QStringLiteral("stderr.txt")), QIODevice::Append);
+}
+
+void Broker::writeConfig()
 {
     const passwd *me = ::getpwuid(::getuid());
     QFile conf(m_dir.filePath(QStringLiteral("mosquitto.conf")));
-    conf.open(QIODevice::WriteOnly);
+    conf.open(QIODevice::WriteOnly | QIODevice::Truncate);
     conf.write(QStringLiteral("listener %1 127.0.0.1\n%2\n"
                               "persistence false\nset_tcp_nodelay true\n"
                               // Files in our private folder: stay who we are.
-                              "user %3\nlog_dest file %4\nlog_type all\n%5\n")
+                              "user %3\nlog_dest file %4\nlog_type all\n%5\n"
+                              // Whatever a test keeps, start() reads "running" and "Address
+                              // already in use" from the log.
+                              "log_type information\nlog_type error\n")
                    .arg(m_port)
-                   .arg(listenerConfig, QString::fromLocal8Bit(me ? me->pw_name : "root"),
+                   .arg(m_listenerConfig, QString::fromLocal8Bit(me ? me->pw_name : "root"),
                         m_dir.filePath(QStringLiteral("broker.log")),
-                        globalConfig.contains(QLatin1String("allow_anonymous"))
-                            ? globalConfig
-                            : globalConfig + QStringLiteral("\nallow_anonymous true"))
+                        m_globalConfig.contains(QLatin1String("allow_anonymous"))
+                            ? m_globalConfig
+                            : m_globalConfig + QStringLiteral("\nallow_anonymous true"))
                    .toUtf8());
-    m_process.setStandardOutputFile(m_dir.filePath(QStringLiteral("stdout.txt")));
-    m_process.setStandardErrorFile(m_dir.filePath(QStringLiteral("stderr.txt")), QIODevice::Append);
 }
 
 Broker::~Broker()
@@ -78,25 +90,70 @@ Broker::~Broker()
 
 bool Broker::start()
 {
-    const QString mosquitto = program(QStringLiteral("mosquitto"));
-    if (mosquitto.isEmpty()) {
+    if (program(QStringLiteral("mosquitto")).isEmpty()) {
         qWarning("mosquitto is not installed (scripts/test installs it)");
         return false;
     }
-    m_process.start(mosquitto, {QStringLiteral("-c"), m_dir.filePath(QStringLiteral("mosquitto.conf"))});
-    // Up once its port takes a connection; a refused attempt is made again at once.
-    QTcpSocket socket;
-    const auto listening = [&] {
-        if (socket.state() == QAbstractSocket::ConnectedState)
+    // The port was free when chosen, but tests running beside this one choose too.
+    for (int attempt = 0; attempt < 10; ++attempt) {
+        switch (startOnce()) {
+        case Outcome::Running:
+            m_everStarted = true;
             return true;
-        if (socket.state() == QAbstractSocket::UnconnectedState)
-            socket.connectToHost(QHostAddress::LocalHost, m_port);
-        return m_process.state() == QProcess::NotRunning;
-    };
-    if (QTest::qWaitFor(listening, kStartMs) && socket.state() == QAbstractSocket::ConnectedState)
-        return true;
-    qWarning().noquote() << "mosquitto did not start:" << log().right(2000);
+        case Outcome::PortTaken:
+            if (m_everStarted) {
+                // Clients of this test know this port: starting elsewhere would strand
+                // them, and the process on it now is not ours.
+                qWarning("mosquitto cannot start again: port %u was taken by another process meanwhile",
+                         unsigned(m_port));
+                return false;
+            }
+            m_port = freePort();
+            writeConfig();
+            continue;
+        case Outcome::Failed:
+            qWarning().noquote() << "mosquitto did not start:" << log().right(2000);
+            return false;
+        }
+    }
+    qWarning("mosquitto found every port it tried taken");
     return false;
+}
+
+Broker::Outcome Broker::startOnce()
+{
+    const qsizetype logBefore = log().size();
+    m_process.start(program(QStringLiteral("mosquitto")), {QStringLiteral("-c"), m_dir.filePath(QStringLiteral("mosquitto.conf"))});
+    // Ours runs once its own log says so since this start: a port that takes
+    // connections may belong to another test's broker.
+    const auto settled = [&] {
+        return m_process.state() == QProcess::NotRunning || log().mid(logBefore).contains(QLatin1String(" running"));
+    };
+    if (!QTest::qWaitFor(settled, kStartMs))
+        return Outcome::Failed;
+    if (m_process.state() != QProcess::NotRunning) // Starting: its log spoke before Qt noticed the start
+        return Outcome::Running;
+    m_process.waitForFinished(1000);
+    return log().mid(logBefore).contains(QLatin1String("Address already in use")) ? Outcome::PortTaken
+                                                                                : Outcome::Failed;
+}
+
+RefusingPort::RefusingPort()
+{
+    m_fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    if (m_fd >= 0 && ::bind(m_fd, reinterpret_cast<sockaddr *>(&address), sizeof address) == 0
+        && ::getsockname(m_fd, reinterpret_cast<sockaddr *>(&address), &length) == 0)
+        m_port = ntohs(address.sin_port);
+}
+
+RefusingPort::~RefusingPort()
+{
+    if (m_fd >= 0)
+        ::close(m_fd);
 }
 
 void Broker::kill()
@@ -177,22 +234,34 @@ QStringList Witness::lines()
     return out;
 }
 
-bool publish(const Broker &broker, const QString &topic, const QByteArray &payload, bool retain,
-             const QStringList &extraArgs)
+std::unique_ptr<QProcess> startPublish(const Broker &broker, const QString &topic, const QByteArray &payload,
+                                       bool retain, const QStringList &extraArgs)
 {
     QStringList args{QStringLiteral("-p"), QString::number(broker.port()), QStringLiteral("-q"), QStringLiteral("1"),
                      QStringLiteral("-t"), topic};
     if (retain)
         args << QStringLiteral("-r");
     args << (payload.isEmpty() ? QStringLiteral("-n") : QStringLiteral("-s"));
-    QProcess pub;
-    pub.setProcessChannelMode(QProcess::ForwardedChannels);
-    pub.start(Broker::program(QStringLiteral("mosquitto_pub")), args + extraArgs);
-    if (!pub.waitForStarted(5000))
+    auto pub = std::make_unique<QProcess>();
+    pub->setProcessChannelMode(QProcess::ForwardedChannels);
+    pub->start(Broker::program(QStringLiteral("mosquitto_pub")), args + extraArgs);
+    pub->write(payload);
+    pub->closeWriteChannel();
+    return pub;
+}
+
+bool publish(const Broker &broker, const QString &topic, const QByteArray &payload, bool retain,
+             const QStringList &extraArgs)
+{
+    return finishedWell(*startPublish(broker, topic, payload, retain, extraArgs));
+}
+
+bool finishedWell(QProcess &process, int timeoutMs)
+{
+    if (process.state() != QProcess::NotRunning && !process.waitForFinished(timeoutMs))
         return false;
-    pub.write(payload);
-    pub.closeWriteChannel();
-    return pub.waitForFinished(10'000) && pub.exitCode() == 0;
+    return process.error() != QProcess::FailedToStart && process.exitStatus() == QProcess::NormalExit
+        && process.exitCode() == 0;
 }
 
 // --- the station on the network link ---
@@ -347,6 +416,12 @@ QString MqttStation::title(const QString &form) const
 
 qint64 longestStall(const std::function<void()> &fn, int spinMs)
 {
+    return longestStallUntil(fn, [] { return true; }, spinMs, spinMs + 5000);
+}
+
+qint64 longestStallUntil(const std::function<void()> &fn, const std::function<bool()> &done, int spinMs,
+                         int timeoutMs)
+{
     QElapsedTimer clock;
     clock.start();
     qint64 last = 0;
@@ -368,10 +443,12 @@ qint64 longestStall(const std::function<void()> &fn, int spinMs)
     fn();
     longest = std::max(longest, callClock.elapsed()); // the call itself held the loop this long
     last = clock.elapsed();
-    // The loop is watched for spinMs of probe ticks after the call: a stall it caused
-    // later shows too.
-    const qint64 callEnd = last;
-    if (!QTest::qWaitFor([&] { return last - callEnd >= spinMs; }, spinMs + 5000))
+    // The loop is watched until done() and then for spinMs of probe ticks: a stall the
+    // call caused later shows too.
+    if (!QTest::qWaitFor(done, timeoutMs))
+        return -1;
+    const qint64 doneAt = last;
+    if (!QTest::qWaitFor([&] { return last - doneAt >= spinMs; }, spinMs + 5000))
         longest = std::max(longest, clock.elapsed() - last);
     return longest;
 }

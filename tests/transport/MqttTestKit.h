@@ -26,10 +26,13 @@ public:
     explicit Broker(const QString &listenerConfig = {}, const QString &globalConfig = {});
     ~Broker();
 
+    // Final once the first start() has succeeded (a port taken meanwhile by another
+    // test is traded for a new one then, and only then).
     quint16 port() const { return m_port; }
     QString filePath(const QString &name) const { return m_dir.filePath(name); }
-    // Starts it and waits until it takes connections; false (with the reason printed)
-    // when it does not within 10 s.
+    // Starts it and waits until it runs on its port; false (with the reason printed)
+    // when it does not within 10 s, or when a restart finds its port taken: it never
+    // stands in for somebody else's broker on that port.
     bool start();
     void kill();   // as a crash: the clients see their sockets close
     void pause();  // as a silent failure: sockets stay open, nothing answers
@@ -41,9 +44,30 @@ public:
     static QString program(const QString &name);
 
 private:
+    enum class Outcome { Running, PortTaken, Failed };
+    void writeConfig();
+    Outcome startOnce();
+
     QTemporaryDir m_dir;
+    QString m_listenerConfig;
+    QString m_globalConfig;
     quint16 m_port;
+    bool m_everStarted = false;
     QProcess m_process;
+};
+
+// A loopback port that refuses every connection, held so that no other test can
+// take it meanwhile: bound, never listening.
+class RefusingPort
+{
+public:
+    RefusingPort();
+    ~RefusingPort();
+    quint16 port() const { return m_port; }
+
+private:
+    int m_fd = -1;
+    quint16 m_port = 0;
 };
 
 // mosquitto_sub on a filter, each message kept as "topic qos retained payload".
@@ -64,6 +88,11 @@ private:
 };
 
 // mosquitto_pub: one message, payload given exactly (stdin), QoS 1.
+// startPublish returns at once (the event loop keeps running); publish waits for it.
+std::unique_ptr<QProcess> startPublish(const Broker &broker, const QString &topic, const QByteArray &payload,
+                                       bool retain = true, const QStringList &extraArgs = {});
+// Waits for a started process; true when it ended well (also when it had ended before).
+bool finishedWell(QProcess &process, int timeoutMs = 10'000);
 bool publish(const Broker &broker, const QString &topic, const QByteArray &payload, bool retain = true,
              const QStringList &extraArgs = {});
 QString itemTopic(const QString &item);
@@ -147,5 +176,9 @@ QString logSinceLastStart(const Broker &broker);
 // The longest time the event loop went without running a 5 ms timer while fn runs
 // and then for spinMs more: what the operator would feel as a frozen window.
 qint64 longestStall(const std::function<void()> &fn, int spinMs);
+// The same, watched from fn until done() holds (and spinMs more), so the handling
+// that done() waits for is inside what is measured; -1 when done() never held.
+qint64 longestStallUntil(const std::function<void()> &fn, const std::function<bool()> &done, int spinMs,
+                         int timeoutMs);
 
 } // namespace corvane::test

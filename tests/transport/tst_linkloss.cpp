@@ -4,7 +4,6 @@
 #include "TestStation.h"
 
 #include "core/AlarmLogger.h"
-#include "core/DataServerWatch.h"
 #include "screens/AllScreens.h"
 
 using namespace corvane;
@@ -13,8 +12,8 @@ using namespace corvane::test;
 namespace {
 const QString kSelect = QStringLiteral("frmSelect");
 const QString kMain = QStringLiteral("frmCVCarmain");
-const QString kFault = QString::fromUtf16(DataServerWatch::kFault) + QStringLiteral("14:03:%1 06/21/2004");
-const QString kClear = QString::fromUtf16(DataServerWatch::kClear) + QStringLiteral("14:03:%1 06/21/2004");
+const QString kFault = QStringLiteral("FAULT DSDATA Data Server Link Lost  14:03:%1 06/21/2004");
+const QString kClear = QStringLiteral("CLEAR DSDATA Data Server Link Lost  14:03:%1 06/21/2004");
 
 QStringList dsdataLines(const TestStation &t)
 {
@@ -135,6 +134,25 @@ private Q_SLOTS:
         QCOMPARE(status->value(), QStringLiteral("1")); // a closed link follows nothing
         status->setLinkMode(LinkMode::Automatic); // fails: the server is away
         QCOMPARE(status->value(), QStringLiteral("0"));
+    }
+
+    void aSecondOutageAfterTheMainScreenClosedDuringTheFirstStillFaults()
+    {
+        TestStation t;
+        t.screens().show(kMain);
+        t.advance(1000);
+        t.server.setPresent(false);
+        t.settle();
+        t.screens().unload(kMain); // its FAULT stays without a CLEAR
+        t.server.setPresent(true);
+        t.settle();
+        t.screens().show(kMain);
+        t.advance(1000);
+        t.server.setPresent(false);
+        t.settle();
+        t.server.setPresent(true);
+        t.settle();
+        QCOMPARE(dsdataLines(t), QStringList({kFault.arg("01"), kFault.arg("02"), kClear.arg("02")}));
     }
 };
 

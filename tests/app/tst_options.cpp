@@ -1,0 +1,53 @@
+// The broker option as an installer types it: what is accepted, and the exact line the
+// station prints (and its exit code) for what is not.
+#include "TestStation.h"
+
+#include "app/Options.h"
+
+#include <QProcess>
+
+using namespace corvane;
+
+class TestOptions : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void brokerOption_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("host"); // empty: refused
+        QTest::addColumn<int>("port");
+        QTest::newRow("host") << "broker.car" << "broker.car" << 1883;
+        QTest::newRow("host:port") << "10.0.0.7:8883" << "10.0.0.7" << 8883;
+        QTest::newRow("[v6]:port") << "[::1]:1883" << "::1" << 1883;
+        QTest::newRow("highest port") << "broker.car:65535" << "broker.car" << 65535;
+        QTest::newRow("port 0") << "broker.car:0" << QString() << 0;
+        QTest::newRow("port 65536") << "broker.car:65536" << QString() << 0;
+        QTest::newRow("empty host") << ":1883" << QString() << 0;
+        QTest::newRow("empty") << "" << QString() << 0;
+    }
+    void brokerOption()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, host);
+        QFETCH(int, port);
+        QString parsedHost = QStringLiteral("untouched");
+        quint16 parsedPort = 1;
+        QCOMPARE(parseBroker(text, &parsedHost, &parsedPort), !host.isEmpty());
+        if (!host.isEmpty()) {
+            QCOMPARE(parsedHost, host);
+            QCOMPARE(int(parsedPort), port);
+            return;
+        }
+        // Refused before any window or connection: one line on stderr, exit code 2.
+        QProcess station;
+        station.start(QStringLiteral(CORVANE_STATION), {QStringLiteral("--broker"), text});
+        QVERIFY(station.waitForFinished(30'000));
+        QCOMPARE(station.exitCode(), 2);
+        QCOMPARE(QString::fromUtf8(station.readAllStandardError()),
+                 QStringLiteral("corvane-station: --broker wants host[:port], not '%1'\n").arg(text));
+    }
+};
+
+CORVANE_TEST_MAIN(TestOptions)
+#include "tst_options.moc"
