@@ -22,7 +22,7 @@ QString topic(const QString &item)
 const char kMap[] = R"(# words: low-first
 item,table,address,type,write
 c27,coil,1047,bit,
-c22,coil,1046,bit,yes
+c22,coil,1042,bit,yes
 x200,discrete,128,bit,
 hu,holding,10,u16,yes
 hs,holding,11,s16,yes
@@ -108,7 +108,7 @@ private Q_SLOTS:
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("plcWrite");
         QTest::addColumn<QString>("published");
-        QTest::newRow("coil") << "c22" << "1" << "write coil 1046 1" << "1";
+        QTest::newRow("coil") << "c22" << "1" << "write coil 1042 1" << "1";
         QTest::newRow("u16 rounded") << "hu" << "39321.6" << "write holding 10 39322" << "39322";
         QTest::newRow("s16 half away") << "hs" << "-2.5" << "write holding 11 65533" << "-3";
         QTest::newRow("bcd16") << "hb" << "99" << "write holding 12 153" << "99";
