@@ -195,9 +195,16 @@ std::variant<DataSimOptions, int> parseDataSimOptions(const QCoreApplication &ap
     const QCommandLineOption randomSeconds(QStringLiteral("random-seconds"),
                                            QStringLiteral("With --random: stop changing after so many seconds."),
                                            QStringLiteral("seconds"));
+    const QCommandLineOption plcPort(
+        QStringLiteral("plc-port"),
+        QStringLiteral("Also serve the car as a Modbus TCP PLC on 127.0.0.1:N, laid out by --map, for corvane-gateway; "
+                       "then the broker is served only when --broker is given."),
+        QStringLiteral("N"));
+    const QCommandLineOption map(QStringLiteral("map"), QStringLiteral("The item map of --plc-port."),
+                                 QStringLiteral("file"));
     const BrokerOptionSet brokerOptions;
     brokerOptions.addTo(parser);
-    parser.addOptions({seed, random, randomSeconds});
+    parser.addOptions({seed, random, randomSeconds, plcPort, map});
 
     if (const auto code = handleCommon(parser, app, help, version))
         return *code;
@@ -224,6 +231,17 @@ std::variant<DataSimOptions, int> parseDataSimOptions(const QCoreApplication &ap
         return fail(QStringLiteral("--random wants a number of changes a second, not '%1'").arg(parser.value(random)));
     if (!count(randomSeconds, &o.randomSeconds))
         return fail(QStringLiteral("--random-seconds wants a number, not '%1'").arg(parser.value(randomSeconds)));
+    if (parser.isSet(plcPort)) {
+        bool ok = false;
+        const uint port = parser.value(plcPort).toUInt(&ok);
+        if (!ok || port == 0 || port > 65535)
+            return fail(QStringLiteral("--plc-port wants a port, not '%1'").arg(parser.value(plcPort)));
+        o.plcPort = quint16(port);
+        if (!parser.isSet(map))
+            return fail(QStringLiteral("--plc-port needs --map"));
+        o.map = parser.value(map);
+        o.mqtt = parser.isSet(brokerOptions.broker);
+    }
     return o;
 }
 

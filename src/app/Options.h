@@ -41,6 +41,9 @@ struct DataSimOptions
     quint32 seed = 1;
     int randomPerSecond = 0; // random values instead of the car's
     int randomSeconds = -1;  // for so long, then quiet; -1: for ever
+    quint16 plcPort = 0;     // also a Modbus TCP PLC on 127.0.0.1; 0: none
+    QString map;             // its layout
+    bool mqtt = true;        // off with --plc-port unless --broker is given
 };
 
 struct GatewayOptions
