@@ -166,6 +166,8 @@ private:
     {
         if (!m_ctx && (m_clock.elapsed() < m_retryAtMs || !connectPlc()))
             return;
+        QElapsedTimer scanClock;
+        scanClock.start();
         QList<Reading> readings;
         for (qsizetype n = 0; n < m_plan.size(); ++n) {
             const ScanRequest request = m_plan[n];
@@ -193,13 +195,14 @@ private:
             }
             --n; // read them now
         }
+        const qint64 micros = scanClock.nsecsElapsed() / 1000;
         m_backoffMs = m_settings.reconnectMinMs;
         const bool wasOut = m_inOutage;
         m_inOutage = false;
-        QMetaObject::invokeMethod(m_owner, [owner = m_owner, readings, wasOut] {
+        QMetaObject::invokeMethod(m_owner, [owner = m_owner, readings, wasOut, micros] {
             if (wasOut)
                 Q_EMIT owner->recovered();
-            Q_EMIT owner->scanned(readings);
+            Q_EMIT owner->scanned(readings, micros);
         });
     }
 

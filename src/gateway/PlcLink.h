@@ -47,7 +47,8 @@ public:
     void write(int row, const Encoded &value);
 
 Q_SIGNALS:
-    void scanned(const QList<corvane::gateway::Reading> &readings);
+    // scanMicros: from the first request sent to the last answer decoded.
+    void scanned(const QList<corvane::gateway::Reading> &readings, qint64 scanMicros);
     // The first failure of an outage, and the first good scan after it.
     void outage(const QString &reason);
     void recovered();
