@@ -112,18 +112,6 @@ private Q_SLOTS:
         else
             QCOMPARE(QList<quint16>(e.registers.begin(), e.registers.end()), registers);
     }
-
-    void coilBits()
-    {
-        const auto map = std::get<ItemMap>(parseItemMap(QStringLiteral("item,table,address,type,write\nc,coil,0,bit,yes\n"),
-                                                         QStringLiteral("t.csv")));
-        for (const auto &[text, on] : {std::pair{"0", false}, std::pair{"1", true}}) {
-            const auto e = encodeWrite(map.rows.first(), QString::fromLatin1(text), false);
-            QCOMPARE(std::get<Encoded>(e).bit, on);
-            QCOMPARE(bitText(on), QString::fromLatin1(text));
-        }
-        QVERIFY(std::holds_alternative<QString>(encodeWrite(map.rows.first(), QStringLiteral("-1"), false)));
-    }
 };
 
 QTEST_GUILESS_MAIN(tst_valueCoding)

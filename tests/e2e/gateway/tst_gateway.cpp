@@ -71,7 +71,7 @@ private Q_SLOTS:
         QVERIFY(witness->waitReady());
         gateway = std::make_unique<Program>(
             QStringLiteral(CORVANE_GATEWAY),
-            QStringList{"--plc", QStringLiteral("127.0.0.1:%1").arg(plc.port()), "--map", map.fileName(), "--broker",
+            QStringList{"--plc", QStringLiteral("127.0.0.1:%1").arg(plc.port()), "--map", map.fileName(), "--print-plan", "--broker",
                         QStringLiteral("127.0.0.1:%1").arg(broker.port())});
     }
 
@@ -83,6 +83,8 @@ private Q_SLOTS:
             {"hU", "65536"},  {"hS", "-2"},         {"hB", "12345678"}, {"hf", "1.5"}, {"hbit", "0"},
             {"ro", "7"},      {"ir", "-1"},         {"edge", "42"}};
         QTRY_COMPARE_WITH_TIMEOUT(value("$state"), QStringLiteral("online"), kDeadline);
+        // coil 1042-1047, discrete 128, holding 10-23, holding 9998-10001, input 5
+        QVERIFY2(gateway->err().contains("plan: 5 requests, 15 rows, 40 bytes a scan"), qPrintable(gateway->err()));
         const QStringList lines = witness->lines();
         const qsizetype online = indexOf(lines, topic("$state"), "online");
         QVERIFY(indexOf(lines, topic("Status"), "1") < online);
