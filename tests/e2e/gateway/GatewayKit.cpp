@@ -64,8 +64,19 @@ void Plc::kill()
 {
     if (m_process.state() == QProcess::NotRunning)
         return;
+    resume();
     m_process.kill();
     m_process.waitForFinished(5000);
+}
+
+void Plc::pause()
+{
+    ::kill(pid_t(m_process.processId()), SIGSTOP);
+}
+
+void Plc::resume()
+{
+    ::kill(pid_t(m_process.processId()), SIGCONT);
 }
 
 QString Plc::command(const QString &line)

@@ -19,6 +19,9 @@ public:
     // false when it does not listen within 20 s.
     bool start(const QStringList &sets = {});
     void kill();
+    // SIGSTOP and SIGCONT: a PLC that takes connections and requests and never answers.
+    void pause();
+    void resume();
     quint16 port() const { return m_port; }
     // One command, its answer ("ok", "values ...").
     QString command(const QString &line);
