@@ -122,7 +122,9 @@ std::variant<ItemMap, QString> parseItemMap(const QString &text, const QString &
     const QStringList lines = text.split(u'\n');
     for (int i = 0; i < lines.size(); ++i) {
         const int lineNo = i + 1;
-        const auto fail = [&](const QString &what) { return QStringLiteral("%1:%2: %3").arg(fileName).arg(lineNo).arg(what); };
+        const auto fail = [&](const QString &what) {
+            return QStringLiteral("%1:%2: %3").arg(fileName).arg(lineNo).arg(what);
+        };
         QString line = lines.at(i);
         if (line.endsWith(u'\r'))
             line.chop(1);
@@ -178,7 +180,8 @@ std::variant<ItemMap, QString> parseItemMap(const QString &text, const QString &
         if ((row.type == Type::Bit) != isBitTable(row.table))
             return fail(QStringLiteral("type %1 is not allowed for table %2").arg(cells[3], cells[1]));
         if (row.address + widthOf(row.type) > kAddressSpace)
-            return fail(QStringLiteral("%1 at %2 crosses the end of the address space").arg(cells[3]).arg(row.address));
+            return fail(
+                QStringLiteral("%1 at %2 crosses the end of the address space").arg(cells[3]).arg(row.address));
         if (cells[4] == u"yes")
             row.writable = true;
         else if (!cells[4].isEmpty())

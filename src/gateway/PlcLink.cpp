@@ -97,7 +97,8 @@ private:
 
     bool connectPlc()
     {
-        m_ctx = modbus_new_tcp_pi(m_settings.host.toUtf8().constData(), QByteArray::number(m_settings.port).constData());
+        const QByteArray port = QByteArray::number(m_settings.port);
+        m_ctx = modbus_new_tcp_pi(m_settings.host.toUtf8().constData(), port.constData());
         if (!m_ctx) {
             fail(QStringLiteral("cannot use %1:%2: %3").arg(m_settings.host).arg(m_settings.port).arg(errorText()));
             return false;
@@ -106,7 +107,10 @@ private:
         const int ms = m_settings.responseTimeoutMs;
         modbus_set_response_timeout(m_ctx, uint32_t(ms / 1000), uint32_t(ms % 1000) * 1000);
         if (modbus_connect(m_ctx) != 0) {
-            fail(QStringLiteral("cannot connect to %1:%2: %3").arg(m_settings.host).arg(m_settings.port).arg(errorText()));
+            fail(QStringLiteral("cannot connect to %1:%2: %3")
+                     .arg(m_settings.host)
+                     .arg(m_settings.port)
+                     .arg(errorText()));
             return false;
         }
         return true;
@@ -179,8 +183,8 @@ private:
             }
             if (request.rows.size() == 1) {
                 const MapRow &row = m_map.rows[request.rows[0]];
-                readings.append({request.rows[0], Reading::Refused,
-                                 QStringLiteral("%1 %2 refused by the PLC").arg(tableName(row.table)).arg(row.address)});
+                const QString why = QStringLiteral("%1 %2 refused by the PLC").arg(tableName(row.table)).arg(row.address);
+                readings.append({request.rows[0], Reading::Refused, why});
                 continue;
             }
             // Somewhere in the range is an address the PLC does not have (a gap read

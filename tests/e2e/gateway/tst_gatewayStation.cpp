@@ -66,7 +66,9 @@ private Q_SLOTS:
 
         // The PLC's hand brake flag reaches the station's alarm log.
         QCOMPARE(plc.command("set coil 1047 1"), QStringLiteral("ok"));
-        QTRY_VERIFY_WITH_TIMEOUT(alarmMessages(log).contains(kC27Fault), kDeadline);
+        QTRY_VERIFY2_WITH_TIMEOUT(alarmMessages(log).contains(kC27Fault),
+                                  qPrintable(gateway.err() + station.err() + lastPayload(witness.lines(), "DSData/CVPlc/c27")),
+                                  kDeadline);
 
         // Without the right, neither a write nor a value gets through.
         const QStringList viewer{"-u", "viewer", "-P", "v1ew"};
