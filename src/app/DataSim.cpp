@@ -22,23 +22,48 @@ void DataSim::set(const QString &item, const QString &value)
     if (m_random.perSecond > 0 && !m_items.contains(item))
         m_items.append(item);
     m_server.setValue(item, value);
+    if (m_plc)
+        m_plc->setItem(item, value);
 }
 
-void DataSim::start()
+void DataSim::servePlc(const gateway::ItemMap &map, quint16 port, bool mqtt)
 {
+    m_mqtt = mqtt;
+    m_plc = std::make_unique<gateway::PlcServer>(map, port);
+    // A client's write is the station's write, as it reaches the car through a gateway.
+    QObject::connect(m_plc.get(), &gateway::PlcServer::written, &m_car, [this](const QString &item, const QString &value) {
+        if (m_server.value(item) == value)
+            return; // a read-modify-write or a repeat: nothing the car has to hear
+        m_server.setValue(item, value);
+        m_car.write(item, value);
+    });
+}
+
+bool DataSim::start(QString *error)
+{
+    QString reason;
+    if (m_plc && !m_plc->start(&reason)) {
+        if (error)
+            *error = reason;
+        return false;
+    }
     m_car.start(); // the healthy car is in the table before the first connection
     if (m_random.perSecond > 0) {
         m_car.stop(); // from here on the values are random, not the car's
         m_since.start();
         m_changeTimer.start();
     }
-    m_server.start();
+    if (m_mqtt)
+        m_server.start();
+    return true;
 }
 
 void DataSim::stop()
 {
     m_changeTimer.stop();
     m_car.stop();
+    if (m_plc)
+        m_plc->stop();
     m_server.stop();
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "gateway/PlcServer.h"
 #include "sim/PlcImage.h"
 #include "sim/SimulatedCar.h"
 #include "transport/MqttDataServer.h"
@@ -28,7 +29,12 @@ class DataSim final : private sim::PlcImage
 public:
     DataSim(Scheduler &scheduler, const MqttSettings &settings, quint32 seed, RandomChanges random = {});
 
-    void start();
+    // Also serve the car as a Modbus TCP PLC laid out by the map; with mqtt false the
+    // broker is left to a gateway reading that PLC. Before start().
+    void servePlc(const gateway::ItemMap &map, quint16 port, bool mqtt);
+
+    // False (with the reason) when the PLC's port cannot be had.
+    bool start(QString *error = nullptr);
     void stop();
 
     // A random value for the item: a bit for bit items, a word for "v" items.
@@ -40,6 +46,8 @@ private:
     void changeSome();
 
     MqttDataServer m_server;
+    std::unique_ptr<gateway::PlcServer> m_plc;
+    bool m_mqtt = true;
     sim::SimulatedCar m_car;
     RandomChanges m_random;
     QRandomGenerator m_rng;

@@ -90,7 +90,7 @@ std::optional<int> handleCommon(QCommandLineParser &parser, const QCoreApplicati
 
 } // namespace
 
-bool parseBroker(const QString &text, QString *host, quint16 *port)
+bool parseBroker(const QString &text, QString *host, quint16 *port, quint16 defaultPort)
 {
     QString h = text.trimmed();
     QString p;
@@ -109,7 +109,7 @@ bool parseBroker(const QString &text, QString *host, quint16 *port)
     }
     if (h.isEmpty())
         return false;
-    quint16 portValue = 1883;
+    quint16 portValue = defaultPort;
     if (!p.isEmpty()) {
         bool ok = false;
         const uint v = p.toUInt(&ok);
@@ -195,9 +195,16 @@ std::variant<DataSimOptions, int> parseDataSimOptions(const QCoreApplication &ap
     const QCommandLineOption randomSeconds(QStringLiteral("random-seconds"),
                                            QStringLiteral("With --random: stop changing after so many seconds."),
                                            QStringLiteral("seconds"));
+    const QCommandLineOption plcPort(
+        QStringLiteral("plc-port"),
+        QStringLiteral("Also serve the car as a Modbus TCP PLC on 127.0.0.1:N, laid out by --map, for corvane-gateway; "
+                       "then the broker is served only when --broker is given."),
+        QStringLiteral("N"));
+    const QCommandLineOption map(QStringLiteral("map"), QStringLiteral("The item map of --plc-port."),
+                                 QStringLiteral("file"));
     const BrokerOptionSet brokerOptions;
     brokerOptions.addTo(parser);
-    parser.addOptions({seed, random, randomSeconds});
+    parser.addOptions({seed, random, randomSeconds, plcPort, map});
 
     if (const auto code = handleCommon(parser, app, help, version))
         return *code;
@@ -224,6 +231,61 @@ std::variant<DataSimOptions, int> parseDataSimOptions(const QCoreApplication &ap
         return fail(QStringLiteral("--random wants a number of changes a second, not '%1'").arg(parser.value(random)));
     if (!count(randomSeconds, &o.randomSeconds))
         return fail(QStringLiteral("--random-seconds wants a number, not '%1'").arg(parser.value(randomSeconds)));
+    if (parser.isSet(plcPort)) {
+        bool ok = false;
+        const uint port = parser.value(plcPort).toUInt(&ok);
+        if (!ok || port == 0 || port > 65535)
+            return fail(QStringLiteral("--plc-port wants a port, not '%1'").arg(parser.value(plcPort)));
+        o.plcPort = quint16(port);
+        if (!parser.isSet(map))
+            return fail(QStringLiteral("--plc-port needs --map"));
+        o.map = parser.value(map);
+        o.mqtt = parser.isSet(brokerOptions.broker);
+    }
+    return o;
+}
+
+std::variant<GatewayOptions, int> parseGatewayOptions(const QCoreApplication &app)
+{
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "The data server of the Corvane car: reads the PLC over Modbus TCP as the map says and serves its items "
+        "on the MQTT broker, taking the stations' writes back to the PLC."));
+    const QCommandLineOption help = parser.addHelpOption();
+    const QCommandLineOption version = parser.addVersionOption();
+    const QCommandLineOption plc(QStringLiteral("plc"), QStringLiteral("The PLC's Modbus TCP server (default port 502)."),
+                                 QStringLiteral("host[:port]"));
+    const QCommandLineOption map(QStringLiteral("map"), QStringLiteral("The item map (CSV)."), QStringLiteral("file"));
+    const QCommandLineOption unitId(QStringLiteral("unit-id"), QStringLiteral("Modbus unit id of the PLC (default 1)."),
+                                    QStringLiteral("N"));
+    const QCommandLineOption period(QStringLiteral("period-ms"),
+                                    QStringLiteral("Scan period in milliseconds (default 100)."), QStringLiteral("N"));
+    const QCommandLineOption printPlan(QStringLiteral("print-plan"),
+                                       QStringLiteral("Log the scan plan (requests, rows, bytes) at start."));
+    const BrokerOptionSet brokerOptions;
+    parser.addOptions({plc, map, unitId, period, printPlan});
+    brokerOptions.addTo(parser);
+
+    if (const auto code = handleCommon(parser, app, help, version))
+        return *code;
+    GatewayOptions o;
+    if (const auto error = brokerOptions.read(parser, &o.broker))
+        return fail(*error);
+    if (!parser.isSet(plc) || !parseBroker(parser.value(plc), &o.plcHost, &o.plcPort, 502))
+        return fail(QStringLiteral("--plc wants host[:port], not '%1'").arg(parser.value(plc)));
+    if (!parser.isSet(map))
+        return fail(QStringLiteral("--map is needed"));
+    o.map = parser.value(map);
+    o.printPlan = parser.isSet(printPlan);
+    bool ok = true;
+    if (parser.isSet(unitId))
+        o.unitId = parser.value(unitId).toInt(&ok);
+    if (!ok || o.unitId < 0 || o.unitId > 255)
+        return fail(QStringLiteral("--unit-id wants 0-255, not '%1'").arg(parser.value(unitId)));
+    if (parser.isSet(period))
+        o.periodMs = parser.value(period).toInt(&ok);
+    if (!ok || o.periodMs < 10 || o.periodMs > 60'000)
+        return fail(QStringLiteral("--period-ms wants 10-60000, not '%1'").arg(parser.value(period)));
     return o;
 }
 

@@ -41,15 +41,30 @@ struct DataSimOptions
     quint32 seed = 1;
     int randomPerSecond = 0; // random values instead of the car's
     int randomSeconds = -1;  // for so long, then quiet; -1: for ever
+    quint16 plcPort = 0;     // also a Modbus TCP PLC on 127.0.0.1; 0: none
+    QString map;             // its layout
+    bool mqtt = true;        // off with --plc-port unless --broker is given
+};
+
+struct GatewayOptions
+{
+    BrokerOptions broker;
+    QString plcHost;
+    quint16 plcPort = 502;
+    int unitId = 1;
+    int periodMs = 100;
+    QString map;
+    bool printPlan = false;
 };
 
 // Parse the options; on --help, --version or an error they print and return the
 // exit code to end with.
 std::variant<StationOptions, int> parseStationOptions(const QCoreApplication &app);
 std::variant<DataSimOptions, int> parseDataSimOptions(const QCoreApplication &app);
+std::variant<GatewayOptions, int> parseGatewayOptions(const QCoreApplication &app);
 
-// "host", "host:port" or "[v6]:port".
-bool parseBroker(const QString &text, QString *host, quint16 *port);
+// "host", "host:port" or "[v6]:port"; the port is defaultPort when not given.
+bool parseBroker(const QString &text, QString *host, quint16 *port, quint16 defaultPort = 1883);
 
 // The settings to reach the broker, the password read from --password-file or else
 // from $CORVANE_MQTT_PASSWORD (which is then removed from the environment). On

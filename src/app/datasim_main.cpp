@@ -31,8 +31,22 @@ int main(int argc, char *argv[])
     QtScheduler scheduler;
     DataSim sim(scheduler, std::get<MqttSettings>(settings), options.seed,
                 RandomChanges{options.randomPerSecond, options.randomSeconds});
+    if (options.plcPort != 0) {
+        const auto map = gateway::readItemMap(options.map);
+        if (const QString *error = std::get_if<QString>(&map)) {
+            std::fprintf(stderr, "corvane-datasim: %s\n", qPrintable(*error));
+            return 2;
+        }
+        sim.servePlc(std::get<gateway::ItemMap>(map), options.plcPort, options.mqtt);
+    }
     installSignalQuit(app);
-    sim.start();
+    QString error;
+    if (!sim.start(&error)) {
+        std::fprintf(stderr, "corvane-datasim: %s\n", qPrintable(error));
+        return 2;
+    }
+    if (options.plcPort != 0)
+        std::fprintf(stderr, "corvane-datasim: PLC on 127.0.0.1:%u\n", unsigned(options.plcPort));
     const int code = QCoreApplication::exec();
     sim.stop();
     return code;
