@@ -157,7 +157,7 @@ private Q_SLOTS:
         }
         QTRY_COMPARE_WITH_TIMEOUT(value("hu"), QStringLiteral("123"), kDeadline);
         const QStringList after = witness->lines().mid(before.size());
-        for (const QString &item : {"ro", "x200", "ir", "c22", "hbit", "nosuch"})
+        for (const char *item : {"ro", "x200", "ir", "c22", "hbit", "nosuch"})
             QVERIFY2(lastPayload(after, topic(item)).isNull(), qPrintable(item));
     }
 
