@@ -8,7 +8,9 @@
 #include "core/ScreenRegistry.h"
 #include "screens/AllScreens.h"
 
+#include <QFileInfo>
 #include <QLineEdit>
+#include <csignal>
 #include <QPushButton>
 
 using namespace corvane;
@@ -61,14 +63,31 @@ private Q_SLOTS:
                          "--broker", brokerText, "--username", "corvane-gateway", "--password-file", gatewayPw});
         const QString log = dir.filePath("alarm_log.txt");
         Program station(QStringLiteral(CORVANE_STATION), {"--broker", brokerText, "--car-main", "--alarm-log", log,
+                                                          "--dump-links", dir.filePath("links.json"),
                                                           "--username", "station1", "--password-file", stationPw});
         QTRY_COMPARE_WITH_TIMEOUT(lastPayload(witness.lines(), "DSData/CVPlc/$state"), QStringLiteral("online"), kDeadline);
 
-        // The PLC's hand brake flag reaches the station's alarm log.
+        // The PLC's hand brake flag reaches the station's alarm log. Changed once the
+        // station is up and has logged the car's state: a value that is already there
+        // when a screen first links is not a change.
+        QTRY_VERIFY_WITH_TIMEOUT(station.err().contains("data server link up") && !alarmMessages(log).isEmpty(),
+                                 kDeadline);
         QCOMPARE(plc.command("set coil 1047 1"), QStringLiteral("ok"));
-        QTRY_VERIFY2_WITH_TIMEOUT(alarmMessages(log).contains(kC27Fault),
-                                  qPrintable(gateway.err() + station.err() + lastPayload(witness.lines(), "DSData/CVPlc/c27")),
-                                  kDeadline);
+        if (!QTest::qWaitFor([&] { return alarmMessages(log).contains(kC27Fault); }, kDeadline)) {
+            // What the station's links hold, for the failure message.
+            const QString dump = dir.filePath("links.json");
+            station.signal(SIGUSR1);
+            QTest::qWaitFor([&] { return QFileInfo(dump).size() > 0; }, 10'000);
+            QFile f(dump);
+            f.open(QIODevice::ReadOnly);
+            QString links;
+            for (const QString &line : QString::fromUtf8(f.readAll()).split(u'\n')) {
+                if (line.contains(QLatin1String("\"item\":\"c27\"")) || line.contains(QLatin1String("\"item\":\"x226\"")))
+                    links += line + u'\n';
+            }
+            QFAIL(qPrintable(gateway.err() + station.err() + lastPayload(witness.lines(), "DSData/CVPlc/c27") + u'\n'
+                             + alarmMessages(log).join(u'|').left(300) + u'\n' + links));
+        }
 
         // Without the right, neither a write nor a value gets through.
         const QStringList viewer{"-u", "viewer", "-P", "v1ew"};
