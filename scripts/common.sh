@@ -11,6 +11,7 @@ DEBIAN_PACKAGES=(
   qt6-base-dev libgl-dev qt6-qpa-plugins
   libmosquitto-dev mosquitto mosquitto-clients openssl
   fonts-dejavu-core
+  qt6-charts-dev libqt6opengl6-dev libsqlite3-dev sqlite3
 )
 
 # What building and checking the Debian package needs besides the build.
