@@ -188,7 +188,8 @@ void purge(const QString &dir, qint64 rows)
     sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READONLY, nullptr);
     const auto left = [&] {
         sqlite3_stmt *st = nullptr;
-        sqlite3_prepare_v2(db, "SELECT count(*) FROM samples", -1, &st, nullptr);
+        // The rows past the retention (a restart adds a recent gap row per item).
+        sqlite3_prepare_v2(db, "SELECT count(*) FROM samples WHERE value IS NOT NULL", -1, &st, nullptr);
         sqlite3_step(st);
         const qint64 n = sqlite3_column_int64(st, 0);
         sqlite3_finalize(st);

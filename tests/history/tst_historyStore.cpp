@@ -170,6 +170,28 @@ private Q_SLOTS:
         QCOMPARE(sqlInt(path, "SELECT count(*) FROM rollup_10s"), 4);
     }
 
+    // A station killed mid-run queued no gaps: the next start ends every item's line
+    // at the last commit instead of holding it across the time the station was gone.
+    void restartAfterACrashEndsTheLines()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("history.sqlite"));
+        {
+            HistoryStore store({path, 90, [](const QString &) {}});
+            record(store, QStringLiteral("c27"), {QStringLiteral("0 1")});
+            record(store, QStringLiteral("x227"), {QStringLiteral("0 5"), QStringLiteral("10 gap")});
+        }
+        const qint64 restarted = QDateTime::currentMSecsSinceEpoch();
+        HistoryStore store({path, 90, [](const QString &) {}});
+        store.flush();
+        const QStringList c27 = historyRows(path, "item = 'c27'");
+        QCOMPARE(c27.size(), 2);
+        QVERIFY2(c27[1].endsWith(QStringLiteral(" NULL")), qPrintable(c27[1]));
+        const QDateTime gapAt = QDateTime::fromString(c27[1].section(u' ', 1, 1), Qt::ISODateWithMs);
+        QVERIFY(qAbs(gapAt.toMSecsSinceEpoch() - restarted) < 60'000); // the last commit, moments ago
+        QCOMPARE(historyRows(path, "item = 'x227'").size(), 2); // already ended: nothing added
+    }
+
     void faults_data()
     {
         QTest::addColumn<int>("breakage");
