@@ -14,6 +14,11 @@
 #include <cstdio>
 #include <limits>
 #include <sqlite3.h>
+#ifdef Q_OS_LINUX
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+#endif
 
 namespace corvane::history {
 
@@ -671,6 +676,10 @@ HistoryStore::HistoryStore(HistoryConfig config)
     m_queue.reserve(4096);
     m_writer = std::make_unique<Writer>(*this);
     m_thread = std::thread([this] {
+#ifdef Q_OS_LINUX
+        // Background work: when the cores are busy, the UI thread goes first.
+        setpriority(PRIO_PROCESS, pid_t(syscall(SYS_gettid)), 5);
+#endif
         std::unique_lock lock(m_mutex);
         auto next = Clock::now() + kCommitEvery;
         for (;;) {

@@ -180,6 +180,23 @@ TrendWindow::~TrendWindow()
     m_store.flush();
 }
 
+// A closed trend window is only hidden (it opens again as it was); it asks nothing
+// of the history while hidden.
+void TrendWindow::showEvent(QShowEvent *e)
+{
+    QWidget::showEvent(e);
+    if (m_following) {
+        m_live->start();
+        refresh();
+    }
+}
+
+void TrendWindow::hideEvent(QHideEvent *e)
+{
+    QWidget::hideEvent(e);
+    m_live->stop();
+}
+
 QChart *TrendWindow::chart() const
 {
     return m_chart;
@@ -189,7 +206,8 @@ void TrendWindow::showLast(qint64 spanMs)
 {
     m_spanMs = spanMs;
     m_following = true;
-    m_live->start();
+    if (isVisible())
+        m_live->start();
     refresh();
 }
 

@@ -61,6 +61,10 @@ Q_SIGNALS:
     void drawn();
     void exported(const QString &file, const QString &error);
 
+protected:
+    void showEvent(QShowEvent *e) override;
+    void hideEvent(QHideEvent *e) override;
+
 private:
     struct Trace
     {
