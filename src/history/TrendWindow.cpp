@@ -342,10 +342,18 @@ void TrendWindow::draw(int index, quint64 generation, std::vector<TrendPoint> po
         t.axis->setLabelFormat(QStringLiteral("%.0f"));
         t.axis->setRange(-0.2, 1.2);
     } else {
-        t.axis->setTickType(QValueAxis::TicksFixed);
+        // Ticks at a round step (1, 2 or 5 times a power of ten), about five of them,
+        // so the labels are short and fit.
+        const double span = high > low ? high - low : std::max(1.0, std::abs(high) * 0.1);
+        const double raw = span / 5, magnitude = std::pow(10.0, std::floor(std::log10(raw)));
+        const double step = raw / magnitude <= 1 ? magnitude : raw / magnitude <= 2 ? 2 * magnitude
+                          : raw / magnitude <= 5 ? 5 * magnitude : 10 * magnitude;
+        const double bottom = std::floor(low / step) * step, top = std::ceil(high / step) * step;
+        t.axis->setTickType(QValueAxis::TicksDynamic);
+        t.axis->setTickAnchor(0);
+        t.axis->setTickInterval(step);
         t.axis->setLabelFormat(QStringLiteral("%g"));
-        const double pad = high > low ? (high - low) * 0.05 : std::max(1.0, std::abs(high) * 0.05);
-        t.axis->setRange(low - pad, high + pad);
+        t.axis->setRange(bottom - step * 0.1, (top > high ? top : top + step) + step * 0.1);
     }
     Q_EMIT drawn();
 }

@@ -86,7 +86,8 @@ private Q_SLOTS:
         QCOMPARE(text(w->lines(1)), QStringList{QStringLiteral("2:45.5 5:45.5 5:60 10:60")});
         QCOMPARE(w->chart()->axes(Qt::Vertical).size(), 2);
         auto *right = qobject_cast<QValueAxis *>(w->chart()->axes(Qt::Vertical).value(1));
-        QVERIFY(right->min() < 45.5 && right->min() > 40 && right->max() > 60 && right->max() < 65);
+        // Its own range, around its values, not the bit's.
+        QVERIFY(right->min() <= 45.5 && right->max() >= 60 && right->max() - right->min() <= 40);
     }
 
     void wheelZoomsAboutThePointer()
