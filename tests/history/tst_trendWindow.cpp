@@ -51,7 +51,8 @@ private Q_SLOTS:
         m_store->add(x227, kT0 + 2 * kMin, QStringLiteral("45.5"));
         m_store->add(x227, kT0 + 5 * kMin, QStringLiteral("60"));
         m_store->flush();
-        m_windows = std::make_unique<TrendWindows>(*m_store, [] { return kNow; });
+        m_now = kNow;
+        m_windows = std::make_unique<TrendWindows>(*m_store, [this] { return m_now; });
     }
     void cleanup()
     {
@@ -103,8 +104,29 @@ private Q_SLOTS:
         QVERIFY(!w->following());
         QCOMPARE(w->toMs() - w->fromMs(), 8 * kMin);
         QVERIFY(qAbs(w->toMs() - kNow) < 2000); // the pointer's end stays put
+        // Dragging to the left by a quarter of the plot shows later times, by a quarter of the span.
+        const QPointF middle = area.center();
+        QTest::mousePress(view->viewport(), Qt::LeftButton, {}, middle.toPoint());
+        const qint64 fromBefore = w->fromMs();
+        QMouseEvent move(QEvent::MouseMove, middle - QPointF(area.width() / 4, 0), view->mapToGlobal(middle),
+                         Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(view->viewport(), &move);
+        QTest::mouseRelease(view->viewport(), Qt::LeftButton, {}, (middle - QPointF(area.width() / 4, 0)).toPoint());
+        QVERIFY(qAbs(w->fromMs() - fromBefore - 2 * kMin) < 2000);
+        QCOMPARE(w->toMs() - w->fromMs(), 8 * kMin);
         w->showLast(10 * kMin);
         QVERIFY(w->following());
+    }
+
+    // While shown, the trend moves with the clock and draws what arrived meanwhile.
+    void liveWhileValuesArrive()
+    {
+        TrendWindow *w = m_windows->show(QStringLiteral("c27"), QString());
+        QTRY_VERIFY(!w->lines(0).isEmpty());
+        m_now = kNow + kMin;
+        const int c27 = m_store->channel({QStringLiteral("DSData"), QStringLiteral("CVPlc"), QStringLiteral("c27")});
+        m_store->add(c27, kNow + 30'000, QStringLiteral("1"));
+        QTRY_COMPARE(text(w->lines(0)).value(1), QStringLiteral("4:1 7:1 7:0 10.5:0 10.5:1 11:1"));
     }
 
     void exportWritesTheShownRange()
@@ -131,6 +153,7 @@ private:
     std::unique_ptr<QTemporaryDir> m_dir;
     std::unique_ptr<HistoryStore> m_store;
     std::unique_ptr<TrendWindows> m_windows;
+    qint64 m_now = kNow;
 };
 
 CORVANE_TEST_MAIN(TestTrendWindow)
