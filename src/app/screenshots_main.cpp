@@ -83,7 +83,7 @@ int main(int argc, char *argv[])
     bool drawn = false;
     QObject::connect(trend, &history::TrendWindow::drawn, [&] { drawn = true; });
     trend->showLast(10 * 60'000);
-    for (int i = 0; i < 200 && !drawn; ++i) {
+    for (int i = 0; i < 200 && !(drawn && trend->settled()); ++i) {
         historyStore.flush();
         QCoreApplication::processEvents();
     }

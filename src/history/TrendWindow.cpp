@@ -15,9 +15,9 @@
 #include <QVBoxLayout>
 #include <QWheelEvent>
 #include <QtCharts/QChart>
+#include <QtCharts/QLegend>
 #include <QtCharts/QChartView>
 #include <QtCharts/QDateTimeAxis>
-#include <QtCharts/QLegendMarker>
 #include <QtCharts/QLineSeries>
 #include <QtCharts/QValueAxis>
 #include <algorithm>
@@ -120,7 +120,9 @@ TrendWindow::TrendWindow(HistoryStore &store, const QString &item, const QString
 
     m_chart = new QChart;
     m_chart->setTitle(m_description);
-    m_chart->legend()->setVisible(true);
+    // Each value axis is titled with its item, in its line's colour: a legend would
+    // list every stretch between gaps.
+    m_chart->legend()->setVisible(false);
     m_timeAxis = new QDateTimeAxis;
     m_chart->addAxis(m_timeAxis, Qt::AlignBottom);
     m_view = new TrendChartView(m_chart, *this);
@@ -264,10 +266,17 @@ void TrendWindow::refresh()
     m_timeAxis->setRange(QDateTime::fromMSecsSinceEpoch(m_fromMs), QDateTime::fromMSecsSinceEpoch(m_toMs));
     m_timeAxis->setFormat(m_toMs - m_fromMs <= 3'600'000 ? QStringLiteral("HH:mm:ss")
                                                          : QStringLiteral("dd.MM. HH:mm"));
+    // A drag or a wheel moves the range many times a second: one question at a time,
+    // and the latest range once it is answered.
+    if (m_inFlight > 0) {
+        m_again = true;
+        return;
+    }
     // A bucket per pixel column of the plot: the most a chart can show.
     const int buckets = std::max(100, int(m_chart->plotArea().width()));
     for (int i = 0; i < int(m_traces.size()); ++i) {
         const quint64 generation = ++m_traces[size_t(i)].generation;
+        ++m_inFlight;
         m_store.query(BucketRequest{m_traces[size_t(i)].item, m_fromMs, m_toMs, buckets},
                       [this, i, generation](std::vector<TrendPoint> pts) {
                           QMetaObject::invokeMethod(
@@ -279,8 +288,18 @@ void TrendWindow::refresh()
 
 void TrendWindow::draw(int index, quint64 generation, std::vector<TrendPoint> points)
 {
-    if (size_t(index) >= m_traces.size() || m_traces[size_t(index)].generation != generation)
-        return; // a newer question is on its way
+    --m_inFlight;
+    // An answer to an older question (another item since) is not drawn.
+    if (size_t(index) < m_traces.size() && m_traces[size_t(index)].generation == generation)
+        drawTrace(index, std::move(points));
+    if (m_inFlight == 0 && m_again) {
+        m_again = false;
+        refresh();
+    }
+}
+
+void TrendWindow::drawTrace(int index, std::vector<TrendPoint> points)
+{
     Trace &t = m_traces[size_t(index)];
     t.points = std::move(points);
     for (QLineSeries *s : std::as_const(t.series))
@@ -326,12 +345,9 @@ void TrendWindow::draw(int index, quint64 generation, std::vector<TrendPoint> po
         connect(s, &QLineSeries::hovered, this, [this, index](const QPointF &p, bool state) { hovered(index, p, state); });
         t.series.append(s);
     }
-    // One legend entry per trace, not per stretch.
-    for (int i = 0; i < t.series.size(); ++i) {
-        for (auto *m : m_chart->legend()->markers(t.series[i]))
-            m->setVisible(i == 0);
-    }
 
+    t.axis->setTitleText(t.item);
+    t.axis->setTitleBrush(colour);
     t.axis->setLinePenColor(colour);
     t.axis->setLabelsColor(colour);
     if (bits) {

@@ -47,6 +47,8 @@ public:
     qint64 fromMs() const { return m_fromMs; }
     qint64 toMs() const { return m_toMs; }
     bool following() const { return m_following; }
+    // Every question asked is answered and drawn (for pictures and tests).
+    bool settled() const { return m_inFlight == 0 && !m_again; }
     QChart *chart() const;
     // The points drawn last for trace 0 (the item) or 1 (the added item).
     std::vector<TrendPoint> points(int trace) const;
@@ -77,6 +79,7 @@ private:
     friend class TrendChartView;
     void refresh();
     void draw(int trace, quint64 generation, std::vector<TrendPoint> points);
+    void drawTrace(int trace, std::vector<TrendPoint> points);
     void hovered(int trace, const QPointF &point, bool state);
     void askAndAdd();
     void askAndExport();
@@ -96,6 +99,8 @@ private:
     qint64 m_spanMs = 10 * 60'000;
     qint64 m_fromMs = 0, m_toMs = 0;
     bool m_following = true;
+    int m_inFlight = 0;  // questions asked and not yet answered
+    bool m_again = false; // the range moved meanwhile: ask once more when they are
 };
 
 // One trend window per item: a second request shows the same window.
