@@ -83,13 +83,15 @@ ON CONFLICT(item_id, slot) DO UPDATE SET
 )sql";
 
 // After a crash the last values of every item held to the last commit we know of,
-// not for ever: a gap there.
+// not for ever: a gap there. One index seek per item, however long the history.
 const char kCloseOpenSeries[] = R"sql(
 INSERT OR IGNORE INTO samples(item_id, t_ms, value)
-SELECT s.item_id, max(s.t_ms + 1, ?1), NULL FROM samples s
-JOIN (SELECT item_id, max(t_ms) AS t FROM samples GROUP BY item_id) last
-  ON last.item_id = s.item_id AND last.t = s.t_ms
-WHERE s.value IS NOT NULL
+SELECT id, max(t + 1, ?1), NULL FROM (
+  SELECT i.id AS id,
+    (SELECT t_ms FROM samples WHERE item_id = i.id ORDER BY t_ms DESC LIMIT 1) AS t,
+    (SELECT value IS NOT NULL FROM samples WHERE item_id = i.id ORDER BY t_ms DESC LIMIT 1) AS held
+  FROM items i)
+WHERE held
 )sql";
 
 const char kPurgeItem[] = R"sql(
