@@ -4,6 +4,7 @@
 #include "history/HistoryStore.h"
 
 #include <QFile>
+#include <future>
 #include <signal.h>
 #include <sys/resource.h>
 
@@ -168,6 +169,23 @@ private Q_SLOTS:
         QCOMPARE(historyRows(path, "value <> 'NULL'").size(), 4);
         QCOMPARE(historyRows(path, "value = 'kept'").size(), 2);
         QCOMPARE(sqlInt(path, "SELECT count(*) FROM rollup_10s"), 4);
+    }
+
+    // A trend opened before any value arrived still finds the history already on disk.
+    void aQuestionBeforeAnyValueIsAnswered()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("history.sqlite"));
+        {
+            HistoryStore store({path, 90, [](const QString &) {}});
+            record(store, QStringLiteral("c27"), {QStringLiteral("100 1"), QStringLiteral("200 gap")});
+        }
+        HistoryStore store({path, 90, [](const QString &) {}});
+        std::promise<std::vector<TrendPoint>> answer;
+        store.query({QStringLiteral("c27"), kT0, kT0 + 1000, 10}, [&](std::vector<TrendPoint> p) { answer.set_value(p); });
+        auto future = answer.get_future();
+        QCOMPARE(future.wait_for(std::chrono::seconds(5)), std::future_status::ready);
+        QCOMPARE(text(future.get()), (QStringList{QStringLiteral("100:1"), QStringLiteral("200:gap")}));
     }
 
     // A station killed mid-run queued no gaps: the next start ends every item's line
