@@ -694,7 +694,8 @@ HistoryStore::HistoryStore(HistoryConfig config)
             std::deque<std::function<void(sqlite3 *)>> jobs;
             jobs.swap(m_jobs);
             lock.unlock();
-            if (!batch.empty() || ticket > m_flushDone || Clock::now() >= next)
+            // A question opens the file too, if it is not open yet.
+            if (!batch.empty() || !jobs.empty() || ticket > m_flushDone || Clock::now() >= next)
                 m_writer->cycle(std::move(batch), ticket > m_flushDone);
             for (auto &job : jobs)
                 job(m_writer->db());
