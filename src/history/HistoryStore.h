@@ -100,7 +100,6 @@ public:
     };
 
 private:
-    struct Job;
     class Writer;
 
     HistoryConfig m_config;
