@@ -12,6 +12,7 @@ DEBIAN_PACKAGES=(
   libmosquitto-dev mosquitto mosquitto-clients openssl
   libmodbus-dev python3-pymodbus python3-serial-asyncio
   fonts-dejavu-core
+  qt6-charts-dev libqt6opengl6-dev libsqlite3-dev sqlite3
 )
 
 # What building and checking the Debian package needs besides the build.

@@ -1,6 +1,7 @@
 #include "Options.h"
 
 #include "core/Station.h"
+#include "history/HistoryStore.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -136,6 +137,13 @@ std::variant<StationOptions, int> parseStationOptions(const QCoreApplication &ap
     const QCommandLineOption alarmLog(QStringLiteral("alarm-log"),
                                       QStringLiteral("Alarm log file (default %1).").arg(Station::defaultAlarmLogPath()),
                                       QStringLiteral("path"));
+    const QCommandLineOption historyPath(
+        QStringLiteral("history"),
+        QStringLiteral("Value history, an SQLite file (default %1).").arg(history::HistoryStore::defaultPath()),
+        QStringLiteral("path"));
+    const QCommandLineOption historyDays(QStringLiteral("history-days"),
+                                         QStringLiteral("Days of value history kept (default 90; 0 records nothing)."),
+                                         QStringLiteral("days"));
     const QCommandLineOption dumpLinks(
         QStringLiteral("dump-links"),
         QStringLiteral("On SIGUSR1, write every open automatic link (form, control, item, value, caption) to this "
@@ -158,7 +166,7 @@ std::variant<StationOptions, int> parseStationOptions(const QCoreApplication &ap
     const BrokerOptionSet brokerOptions;
     parser.addOptions({demo, carMain, reportStartup});
     brokerOptions.addTo(parser);
-    parser.addOptions({alarmLog, dumpLinks, reportUiGaps, reportAlarms, echoAlarms, noAlarmSync});
+    parser.addOptions({alarmLog, historyPath, historyDays, dumpLinks, reportUiGaps, reportAlarms, echoAlarms, noAlarmSync});
 
     if (const auto code = handleCommon(parser, app, help, version))
         return *code;
@@ -169,6 +177,13 @@ std::variant<StationOptions, int> parseStationOptions(const QCoreApplication &ap
     if (const auto error = brokerOptions.read(parser, &o.broker))
         return fail(*error);
     o.alarmLog = parser.isSet(alarmLog) ? parser.value(alarmLog) : Station::defaultAlarmLogPath();
+    o.history = parser.isSet(historyPath) ? parser.value(historyPath) : history::HistoryStore::defaultPath();
+    if (parser.isSet(historyDays)) {
+        bool ok = false;
+        o.historyDays = parser.value(historyDays).toInt(&ok);
+        if (!ok || o.historyDays < 0 || o.historyDays > 100'000)
+            return fail(QStringLiteral("--history-days wants a number of days, not '%1'").arg(parser.value(historyDays)));
+    }
     o.dumpLinks = parser.value(dumpLinks);
     o.reportUiGaps = parser.isSet(reportUiGaps);
     o.reportAlarms = parser.isSet(reportAlarms);

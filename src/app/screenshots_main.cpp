@@ -5,6 +5,9 @@
 #include "core/ScreenRegistry.h"
 #include "core/Station.h"
 #include "core/VirtualScheduler.h"
+#include "history/HistoryStore.h"
+#include "history/RecordingTagSource.h"
+#include "history/TrendWindow.h"
 #include "screens/AllScreens.h"
 #include "sim/SimulatedCar.h"
 #include "transport/InProcessServer.h"
@@ -31,7 +34,14 @@ int main(int argc, char *argv[])
     InProcessServer server(scheduler);
     sim::DemoCar demo(scheduler, server, 7);
     QTemporaryDir logDir;
-    Station station(scheduler, server, logDir.filePath(QStringLiteral("alarm_log.txt")));
+    // Recorded as the station records, on virtual time, for the trend's picture.
+    const auto virtualUtc = [&scheduler] { return scheduler.now().toMSecsSinceEpoch(); };
+    history::HistoryConfig historyConfig;
+    historyConfig.path = logDir.filePath(QStringLiteral("history.sqlite"));
+    historyConfig.retentionDays = 100'000;
+    history::HistoryStore historyStore(historyConfig);
+    history::RecordingTagSource recorded(server, &historyStore, virtualUtc);
+    Station station(scheduler, recorded, logDir.filePath(QStringLiteral("alarm_log.txt")));
     registerAllScreens(station);
 
     auto settle = [&](qint64 ms) {
@@ -64,6 +74,25 @@ int main(int argc, char *argv[])
             continue;
         }
         std::printf("%s\n", qPrintable(file));
+    }
+    // The speed over the last 10 minutes of a longer run.
+    settle(12 * 60'000);
+    historyStore.flush();
+    history::TrendWindows trends(historyStore, virtualUtc);
+    history::TrendWindow *trend = trends.show(QStringLiteral("v10020:b"), QStringLiteral("Speed (mph)"));
+    bool drawn = false;
+    QObject::connect(trend, &history::TrendWindow::drawn, [&] { drawn = true; });
+    trend->showLast(10 * 60'000);
+    for (int i = 0; i < 200 && !(drawn && trend->settled()); ++i) {
+        historyStore.flush();
+        QCoreApplication::processEvents();
+    }
+    const QString trendFile = QDir(outDir).filePath(QStringLiteral("trend.png"));
+    if (drawn && trend->grab().save(trendFile)) {
+        std::printf("%s\n", qPrintable(trendFile));
+    } else {
+        std::fprintf(stderr, "trend: cannot draw or write %s\n", qPrintable(trendFile));
+        ++failures;
     }
     station.shutDown();
     return failures == 0 ? 0 : 1;

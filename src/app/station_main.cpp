@@ -9,6 +9,9 @@
 #include "core/QtScheduler.h"
 #include "core/ScreenRegistry.h"
 #include "core/Station.h"
+#include "history/HistoryStore.h"
+#include "history/RecordingTagSource.h"
+#include "history/TrendWindow.h"
 #include "screens/AllScreens.h"
 #include "sim/SimulatedCar.h"
 #include "transport/InProcessServer.h"
@@ -71,7 +74,20 @@ int main(int argc, char *argv[])
         });
     }
 
-    Station station(scheduler, *tags, options.alarmLog);
+    // Every value the screens receive is also recorded, off the UI thread; the
+    // screens' trend entries open their windows through `trends`.
+    std::unique_ptr<history::HistoryStore> historyStore;
+    std::unique_ptr<history::TrendWindows> trends;
+    if (options.historyDays > 0) {
+        history::HistoryConfig config;
+        config.path = options.history;
+        config.retentionDays = options.historyDays;
+        historyStore = std::make_unique<history::HistoryStore>(config);
+        trends = std::make_unique<history::TrendWindows>(*historyStore);
+    }
+    history::RecordingTagSource recordedTags(*tags, historyStore.get());
+
+    Station station(scheduler, recordedTags, options.alarmLog);
     registerAllScreens(station);
     station.alarms().setSyncToDisk(options.alarmSync);
     if (options.echoAlarms)
