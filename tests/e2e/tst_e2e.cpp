@@ -4,7 +4,7 @@
 #include "MqttTestKit.h"
 #include "TestStation.h"
 
-#include "core/DataServerWatch.h"
+#include "core/alarm/DataServerWatch.h"
 
 #include <csignal>
 

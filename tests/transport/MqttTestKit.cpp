@@ -1,7 +1,7 @@
 #include "MqttTestKit.h"
 
-#include "core/AlarmLogger.h"
-#include "core/ScreenRegistry.h"
+#include "core/alarm/AlarmLogger.h"
+#include "core/screen/ScreenRegistry.h"
 #include "screens/AllScreens.h"
 
 #include <QElapsedTimer>

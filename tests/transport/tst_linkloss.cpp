@@ -3,8 +3,8 @@
 // the " [NO DATA]" captions and the "Status" item.
 #include "TestStation.h"
 
-#include "core/AlarmLogger.h"
-#include "core/DataServerWatch.h"
+#include "core/alarm/AlarmLogger.h"
+#include "core/alarm/DataServerWatch.h"
 #include "screens/AllScreens.h"
 
 using namespace corvane;

@@ -4,9 +4,9 @@
 #include "MqttTestKit.h"
 #include "TestStation.h"
 
-#include "core/Controls.h"
-#include "core/DataServerWatch.h"
-#include "core/ScreenRegistry.h"
+#include "core/screen/Controls.h"
+#include "core/alarm/DataServerWatch.h"
+#include "core/screen/ScreenRegistry.h"
 
 #include <QPushButton>
 #include <QTcpServer>

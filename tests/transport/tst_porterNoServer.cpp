@@ -4,8 +4,8 @@
 #include "MqttTestKit.h"
 #include "TestStation.h"
 
-#include "core/LinkControl.h"
-#include "core/ScreenRegistry.h"
+#include "core/link/LinkControl.h"
+#include "core/screen/ScreenRegistry.h"
 #include "screens/AllScreens.h"
 
 #include <QPushButton>

@@ -1,10 +1,10 @@
 #include "frmBlowSpeeds.h"
 #include "SpeedSetpoint.h"
 
-#include "core/Controls.h"
-#include "core/LinkControl.h"
-#include "core/Station.h"
-#include "core/Value.h"
+#include "core/screen/Controls.h"
+#include "core/link/LinkControl.h"
+#include "core/screen/Station.h"
+#include "core/link/Value.h"
 
 #include <QLineEdit>
 

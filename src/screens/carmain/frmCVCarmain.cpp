@@ -1,14 +1,14 @@
 #include "frmCVCarmain.h"
 
-#include "core/AlarmLogger.h"
-#include "core/AlarmRule.h"
-#include "core/Controls.h"
-#include "core/LinkControl.h"
-#include "core/Pulse.h"
-#include "core/Scheduler.h"
-#include "core/ScreenRegistry.h"
-#include "core/Station.h"
-#include "core/Timer.h"
+#include "core/alarm/AlarmLogger.h"
+#include "core/alarm/AlarmRule.h"
+#include "core/screen/Controls.h"
+#include "core/link/LinkControl.h"
+#include "core/time/Pulse.h"
+#include "core/time/Scheduler.h"
+#include "core/screen/ScreenRegistry.h"
+#include "core/screen/Station.h"
+#include "core/time/Timer.h"
 
 #include <QComboBox>
 #include <QLocale>

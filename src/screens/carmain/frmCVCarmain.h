@@ -1,8 +1,8 @@
 #pragma once
 
-#include "core/FlashGenerator.h"
-#include "core/Indicator.h"
-#include "core/Screen.h"
+#include "core/time/FlashGenerator.h"
+#include "core/screen/Indicator.h"
+#include "core/screen/Screen.h"
 
 #include <QList>
 #include <vector>

@@ -1,12 +1,12 @@
 #include "frmPorter.h"
 
-#include "core/WrapButton.h"
+#include "core/screen/WrapButton.h"
 
-#include "core/Controls.h"
-#include "core/LinkControl.h"
-#include "core/Pulse.h"
-#include "core/Station.h"
-#include "core/Timer.h"
+#include "core/screen/Controls.h"
+#include "core/link/LinkControl.h"
+#include "core/time/Pulse.h"
+#include "core/screen/Station.h"
+#include "core/time/Timer.h"
 
 #include <QSet>
 

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "core/ColourRef.h"
-#include "core/FlashGenerator.h"
-#include "core/Screen.h"
+#include "core/screen/ColourRef.h"
+#include "core/time/FlashGenerator.h"
+#include "core/screen/Screen.h"
 
 #include <QHash>
 #include <QList>

@@ -1,10 +1,10 @@
 #include "frmSelect.h"
 
-#include "core/Controls.h"
-#include "core/LinkControl.h"
-#include "core/ScreenRegistry.h"
-#include "core/Station.h"
-#include "core/Timer.h"
+#include "core/screen/Controls.h"
+#include "core/link/LinkControl.h"
+#include "core/screen/ScreenRegistry.h"
+#include "core/screen/Station.h"
+#include "core/time/Timer.h"
 
 #include <QPushButton>
 

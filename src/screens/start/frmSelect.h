@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/Screen.h"
+#include "core/screen/Screen.h"
 
 class QLabel;
 class QPushButton;
