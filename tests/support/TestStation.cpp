@@ -20,6 +20,8 @@ TestStation::TestStation(bool registerScreens)
     station = std::make_unique<Station>(scheduler, server, dir.filePath(QStringLiteral("log/alarm_log.txt")));
     if (registerScreens)
         registerAllScreens(*station);
+    else
+        wireStation(*station);
 }
 
 TestStation::~TestStation()

@@ -260,6 +260,7 @@ MqttStation::MqttStation(const MqttSettings &settings)
 {
     registerStartScreens(*station);
     car = static_cast<CarProbe *>(station->screens().add(std::make_unique<CarProbe>(*station)));
+    wireStation(*station);
     tags->start();
 }
 

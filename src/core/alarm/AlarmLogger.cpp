@@ -1,8 +1,6 @@
 #include "core/alarm/AlarmLogger.h"
 
-#include "core/alarm/FrmAlarmlist.h"
 #include "core/time/Scheduler.h"
-#include "core/screen/ScreenRegistry.h"
 
 #include <QDir>
 #include <QFile>
@@ -30,9 +28,8 @@ QByteArray missingLineEnd(const QString &path)
 }
 } // namespace
 
-AlarmLogger::AlarmLogger(Scheduler &scheduler, ScreenRegistry &screens, const QString &path)
+AlarmLogger::AlarmLogger(Scheduler &scheduler, const QString &path)
     : m_scheduler(scheduler)
-    , m_screens(screens)
     , m_path(path)
     , m_retry(scheduler.createTimer([this] { flush(); }))
     , m_syncer(std::make_unique<DiskSyncer>(path))
@@ -87,10 +84,6 @@ void AlarmLogger::log()
     const QString line = m_lastLine;
     enqueue(line.toUtf8() + "\r\n", 1);
     flush();
-    if (!m_screens.isLoaded(FrmAlarmlist::kFormName))
-        m_screens.load(FrmAlarmlist::kFormName);
-    if (auto *list = qobject_cast<FrmAlarmlist *>(m_screens.find(FrmAlarmlist::kFormName)))
-        list->addLine(line);
     Q_EMIT lineRaised(line);
 }
 

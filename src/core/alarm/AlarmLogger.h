@@ -12,17 +12,17 @@
 namespace corvane {
 
 class Scheduler;
-class ScreenRegistry;
 class TimerBackend;
 
 // The alarm logger (mdlAlarms): every FAULT, WARN and CLEAR transition becomes a line
-// "message" + "hh:mm:ss mm/dd/yyyy", appended to the log file and to the alarm list.
+// "message" + "hh:mm:ss mm/dd/yyyy", appended to the log file and handed on as
+// lineRaised (the application connects the alarm list to it).
 //
 // The file is the crew's record, so a line is never lost to a file that cannot be
 // written (folder missing, disk full, file locked): it waits in memory, in order, and
 // goes to the file before any newer line as soon as the file takes writes again,
-// tried with each new line and every few seconds. The list and its text box get every
-// line at once either way. At most kMaxPending lines wait; past that the oldest go,
+// tried with each new line and every few seconds. lineRaised (the list and its text
+// box) gets every line at once either way. At most kMaxPending lines wait; past that the oldest go,
 // and the file gets one line that says how many, where they would have stood.
 // Written lines reach the disk within DiskSyncer::kInterval (plus the sync itself).
 class AlarmLogger : public QObject
@@ -34,7 +34,7 @@ public:
     // Written at most this much per go, so a long backlog never stalls the screens.
     static constexpr qsizetype kFlushChunkBytes = 256 * 1024;
 
-    AlarmLogger(Scheduler &scheduler, ScreenRegistry &screens, const QString &path);
+    AlarmLogger(Scheduler &scheduler, const QString &path);
     ~AlarmLogger() override;
 
     static QString timeStamp(const QDateTime &when);
@@ -45,7 +45,7 @@ public:
     void raise(const QString &message);
     // The last alarm line, shared by every screen.
     const QString &lastLine() const { return m_lastLine; }
-    // File first, then the list (created hidden when needed), then its text box.
+    // The file first, then lineRaised.
     void log();
 
     const QString &path() const { return m_path; }
@@ -77,7 +77,6 @@ private:
     void setFileWritable(bool writable);
 
     Scheduler &m_scheduler;
-    ScreenRegistry &m_screens;
     QString m_path;
     QString m_lastLine;
 

@@ -7,10 +7,6 @@
 
 namespace corvane {
 
-namespace {
-const QString kMainScreen = QStringLiteral("frmCVCarmain");
-} // namespace
-
 DataServerWatch::DataServerWatch(Scheduler &scheduler, TagSource &tags, ScreenRegistry &screens,
                                  AlarmLogger &alarms)
     : m_scheduler(scheduler)
@@ -26,7 +22,7 @@ DataServerWatch::DataServerWatch(Scheduler &scheduler, TagSource &tags, ScreenRe
 
 bool DataServerWatch::mainLoaded() const
 {
-    return m_screens.isLoaded(kMainScreen);
+    return !m_watched.isEmpty() && m_screens.isLoaded(m_watched);
 }
 
 void DataServerWatch::linkStateChanged(bool up)
@@ -46,7 +42,7 @@ void DataServerWatch::linkStateChanged(bool up)
 
 void DataServerWatch::screenLoaded(const QString &formName)
 {
-    if (formName != kMainScreen || m_tags.isLinkUp() || !m_everUp)
+    if (formName != m_watched || m_tags.isLinkUp() || !m_everUp)
         return;
     // After the load has run: its own lines (and the fresh alarm list) come first.
     m_scheduler.post(this, [this] {
@@ -59,7 +55,7 @@ void DataServerWatch::screenLoaded(const QString &formName)
 
 void DataServerWatch::screenUnloaded(const QString &formName)
 {
-    if (formName == kMainScreen)
+    if (formName == m_watched)
         m_faultRaised = false;
 }
 

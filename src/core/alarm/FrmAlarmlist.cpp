@@ -118,6 +118,12 @@ void FrmAlarmlist::released()
     m_followOnShow = false;
 }
 
+void FrmAlarmlist::takeLine(const QString &line)
+{
+    load();
+    addLine(line);
+}
+
 void FrmAlarmlist::addLine(const QString &line)
 {
     if (!m_model)

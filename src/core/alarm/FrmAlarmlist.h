@@ -51,6 +51,8 @@ public:
     explicit FrmAlarmlist(Station &station);
 
     void addLine(const QString &line);
+    // An alarm line as the logger raises it: the list is loaded hidden when it is not.
+    void takeLine(const QString &line);
     // The list's lines (empty while unloaded).
     QStringList lines() const;
     int lineCount() const;

@@ -16,7 +16,7 @@ Station::Station(Scheduler &scheduler, TagSource &tags, const QString &alarmLogP
     , m_tags(tags)
     , m_screens(std::make_unique<ScreenRegistry>())
     , m_pulses(std::make_unique<PulseKeeper>(scheduler, tags))
-    , m_alarms(std::make_unique<AlarmLogger>(scheduler, *m_screens, alarmLogPath))
+    , m_alarms(std::make_unique<AlarmLogger>(scheduler, alarmLogPath))
     , m_dataServerWatch(std::make_unique<DataServerWatch>(scheduler, tags, *m_screens, *m_alarms))
 {
     m_screens->add(std::make_unique<FrmAlarmlist>(*this));

@@ -27,6 +27,7 @@ public:
     ScreenRegistry &screens() const { return *m_screens; }
     AlarmLogger &alarms() const { return *m_alarms; }
     PulseKeeper &pulses() const { return *m_pulses; }
+    DataServerWatch &dataServerWatch() const { return *m_dataServerWatch; }
 
     // Unloads every screen, then writes the "0" of every pulse still running.
     void shutDown();
