@@ -23,12 +23,18 @@ class FrmBlowSpeeds : public Screen
 {
     Q_OBJECT
 public:
-    // A row: key of its control names (BEnd1Heat), row label caption, item.
+    // A row: its item, the caption of its row label, and its controls by name. The
+    // "Actual" row has no entry box, button or write link.
     struct Row
     {
-        const char *key;
-        const char *caption;
         const char *item;
+        const char *caption;
+        const char *label;
+        const char *link;
+        const char *status;
+        const char *entry = nullptr;
+        const char *button = nullptr;
+        const char *write = nullptr;
     };
     struct Unit
     {
@@ -61,7 +67,7 @@ private:
         LinkTextBox *write = nullptr;
     };
 
-    void addRow(QWidget *frame, const Row &row, bool setpoint);
+    void addRow(QWidget *frame, const Row &row);
     void speedLink_Change(std::size_t row);
     void txtEntry_Change(std::size_t row);
     void cmdWrt_Click(std::size_t row);

@@ -1,14 +1,12 @@
 #include "frmPorter.h"
 
-#include "core/screen/WrapButton.h"
-
-#include "core/screen/Controls.h"
 #include "core/link/LinkControl.h"
-#include "core/time/Pulse.h"
+#include "core/screen/Controls.h"
+#include "core/screen/Panel.h"
 #include "core/screen/Station.h"
+#include "core/screen/WrapButton.h"
+#include "core/time/Pulse.h"
 #include "core/time/Timer.h"
-
-#include <QSet>
 
 #include <span>
 
@@ -23,26 +21,51 @@ constexpr int kLabelWidth = 1215, kLabelHeight = 255;
 constexpr int kPulseMs = 1000;
 
 // The link table: the order in which the links open and close. Drawing Room A's comm
-// call tags stand swapped against the other rooms' (c623 sixth, c624 eleventh); the
-// mode comes from the tag's role, not from its place.
-constexpr const char *kLinkTable[] = {
-    "c42",  "c43",  "v17414:0", "v17414:2", "c604", "c623", "c614", "c605", "c600", "c603", "c624", "c613", "c100",
-    "c44",  "c45",  "v17450:0", "v17450:2", "c634", "c654", "c644", "c635", "c630", "c633", "c653", "c643", "c101",
-    "c46",  "c47",  "v17504:0", "v17504:2", "c664", "c704", "c674", "c665", "c660", "c663", "c703", "c673", "c102",
-    "c50",  "c51",  "v17540:0", "v17540:2", "c714", "c734", "c724", "c715", "c710", "c713", "c733", "c723", "c103",
-    "c562", "c40",  "c52",      "c565",     "c41",  "c560", "c570", "c572", "c563", "c571",
-    "c53",  "c54",  "c55",      "c56",      "c57",  "c60",  "c575", "c576", "c577",
+// call tags stand swapped against the other rooms' (c623 sixth, c624 eleventh). The
+// command tags the buttons write are manual links; the status tags automatic.
+constexpr auto Manual = LinkMode::Manual;
+constexpr LinkDesign kLinks[] = {
+    // Drawing Room A
+    {u"lblC42", u"c42", u"0"}, {u"lblC43", u"c43", u"0"}, {u"lblV17414_0", u"v17414:0", u"0"},
+    {u"lblV17414_2", u"v17414:2", u"0"}, {u"lblC604", u"c604", u"0"}, {u"lblC623", u"c623", u"0", Manual},
+    {u"lblC614", u"c614", u"0"}, {u"lblC605", u"c605", u"0"}, {u"lblC600", u"c600", u"0", Manual},
+    {u"lblC603", u"c603", u"0", Manual}, {u"lblC624", u"c624", u"0"}, {u"lblC613", u"c613", u"0", Manual},
+    {u"lblC100", u"c100", u"0", Manual},
+    // Drawing Room B
+    {u"lblC44", u"c44", u"0"}, {u"lblC45", u"c45", u"0"}, {u"lblV17450_0", u"v17450:0", u"0"},
+    {u"lblV17450_2", u"v17450:2", u"0"}, {u"lblC634", u"c634", u"0"}, {u"lblC654", u"c654", u"0"},
+    {u"lblC644", u"c644", u"0"}, {u"lblC635", u"c635", u"0"}, {u"lblC630", u"c630", u"0", Manual},
+    {u"lblC633", u"c633", u"0", Manual}, {u"lblC653", u"c653", u"0", Manual}, {u"lblC643", u"c643", u"0", Manual},
+    {u"lblC101", u"c101", u"0", Manual},
+    // Compartment C
+    {u"lblC46", u"c46", u"0"}, {u"lblC47", u"c47", u"0"}, {u"lblV17504_0", u"v17504:0", u"0"},
+    {u"lblV17504_2", u"v17504:2", u"0"}, {u"lblC664", u"c664", u"0"}, {u"lblC704", u"c704", u"0"},
+    {u"lblC674", u"c674", u"0"}, {u"lblC665", u"c665", u"0"}, {u"lblC660", u"c660", u"0", Manual},
+    {u"lblC663", u"c663", u"0", Manual}, {u"lblC703", u"c703", u"0", Manual}, {u"lblC673", u"c673", u"0", Manual},
+    {u"lblC102", u"c102", u"0", Manual},
+    // Compartment D
+    {u"lblC50", u"c50", u"0"}, {u"lblC51", u"c51", u"0"}, {u"lblV17540_0", u"v17540:0", u"0"},
+    {u"lblV17540_2", u"v17540:2", u"0"}, {u"lblC714", u"c714", u"0"}, {u"lblC734", u"c734", u"0"},
+    {u"lblC724", u"c724", u"0"}, {u"lblC715", u"c715", u"0"}, {u"lblC710", u"c710", u"0", Manual},
+    {u"lblC713", u"c713", u"0", Manual}, {u"lblC733", u"c733", u"0", Manual}, {u"lblC723", u"c723", u"0", Manual},
+    {u"lblC103", u"c103", u"0", Manual},
+    // car-wide calls
+    {u"lblC562", u"c562", u"0"}, {u"lblC40", u"c40", u"0"}, {u"lblC52", u"c52", u"0"}, {u"lblC565", u"c565", u"0"},
+    {u"lblC41", u"c41", u"0"}, {u"lblC560", u"c560", u"0", Manual}, {u"lblC570", u"c570", u"0", Manual},
+    {u"lblC572", u"c572", u"0", Manual}, {u"lblC563", u"c563", u"0", Manual}, {u"lblC571", u"c571", u"0", Manual},
+    // dome tables
+    {u"lblC53", u"c53", u"0"}, {u"lblC54", u"c54", u"0"}, {u"lblC55", u"c55", u"0"}, {u"lblC56", u"c56", u"0"},
+    {u"lblC57", u"c57", u"0"}, {u"lblC60", u"c60", u"0"}, {u"lblC575", u"c575", u"0", Manual},
+    {u"lblC576", u"c576", u"0"}, {u"lblC577", u"c577", u"0", Manual},
 };
 
 // What a room's buttons send.
 enum RoomCommand { CallReset, MealCallCmd, CommCallCmd, CommCmd, WakeCmd, kRoomCommands, NoCommand = -1 };
 
-// The eight controls every room frame holds, in the refresh order. Names are the
-// prefix, the room's key and the function: cmd + DrA + RmCall.
+// The eight controls every room frame holds, in the refresh order; each room names
+// them in its own row.
 struct RoomControl
 {
-    const char *prefix;
-    const char *function;
     const char *design;
     int left, top;
     Look look;
@@ -52,30 +75,26 @@ struct RoomControl
 };
 
 constexpr RoomControl kRoomControls[] = {
-    {"cmd", "RmCall", " Room Call  Active", 240, 300, Look::YellowFlash, "Room Call Active", "Room Call", CallReset},
-    {"cmd", "AnxCall", " Annex Call Active", 240, 960, Look::YellowFlash, " Annex Call Active", "Annex Call",
-     CallReset},
-    {"lbl", "DoNotDist", "Do Not Disturb", 180, 1680, Look::Red, nullptr, nullptr, NoCommand},
-    {"lbl", "MakeUp", "Make Up", 180, 2100, Look::YellowFlash, nullptr, nullptr, NoCommand},
-    {"cmd", "MealCall", "Meal Call Active", 1560, 300, Look::Green, "Meal Call Active", "Meal Call", MealCallCmd},
-    {"cmd", "CommCall", "Comm Call Active", 1560, 960, Look::Green, "Comm Call Active", "Comm Call", CommCallCmd},
-    {"cmd", "Comm", "Comm Active", 1560, 1620, Look::Green, "Comm Active", "Comm", CommCmd},
-    {"cmd", "Wake", "Wake Active", 1560, 2280, Look::YellowFlash, "Wake Active", "Wake Call", WakeCmd},
+    {" Room Call  Active", 240, 300, Look::YellowFlash, "Room Call Active", "Room Call", CallReset},
+    {" Annex Call Active", 240, 960, Look::YellowFlash, " Annex Call Active", "Annex Call", CallReset},
+    {"Do Not Disturb", 180, 1680, Look::Red, nullptr, nullptr, NoCommand},
+    {"Make Up", 180, 2100, Look::YellowFlash, nullptr, nullptr, NoCommand},
+    {"Meal Call Active", 1560, 300, Look::Green, "Meal Call Active", "Meal Call", MealCallCmd},
+    {"Comm Call Active", 1560, 960, Look::Green, "Comm Call Active", "Comm Call", CommCallCmd},
+    {"Comm Active", 1560, 1620, Look::Green, "Comm Active", "Comm", CommCmd},
+    {"Wake Active", 1560, 2280, Look::YellowFlash, "Wake Active", "Wake Call", WakeCmd},
 };
 constexpr int kRoomControlCount = int(std::size(kRoomControls));
 
-// The pulse timers of a room: tmr + timer key + this (tmrRmACallReset).
-constexpr const char *kRoomPulseTimers[] = {"CallReset", "MealCallActv", "ComCallActv", "ComActv"};
-
 struct Room
 {
-    const char *key;
     const char *frame;
     const char *caption;
     int left, top;
-    const char *status[kRoomControlCount]; // one per room control
+    const char *control[kRoomControlCount]; // the names of the room controls
+    const char *status[kRoomControlCount];  // one per room control
     const char *command[kRoomCommands];
-    const char *timerKey;
+    const char *timer[WakeCmd];             // the pulse timers of the commands before Wake
     int callResetMs;
     bool callResetAtLoad;
 };
@@ -85,18 +104,30 @@ constexpr int kRoomFrameWidth = 2775, kRoomFrameHeight = 2955;
 // Drawing Room A's call reset is a 1000 ms pulse started by a click only; the other
 // rooms' are 200 ms and also run once from every load.
 constexpr Room kRooms[] = {
-    {"DrA", "fraDrawA", "Drawing Room A", 60, 60,
+    {"fraDrawA", "Drawing Room A", 60, 60,
+     {"cmdDrARmCall", "cmdDrAAnxCall", "lblDrADoNotDist", "lblDrAMakeUp", "cmdDrAMealCall", "cmdDrACommCall",
+      "cmdDrAComm", "cmdDrAWake"},
      {"c42", "c43", "v17414:0", "v17414:2", "c604", "c624", "c614", "c605"},
-     {"c600", "c603", "c623", "c613", "c100"}, "RmA", 1000, false},
-    {"DrB", "fraDrawB", "Drawing Room B", 2880, 60,
+     {"c600", "c603", "c623", "c613", "c100"},
+     {"tmrRmACallReset", "tmrRmAMealCallActv", "tmrRmAComCallActv", "tmrRmAComActv"}, 1000, false},
+    {"fraDrawB", "Drawing Room B", 2880, 60,
+     {"cmdDrBRmCall", "cmdDrBAnxCall", "lblDrBDoNotDist", "lblDrBMakeUp", "cmdDrBMealCall", "cmdDrBCommCall",
+      "cmdDrBComm", "cmdDrBWake"},
      {"c44", "c45", "v17450:0", "v17450:2", "c634", "c654", "c644", "c635"},
-     {"c630", "c633", "c653", "c643", "c101"}, "RmB", 200, true},
-    {"CmpC", "fraComptC", "Compartment C", 60, 3060,
+     {"c630", "c633", "c653", "c643", "c101"},
+     {"tmrRmBCallReset", "tmrRmBMealCallActv", "tmrRmBComCallActv", "tmrRmBComActv"}, 200, true},
+    {"fraComptC", "Compartment C", 60, 3060,
+     {"cmdCmpCRmCall", "cmdCmpCAnxCall", "lblCmpCDoNotDist", "lblCmpCMakeUp", "cmdCmpCMealCall", "cmdCmpCCommCall",
+      "cmdCmpCComm", "cmdCmpCWake"},
      {"c46", "c47", "v17504:0", "v17504:2", "c664", "c704", "c674", "c665"},
-     {"c660", "c663", "c703", "c673", "c102"}, "CmpC", 200, true},
-    {"CmpD", "fraComptD", "Compartment D", 2880, 3060,
+     {"c660", "c663", "c703", "c673", "c102"},
+     {"tmrCmpCCallReset", "tmrCmpCMealCallActv", "tmrCmpCComCallActv", "tmrCmpCComActv"}, 200, true},
+    {"fraComptD", "Compartment D", 2880, 3060,
+     {"cmdCmpDRmCall", "cmdCmpDAnxCall", "lblCmpDDoNotDist", "lblCmpDMakeUp", "cmdCmpDMealCall", "cmdCmpDCommCall",
+      "cmdCmpDComm", "cmdCmpDWake"},
      {"c50", "c51", "v17540:0", "v17540:2", "c714", "c734", "c724", "c715"},
-     {"c710", "c713", "c733", "c723", "c103"}, "CmpD", 200, true},
+     {"c710", "c713", "c733", "c723", "c103"},
+     {"tmrCmpDCallReset", "tmrCmpDMealCallActv", "tmrCmpDComCallActv", "tmrCmpDComActv"}, 200, true},
 };
 
 // A control of the car-wide area or the dome tables frame. A label has no command
@@ -150,30 +181,6 @@ QString text(const char *s)
     return QString::fromLatin1(s);
 }
 
-// lbl, the item with its first letter in upper case, ":" as "_": v17414:0 -> lblV17414_0.
-QString linkName(const char *item)
-{
-    QString name = text(item);
-    name[0] = name[0].toUpper();
-    return QStringLiteral("lbl") + name.replace(u':', u'_');
-}
-
-QSet<QString> commandItems()
-{
-    QSet<QString> items;
-    for (const Room &room : kRooms) {
-        for (const char *item : room.command)
-            items.insert(text(item));
-    }
-    for (std::span<const CallControl> controls : kCallAreas) {
-        for (const CallControl &c : controls) {
-            if (c.command)
-                items.insert(text(c.command));
-        }
-    }
-    return items;
-}
-
 } // namespace
 
 FrmPorter::FrmPorter(Station &station)
@@ -190,12 +197,10 @@ void FrmPorter::build(QWidget *form)
             &FrmPorter::tmrFlashYellow_Timer);
     connect(addTimer(QStringLiteral("tmrFlashRed"), 200, true), &Timer::tick, this, &FrmPorter::tmrFlashRed_Timer);
 
-    const QSet<QString> commands = commandItems();
-    for (const char *item : kLinkTable) {
-        const LinkMode mode = commands.contains(text(item)) ? LinkMode::Manual : LinkMode::Automatic;
-        auto *label = new LinkLabel(station().tags(), linkName(item), text(item), QStringLiteral("0"), mode, form);
-        m_links.append(label);
-        m_linkByItem.insert(text(item), label);
+    m_links = buildLinks(form, station().tags(), kLinks);
+    for (LinkControl *link : std::as_const(m_links)) {
+        auto *label = static_cast<LinkLabel *>(link);
+        m_linkByItem.insert(label->item(), label);
     }
 
     for (const Room &room : kRooms) {
@@ -204,14 +209,12 @@ void FrmPorter::build(QWidget *form)
         Pulse *pulses[WakeCmd];
         for (int cmd = CallReset; cmd < WakeCmd; ++cmd) {
             const bool reset = cmd == CallReset;
-            pulses[cmd] = makePulse(form, room.command[cmd],
-                                    QStringLiteral("tmr") + text(room.timerKey) + text(kRoomPulseTimers[cmd]),
-                                    reset ? room.callResetMs : kPulseMs, reset && room.callResetAtLoad);
+            pulses[cmd] = makePulse(form, room.command[cmd], text(room.timer[cmd]), reset ? room.callResetMs : kPulseMs,
+                                    reset && room.callResetAtLoad);
         }
         for (int i = 0; i < kRoomControlCount; ++i) {
             const RoomControl &c = kRoomControls[i];
-            QWidget *control = makeControl(frame, text(c.prefix) + text(room.key) + text(c.function), c.design,
-                                           c.left, c.top, c.command != NoCommand);
+            QWidget *control = makeControl(frame, text(room.control[i]), c.design, c.left, c.top, c.command != NoCommand);
             addIndication(control, room.status[i], c.look, c.active, c.idle);
             auto *button = qobject_cast<QPushButton *>(control);
             if (c.command == WakeCmd) {
