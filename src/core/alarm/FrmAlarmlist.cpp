@@ -74,13 +74,12 @@ void FrmAlarmlist::build(QWidget *form)
 {
     auto *clear = makeButton(form, QStringLiteral("cmdAlarmList"), QStringLiteral("clear list"));
     auto *hide = makeButton(form, QStringLiteral("cmdHidefrmAlarmlist"), QStringLiteral("Hide"));
-    m_model = new AlarmListModel(form);
     // A one-column table rather than a list view: with fixed row heights it places a
     // new row without laying out every row before it (a list view re-lays out the
     // whole list on each insert, 25 ms a line at a million lines).
-    lstAlarm = new QTableView(form);
+    auto *lstAlarm = new QTableView(form);
     lstAlarm->setObjectName(QStringLiteral("lstAlarm"));
-    lstAlarm->setModel(m_model);
+    lstAlarm->setModel(new AlarmListModel(form));
     lstAlarm->horizontalHeader()->hide();
     lstAlarm->horizontalHeader()->setStretchLastSection(true);
     lstAlarm->verticalHeader()->hide();
@@ -92,7 +91,7 @@ void FrmAlarmlist::build(QWidget *form)
     lstAlarm->setSelectionMode(QAbstractItemView::SingleSelection);
     lstAlarm->setEditTriggers(QAbstractItemView::NoEditTriggers);
     lstAlarm->installEventFilter(this);
-    txtAlarm = new QLineEdit(form);
+    auto *txtAlarm = new QLineEdit(form);
     txtAlarm->setObjectName(QStringLiteral("txtAlarm"));
     txtAlarm->setReadOnly(true);
 
@@ -111,11 +110,19 @@ void FrmAlarmlist::build(QWidget *form)
 
 void FrmAlarmlist::released()
 {
-    m_model = nullptr;
-    lstAlarm = nullptr;
-    txtAlarm = nullptr;
     m_followPending = false; // its call went with the window
     m_followOnShow = false;
+}
+
+QTableView *FrmAlarmlist::view() const
+{
+    return control<QTableView>(QStringLiteral("lstAlarm"));
+}
+
+AlarmListModel *FrmAlarmlist::model() const
+{
+    const QTableView *v = view();
+    return v ? static_cast<AlarmListModel *>(v->model()) : nullptr;
 }
 
 void FrmAlarmlist::takeLine(const QString &line)
@@ -126,7 +133,8 @@ void FrmAlarmlist::takeLine(const QString &line)
 
 void FrmAlarmlist::addLine(const QString &line)
 {
-    if (!m_model)
+    QTableView *lstAlarm = view();
+    if (!lstAlarm)
         return;
     // The view follows new lines while the operator is at the end of the list, and
     // stays put while they read older lines further up. A hidden list shows the
@@ -134,16 +142,16 @@ void FrmAlarmlist::addLine(const QString &line)
     const QScrollBar *bar = lstAlarm->verticalScrollBar();
     const bool visible = lstAlarm->isVisible();
     const bool follow = visible && bar->value() == bar->maximum();
-    m_model->append(line);
+    model()->append(line);
     m_followOnShow = m_followOnShow || !visible;
     if (follow)
         followEnd();
-    txtAlarm->setText(line);
+    control<QLineEdit>(QStringLiteral("txtAlarm"))->setText(line);
 }
 
 bool FrmAlarmlist::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == lstAlarm && event->type() == QEvent::Show && m_followOnShow) {
+    if (event->type() == QEvent::Show && watched == view() && m_followOnShow) {
         m_followOnShow = false;
         followEnd();
     }
@@ -160,7 +168,7 @@ void FrmAlarmlist::followEnd()
         this, // dropped with this screen object
         [this] {
             m_followPending = false;
-            if (lstAlarm) // the window may have been unloaded meanwhile
+            if (QTableView *lstAlarm = view()) // the window may have been unloaded meanwhile
                 lstAlarm->scrollToBottom();
         },
         Qt::QueuedConnection);
@@ -168,17 +176,19 @@ void FrmAlarmlist::followEnd()
 
 QStringList FrmAlarmlist::lines() const
 {
-    return m_model ? m_model->lines() : QStringList();
+    const AlarmListModel *m = model();
+    return m ? m->lines() : QStringList();
 }
 
 int FrmAlarmlist::lineCount() const
 {
-    return m_model ? m_model->rowCount() : 0;
+    const AlarmListModel *m = model();
+    return m ? m->rowCount() : 0;
 }
 
 void FrmAlarmlist::cmdAlarmList_Click()
 {
-    m_model->clear();
+    model()->clear();
 }
 
 void FrmAlarmlist::cmdHidefrmAlarmlist_Click()

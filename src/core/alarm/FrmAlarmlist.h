@@ -8,7 +8,6 @@
 #include <deque>
 #include <vector>
 
-class QLineEdit;
 class QTableView;
 class QPushButton;
 
@@ -66,10 +65,9 @@ private:
     void cmdAlarmList_Click();
     void cmdHidefrmAlarmlist_Click();
     void followEnd();
+    QTableView *view() const;
+    AlarmListModel *model() const;
 
-    AlarmListModel *m_model = nullptr;
-    QTableView *lstAlarm = nullptr;
-    QLineEdit *txtAlarm = nullptr;
     bool m_followPending = false;
     bool m_followOnShow = false;
 };

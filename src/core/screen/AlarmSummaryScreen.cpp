@@ -11,9 +11,11 @@
 namespace corvane {
 
 AlarmSummaryScreen::AlarmSummaryScreen(Station &station, const SummaryDesign &design)
-    : PanelScreen(station, design.form, design.caption, design.width, design.height, design.closeOn)
+    : Screen(station, QString::fromUtf16(design.form), QString::fromUtf16(design.caption))
     , m_design(design)
 {
+    setClientSizeTwips(design.width, design.height);
+    setSelfUnload(design.closeOn);
 }
 
 void AlarmSummaryScreen::build(QWidget *form)
@@ -37,28 +39,21 @@ void AlarmSummaryScreen::build(QWidget *form)
     for (const SummaryItem &item : items)
         links.push_back(LinkDesign{item.link, item.alarm.item, item.design});
     links.push_back(m_design.reset);
-    m_links = buildLinks(form, station().tags(), links);
+    setLinks(buildLinks(form, station().tags(), links));
 
     // The change handler of each monitored item: alarm lines only, never the display.
     for (std::size_t i = 0; i < items.size(); ++i) {
-        auto *link = static_cast<LinkLabel *>(m_links[qsizetype(i)]);
+        auto *link = static_cast<LinkLabel *>(this->links()[qsizetype(i)]);
         const AlarmRule *rule = &items[i].alarm;
         connect(link, &LinkLabel::changed, this,
                 [this, link, rule] { raiseAlarmTransition(station().alarms(), *link, *rule); });
     }
 
-    m_indicators.clear();
     for (std::size_t i = 0; i < items.size(); ++i) {
         const SummaryItem &item = items[i];
-        if (!item.status)
-            continue;
-        const LinkControl *own = m_links[qsizetype(i)];
-        m_indicators.emplace_back(form->findChild<QWidget *>(QString::fromUtf16(item.status)), item.rule,
-                                  [form, own](const char16_t *name) -> const LinkControl * {
-                                      if (!name)
-                                          return own;
-                                      return form->findChild<LinkLabel *>(QString::fromUtf16(name));
-                                  });
+        if (item.status)
+            addIndicator(form->findChild<QWidget *>(QString::fromUtf16(item.status)), item.rule,
+                         this->links()[qsizetype(i)]);
     }
 
     // The yellow timer is armed first: at a shared tick it advances before the red
@@ -68,7 +63,7 @@ void AlarmSummaryScreen::build(QWidget *form)
     Timer *reset = addTimer(QStringLiteral("tmrReset"), kResetPulseMs, false);
     connect(yellow, &Timer::tick, this, &AlarmSummaryScreen::tmrFlashYellow_Timer);
     connect(red, &Timer::tick, this, &AlarmSummaryScreen::tmrFlashRed_Timer);
-    m_reset = new Pulse(reset, m_links.last(), form);
+    auto *resetPulse = new Pulse(reset, this->links().last(), form);
 
     const QList<QPushButton *> buttons = buildButtons(form, m_design.buttons, station().screens());
     for (qsizetype i = 0; i < buttons.size(); ++i) {
@@ -76,19 +71,13 @@ void AlarmSummaryScreen::build(QWidget *form)
         case ButtonDesign::Show:
             break;
         case ButtonDesign::Reset:
-            connect(buttons[i], &QPushButton::clicked, m_reset, &Pulse::click);
+            connect(buttons[i], &QPushButton::clicked, resetPulse, &Pulse::click);
             break;
         case ButtonDesign::Hide:
             connect(buttons[i], &QPushButton::clicked, this, &Screen::hide);
             break;
         }
     }
-}
-
-void AlarmSummaryScreen::released()
-{
-    PanelScreen::released();
-    m_reset = nullptr;
 }
 
 void AlarmSummaryScreen::tmrFlashRed_Timer()

@@ -4,7 +4,7 @@
 #include "core/time/FlashGenerator.h"
 #include "core/screen/Indicator.h"
 #include "core/screen/Panel.h"
-#include "core/screen/PanelScreen.h"
+#include "core/screen/Screen.h"
 
 #include <span>
 
@@ -57,7 +57,7 @@ constexpr Indicator flashWhen(double value, const char16_t *caption, Paint flash
 // inactive value, the red flash tick repaints every status label from the links, and
 // "Alarm Warning Reset" sends a 3 s pulse on the reset item. Its links, timers and
 // alarm lines run while it is loaded, shown or hidden.
-class AlarmSummaryScreen : public PanelScreen
+class AlarmSummaryScreen : public Screen
 {
     Q_OBJECT
 public:
@@ -67,7 +67,6 @@ public:
 
 protected:
     void build(QWidget *form) override;
-    void released() override;
 
 private:
     void tmrFlashRed_Timer();
@@ -75,7 +74,6 @@ private:
 
     const SummaryDesign &m_design;
     FlashGenerators m_flash; // of the screen object: it carries on across unload and reload
-    Pulse *m_reset = nullptr;
 };
 
 } // namespace corvane

@@ -9,9 +9,11 @@
 namespace corvane {
 
 IoScreen::IoScreen(Station &station, const IoDesign &design)
-    : PanelScreen(station, design.form, design.caption, design.width, design.height, design.closeOn)
+    : Screen(station, QString::fromUtf16(design.form), QString::fromUtf16(design.caption))
     , m_design(design)
 {
+    setClientSizeTwips(design.width, design.height);
+    setSelfUnload(design.closeOn);
 }
 
 void IoScreen::build(QWidget *form)
@@ -27,18 +29,9 @@ void IoScreen::build(QWidget *form)
             return makeValueLink(frame, tags, *link);
         return nullptr;
     });
-    m_links = buildLinks(form, tags, d.links);
-
-    auto findLink = [form](const char16_t *name) -> const LinkControl * {
-        return name ? form->findChild<LinkLabel *>(QString::fromUtf16(name)) : nullptr;
-    };
-    m_indicators.clear();
+    setLinks(buildLinks(form, tags, d.links));
     for (const IoIndicator &s : d.indicators)
-        m_indicators.emplace_back(form->findChild<QWidget *>(QString::fromUtf16(s.name)), s.rule, findLink);
-    if (d.reading) {
-        m_readingTarget = form->findChild<QWidget *>(QString::fromUtf16(d.reading->target));
-        m_readingSource = findLink(d.reading->source);
-    }
+        addIndicator(form->findChild<QWidget *>(QString::fromUtf16(s.name)), s.rule);
 
     buildButtons(form, d.buttons, station().screens());
 
@@ -46,20 +39,15 @@ void IoScreen::build(QWidget *form)
     connect(tmrFlash, &Timer::tick, this, &IoScreen::tmrFlash_Timer);
 }
 
-void IoScreen::released()
-{
-    PanelScreen::released();
-    m_readingTarget = nullptr;
-    m_readingSource = nullptr;
-}
-
 void IoScreen::tmrFlash_Timer()
 {
     // The reading first, then the points.
-    if (m_readingTarget && m_readingSource) {
+    if (const ScaledReading *r = m_design.reading) {
+        QWidget *target = control<QWidget>(QString::fromUtf16(r->target));
+        const LinkLabel *source = linkNamed(QStringView(r->source));
         // A value that is no number leaves the last reading standing.
-        if (const auto v = m_readingSource->number())
-            corvane::setCaption(m_readingTarget, numberText(*v / m_design.reading->divisor));
+        if (const auto v = target && source ? source->number() : std::nullopt)
+            corvane::setCaption(target, numberText(*v / r->divisor));
     }
     repaintIndicators(nullptr);
 }

@@ -2,7 +2,7 @@
 
 #include "core/screen/Indicator.h"
 #include "core/screen/Panel.h"
-#include "core/screen/PanelScreen.h"
+#include "core/screen/Screen.h"
 
 #include <span>
 
@@ -100,7 +100,7 @@ constexpr Indicator heatStages(const char16_t *stage2, const char16_t *stage1)
 // An I/O screen: links opened at load and closed at unload, every status label
 // repainted from the links by tmrFlash every 200 ms. Nothing flashes, nothing is
 // written, no alarm line is raised.
-class IoScreen : public PanelScreen
+class IoScreen : public Screen
 {
     Q_OBJECT
 public:
@@ -108,14 +108,11 @@ public:
 
 protected:
     void build(QWidget *form) override;
-    void released() override;
 
 private:
     void tmrFlash_Timer();
 
     const IoDesign &m_design;
-    QWidget *m_readingTarget = nullptr;
-    const LinkControl *m_readingSource = nullptr;
 };
 
 } // namespace corvane

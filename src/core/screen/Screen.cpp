@@ -76,6 +76,40 @@ Timer *Screen::addTimer(const QString &name, int intervalMs, bool enabledAtStart
     return new Timer(m_station.scheduler(), name, intervalMs, enabledAtStart, m_window);
 }
 
+void Screen::setLinks(QList<LinkControl *> links, bool withTimeouts)
+{
+    m_links = std::move(links);
+    m_linkTimeouts = withTimeouts;
+}
+
+LinkLabel *Screen::linkNamed(QStringView name) const
+{
+    for (LinkControl *link : m_links) {
+        auto *label = dynamic_cast<LinkLabel *>(link);
+        if (label && label->objectName() == name)
+            return label;
+    }
+    return nullptr;
+}
+
+void Screen::addIndicator(QWidget *status, const Indicator &rule, const LinkControl *own,
+                          std::function<void()> before)
+{
+    auto find = [this, own](const char16_t *name) -> const LinkControl * {
+        return name ? linkNamed(QStringView(name)) : own;
+    };
+    m_indicators.push_back({LiveIndicator(status, rule, find), std::move(before)});
+}
+
+void Screen::repaintIndicators(const FlashGenerators *flash) const
+{
+    for (const BoundIndicator &i : m_indicators) {
+        if (i.before)
+            i.before();
+        i.indicator.repaint(flash);
+    }
+}
+
 void Screen::load()
 {
     if (m_window)
@@ -99,6 +133,10 @@ void Screen::load()
     }
     m_station.screens().noteLoaded(this);
 
+    if (m_linkTimeouts)
+        openLinks(m_links);
+    else
+        openLinks(m_links, std::nullopt);
     formLoad();
     if (!m_window)
         return; // Form_Load unloaded it again
@@ -157,6 +195,7 @@ void Screen::unload()
         m_station.pulses().takeOver(pulseKey(m_formName, p), *p);
 
     formUnload();
+    closeLinks(m_links);
 
     if (window) {
         for (Timer *t : window->findChildren<Timer *>())
@@ -173,6 +212,8 @@ void Screen::unload()
     }
     m_window = nullptr;
     m_unloading = false;
+    m_links.clear();
+    m_indicators.clear();
     released();
     m_station.screens().noteUnloaded(this);
 }

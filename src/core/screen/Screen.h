@@ -1,19 +1,33 @@
 #pragma once
 
+#include "core/screen/Indicator.h"
+
+#include <QList>
 #include <QObject>
 #include <QPointer>
 #include <QSize>
 #include <QWidget>
+#include <functional>
+#include <vector>
 
 namespace corvane {
 
+class FlashGenerators;
+class Form;
+class LinkControl;
+class LinkLabel;
 class Station;
 class Timer;
-class Form;
 
 // One screen of the station (a form). The object lives for the whole run; its window,
 // with the controls, links and timers on it, exists only while the screen is loaded.
 // State that must outlive a reload (the flash generators) belongs to the object.
+//
+// A screen declares its window in build(): controls, timers, its links in table order
+// (setLinks) and its status labels with their rules (addIndicator). The base runs the
+// rest: it opens the links at load, closes them in order at unload, repaints the
+// indicators when the screen's tick asks, and forgets all of it with the window, so a
+// screen holds no pointer into a window that is gone.
 class Screen : public QObject
 {
     Q_OBJECT
@@ -33,15 +47,15 @@ public:
     QWidget *window() const;
     QString caption() const { return m_caption; }
 
-    // Creates the window hidden, builds its controls, runs Form_Load, starts the
-    // timers enabled at design. Nothing when already loaded.
+    // Creates the window hidden, builds its controls, opens its links, runs Form_Load,
+    // starts the timers enabled at design. Nothing when already loaded.
     void load();
     // Loads if needed, then shows modeless and activates.
     void show();
     // Loads if needed and shows, but leaves a window that is already visible alone.
     void makeVisible();
     void hide();
-    // Runs Form_Unload, stops the timers and destroys the window.
+    // Runs Form_Unload, closes the links, stops the timers and destroys the window.
     void unload();
     // While holder is loaded, closing this window from the window manager only hides
     // it, as its Hide button does: its links and alarm lines must go on.
@@ -61,7 +75,7 @@ protected:
     virtual void build(QWidget *form) = 0;
     virtual void formLoad() {}
     virtual void formUnload() {}
-    // The window is gone: drop every pointer into it.
+    // The window is gone (the base has forgotten its links and indicators).
     virtual void released() {}
 
     void setClientSizeTwips(int width, int height);
@@ -70,6 +84,20 @@ protected:
     void setCaption(const QString &caption);
     // A timer control on the window; the load starts it if enabledAtStart.
     Timer *addTimer(const QString &name, int intervalMs, bool enabledAtStart);
+
+    // The window's links in their open and close order: the load sets every mode, then
+    // (withTimeouts) every time-out, before Form_Load; the unload closes them in this
+    // order after Form_Unload.
+    void setLinks(QList<LinkControl *> links, bool withTimeouts = true);
+    const QList<LinkControl *> &links() const { return m_links; }
+    // The link label of that name among the links, or nullptr.
+    LinkLabel *linkNamed(QStringView name) const;
+    // A status label and its rule. A test without a link name reads `own`; `before`
+    // runs just before this label is repainted.
+    void addIndicator(QWidget *status, const Indicator &rule, const LinkControl *own = nullptr,
+                      std::function<void()> before = {});
+    // Every status label from the current link values, in the order they were added.
+    void repaintIndicators(const FlashGenerators *flash) const;
 
 private:
     friend class Form;
@@ -88,6 +116,15 @@ private:
     SelfUnload m_selfUnload = SelfUnload::Never;
     const Screen *m_holder = nullptr;
     QPointer<Form> m_window;
+
+    struct BoundIndicator
+    {
+        LiveIndicator indicator;
+        std::function<void()> before;
+    };
+    QList<LinkControl *> m_links;
+    bool m_linkTimeouts = true;
+    std::vector<BoundIndicator> m_indicators;
 };
 
 // The window of a loaded screen.

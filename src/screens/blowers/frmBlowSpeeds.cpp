@@ -112,86 +112,62 @@ void FrmBlowSpeeds::build(QWidget *form)
     QGroupBox *frame = makeFrame(form, QStringLiteral("fraOvrhdA"), text(m_unit.frameCaption));
     placeTwips(frame, kLeft, kFrameTop, kWidth, frameHeight(m_unit));
 
-    m_rows.reserve(m_unit.setpoints.size() + 1);
-    addRow(frame, m_unit.actual);
-    for (const Row &row : m_unit.setpoints)
-        addRow(frame, row);
     // Link labels first, then the write links, each top to bottom.
-    for (const RowControls &r : m_rows)
-        m_links.append(r.link);
-    for (const RowControls &r : m_rows) {
-        if (r.write)
-            m_links.append(r.write);
-    }
+    QList<LinkControl *> links, writes;
+    int top = kRowTop;
+    addRow(frame, m_unit.actual, top, &links, &writes);
+    for (const Row &row : m_unit.setpoints)
+        addRow(frame, row, top += kRowPitch, &links, &writes);
+    setLinks(links + writes);
 }
 
-void FrmBlowSpeeds::addRow(QWidget *frame, const Row &row)
+void FrmBlowSpeeds::addRow(QWidget *frame, const Row &row, int top, QList<LinkControl *> *links,
+                           QList<LinkControl *> *writes)
 {
-    const std::size_t index = m_rows.size();
-    const int top = kRowTop + int(index) * kRowPitch;
     const QString item = text(row.item);
     TagSource &tags = station().tags();
 
-    RowControls r;
-    r.link = new LinkLabel(tags, text(row.link), item, QStringLiteral("0"), LinkMode::Automatic, frame);
-    r.status = makeStatusLabel(frame, text(row.status), QStringLiteral("0"));
-    placeTwips(r.status, kStatusLeft, top, kStatusWidth, kRowHeight);
+    auto *link = new LinkLabel(tags, text(row.link), item, QStringLiteral("0"), LinkMode::Automatic, frame);
+    QLabel *status = makeStatusLabel(frame, text(row.status), QStringLiteral("0"));
+    placeTwips(status, kStatusLeft, top, kStatusWidth, kRowHeight);
     QLabel *caption = makeLabel(frame, text(row.label), text(row.caption));
     caption->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     placeTwips(caption, kCaptionLeft, top, kCaptionWidth, kRowHeight);
-    connect(r.link, &LinkLabel::changed, this, [this, index] { speedLink_Change(index); });
+    connect(link, &LinkLabel::changed, this, [link, status] { speedLink_Change(*link, status); });
+    links->append(link);
 
     if (row.entry) {
-        r.entry = new QLineEdit(QStringLiteral("60"), frame);
-        r.entry->setObjectName(text(row.entry));
-        placeTwips(r.entry, kEntryLeft, top, kEntryWidth, kRowHeight);
-        r.button = makeButton(frame, text(row.button), QStringLiteral("Write To PLC"));
-        r.button->setEnabled(false); // until an edit of the box says otherwise
-        placeTwips(r.button, kButtonLeft, top - (kButtonHeight - kRowHeight) / 2, kButtonWidth, kButtonHeight);
-        r.write = new LinkTextBox(tags, text(row.write), item, QStringLiteral(" "), LinkMode::Manual, frame);
-        connect(r.entry, &QLineEdit::textChanged, this, [this, index] { txtEntry_Change(index); });
-        connect(r.button, &QPushButton::clicked, this, [this, index] { cmdWrt_Click(index); });
+        auto *entry = new QLineEdit(QStringLiteral("60"), frame);
+        entry->setObjectName(text(row.entry));
+        placeTwips(entry, kEntryLeft, top, kEntryWidth, kRowHeight);
+        QPushButton *button = makeButton(frame, text(row.button), QStringLiteral("Write To PLC"));
+        button->setEnabled(false); // until an edit of the box says otherwise
+        placeTwips(button, kButtonLeft, top - (kButtonHeight - kRowHeight) / 2, kButtonWidth, kButtonHeight);
+        auto *write = new LinkTextBox(tags, text(row.write), item, QStringLiteral(" "), LinkMode::Manual, frame);
+        connect(entry, &QLineEdit::textChanged, this, [entry, button] { txtEntry_Change(*entry, button); });
+        connect(button, &QPushButton::clicked, this, [entry, write] { cmdWrt_Click(*entry, write); });
+        writes->append(write);
     }
-    m_rows.push_back(r);
-}
-
-void FrmBlowSpeeds::formLoad()
-{
-    openLinks(m_links);
-}
-
-void FrmBlowSpeeds::formUnload()
-{
-    closeLinks(m_links);
-}
-
-void FrmBlowSpeeds::released()
-{
-    m_rows.clear();
-    m_links.clear();
 }
 
 // The PLC's value in percent, unrounded; a value that is no number is said to be one,
 // never shown as a speed.
-void FrmBlowSpeeds::speedLink_Change(std::size_t row)
+void FrmBlowSpeeds::speedLink_Change(const LinkLabel &link, QLabel *status)
 {
-    const RowControls &r = m_rows[row];
-    corvane::setCaption(r.status, speedPercentText(r.link->value()));
+    corvane::setCaption(status, speedPercentText(link.value()));
 }
 
-void FrmBlowSpeeds::txtEntry_Change(std::size_t row)
+void FrmBlowSpeeds::txtEntry_Change(const QLineEdit &entry, QPushButton *button)
 {
-    const RowControls &r = m_rows[row];
-    r.button->setEnabled(speedSetpointText(r.entry->text()).has_value());
+    button->setEnabled(speedSetpointText(entry.text()).has_value());
 }
 
-void FrmBlowSpeeds::cmdWrt_Click(std::size_t row)
+void FrmBlowSpeeds::cmdWrt_Click(const QLineEdit &entry, LinkTextBox *write)
 {
-    const RowControls &r = m_rows[row];
-    const auto text = speedSetpointText(r.entry->text());
+    const auto text = speedSetpointText(entry.text());
     if (!text)
         return; // the button is disabled then; a queued click finds nothing to send
-    r.write->write(*text);
+    write->write(*text);
 }
 
 } // namespace corvane

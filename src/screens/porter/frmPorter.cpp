@@ -14,8 +14,6 @@ namespace corvane {
 
 namespace {
 
-using Look = FrmPorter::Look;
-
 constexpr int kButtonWidth = 975, kButtonHeight = 555;
 constexpr int kLabelWidth = 1215, kLabelHeight = 255;
 constexpr int kPulseMs = 1000;
@@ -62,27 +60,37 @@ constexpr LinkDesign kLinks[] = {
 // What a room's buttons send.
 enum RoomCommand { CallReset, MealCallCmd, CommCallCmd, CommCmd, WakeCmd, kRoomCommands, NoCommand = -1 };
 
+// A call shows active only while its status tag reads exactly 1: the active text on
+// its paint, else the idle text on button face. A label has no texts: it keeps its
+// caption and changes colour only.
+constexpr Indicator call(Paint active, const char16_t *activeText = nullptr, const char16_t *idleText = nullptr)
+{
+    return whenValue(nullptr, 1, Outcome{activeText, active}, Outcome{idleText, Paints::steady(Colours::buttonFace)});
+}
+constexpr Paint kYellowFlash = Paints::yellowFlash;
+constexpr Paint kRed = Paints::steady(Colours::red);
+constexpr Paint kGreen = Paints::steady(Colours::green);
+constexpr Paint kCyan = Paints::steady(Colours::cyan);
+
 // The eight controls every room frame holds, in the refresh order; each room names
 // them in its own row.
 struct RoomControl
 {
     const char *design;
     int left, top;
-    Look look;
-    const char *active; // nullptr: a label, it keeps its caption
-    const char *idle;
+    Indicator rule;
     int command;
 };
 
 constexpr RoomControl kRoomControls[] = {
-    {" Room Call  Active", 240, 300, Look::YellowFlash, "Room Call Active", "Room Call", CallReset},
-    {" Annex Call Active", 240, 960, Look::YellowFlash, " Annex Call Active", "Annex Call", CallReset},
-    {"Do Not Disturb", 180, 1680, Look::Red, nullptr, nullptr, NoCommand},
-    {"Make Up", 180, 2100, Look::YellowFlash, nullptr, nullptr, NoCommand},
-    {"Meal Call Active", 1560, 300, Look::Green, "Meal Call Active", "Meal Call", MealCallCmd},
-    {"Comm Call Active", 1560, 960, Look::Green, "Comm Call Active", "Comm Call", CommCallCmd},
-    {"Comm Active", 1560, 1620, Look::Green, "Comm Active", "Comm", CommCmd},
-    {"Wake Active", 1560, 2280, Look::YellowFlash, "Wake Active", "Wake Call", WakeCmd},
+    {" Room Call  Active", 240, 300, call(kYellowFlash, u"Room Call Active", u"Room Call"), CallReset},
+    {" Annex Call Active", 240, 960, call(kYellowFlash, u" Annex Call Active", u"Annex Call"), CallReset},
+    {"Do Not Disturb", 180, 1680, call(kRed), NoCommand},
+    {"Make Up", 180, 2100, call(kYellowFlash), NoCommand},
+    {"Meal Call Active", 1560, 300, call(kGreen, u"Meal Call Active", u"Meal Call"), MealCallCmd},
+    {"Comm Call Active", 1560, 960, call(kGreen, u"Comm Call Active", u"Comm Call"), CommCallCmd},
+    {"Comm Active", 1560, 1620, call(kGreen, u"Comm Active", u"Comm"), CommCmd},
+    {"Wake Active", 1560, 2280, call(kYellowFlash, u"Wake Active", u"Wake Call"), WakeCmd},
 };
 constexpr int kRoomControlCount = int(std::size(kRoomControls));
 
@@ -138,39 +146,36 @@ struct CallControl
     const char *design;
     int left, top;
     const char *status;
-    Look look;
-    const char *active;
-    const char *idle;
+    Indicator rule;
     const char *command;
     const char *timer;
 };
 
 // In the refresh order: destination, A end door, general toilet, meal service, B end door.
 constexpr CallControl kCarCalls[] = {
-    {"cmdAllDest", "Destination", 5760, 900, "c562", Look::YellowFlash, "Destination Active", "Destination Call",
+    {"cmdAllDest", "Destination", 5760, 900, "c562", call(kYellowFlash, u"Destination Active", u"Destination Call"),
      "c560", "tmrDestCallActv"},
-    {"cmdADoor", "A End Door", 5760, 1560, "c40", Look::YellowFlash, "A End Door Call Active", "A End Door", "c570",
+    {"cmdADoor", "A End Door", 5760, 1560, "c40", call(kYellowFlash, u"A End Door Call Active", u"A End Door"), "c570",
      "tmrDrACallRst"},
-    {"cmdGenTlt", "General Toilet", 5760, 2220, "c52", Look::YellowFlash, "Gnrl Tlt Call Active", "General Toilet",
+    {"cmdGenTlt", "General Toilet", 5760, 2220, "c52", call(kYellowFlash, u"Gnrl Tlt Call Active", u"General Toilet"),
      "c572", "tmrGnlTltCallRst"},
-    {"cmdAllMeal", "Meal Service", 7020, 900, "c565", Look::YellowFlash, "Meal Call Active", "Meal Service", "c563",
+    {"cmdAllMeal", "Meal Service", 7020, 900, "c565", call(kYellowFlash, u"Meal Call Active", u"Meal Service"), "c563",
      "tmrMealCallActv"},
-    {"cmdBDoor", "B End Door", 7020, 1560, "c41", Look::YellowFlash, "B End Door Call Active", "B End Door", "c571",
+    {"cmdBDoor", "B End Door", 7020, 1560, "c41", call(kYellowFlash, u"B End Door Call Active", u"B End Door"), "c571",
      "tmrDrBCallRst"},
 };
 
 // Table 6 is c60: the PLC's numbering skips c58 and c59.
 constexpr CallControl kDomeControls[] = {
-    {"lblDmTbl1", "Table 1", 120, 420, "c53", Look::YellowFlash, nullptr, nullptr, nullptr, nullptr},
-    {"lblDmTbl2", "Table 2", 120, 780, "c54", Look::YellowFlash, nullptr, nullptr, nullptr, nullptr},
-    {"lblDmTbl3", "Table 3", 120, 1140, "c55", Look::YellowFlash, nullptr, nullptr, nullptr, nullptr},
-    {"lblDmTbl4", "Table 4", 1440, 420, "c56", Look::YellowFlash, nullptr, nullptr, nullptr, nullptr},
-    {"lblDmTbl5", "Table 5", 1440, 780, "c57", Look::YellowFlash, nullptr, nullptr, nullptr, nullptr},
-    {"lblDmTbl6", "Table 6", 1440, 1140, "c60", Look::YellowFlash, nullptr, nullptr, nullptr, nullptr},
-    {"cmdDmTblRst", "Table Call Reset", 240, 1560, nullptr, Look::YellowFlash, nullptr, nullptr, "c577",
-     "tmrDmCallReset"},
-    {"cmdDmTblDisabl", "Disable Table Calls", 1560, 1560, "c576", Look::Cyan, "Table Calls Disabled",
-     "Disable Table Calls", "c575", "tmrDmCallDisabl"},
+    {"lblDmTbl1", "Table 1", 120, 420, "c53", call(kYellowFlash), nullptr, nullptr},
+    {"lblDmTbl2", "Table 2", 120, 780, "c54", call(kYellowFlash), nullptr, nullptr},
+    {"lblDmTbl3", "Table 3", 120, 1140, "c55", call(kYellowFlash), nullptr, nullptr},
+    {"lblDmTbl4", "Table 4", 1440, 420, "c56", call(kYellowFlash), nullptr, nullptr},
+    {"lblDmTbl5", "Table 5", 1440, 780, "c57", call(kYellowFlash), nullptr, nullptr},
+    {"lblDmTbl6", "Table 6", 1440, 1140, "c60", call(kYellowFlash), nullptr, nullptr},
+    {"cmdDmTblRst", "Table Call Reset", 240, 1560, nullptr, {}, "c577", "tmrDmCallReset"},
+    {"cmdDmTblDisabl", "Disable Table Calls", 1560, 1560, "c576",
+     call(kCyan, u"Table Calls Disabled", u"Disable Table Calls"), "c575", "tmrDmCallDisabl"},
 };
 
 // The car-wide buttons stand on the form, the dome controls in their frame.
@@ -197,11 +202,7 @@ void FrmPorter::build(QWidget *form)
             &FrmPorter::tmrFlashYellow_Timer);
     connect(addTimer(QStringLiteral("tmrFlashRed"), 200, true), &Timer::tick, this, &FrmPorter::tmrFlashRed_Timer);
 
-    m_links = buildLinks(form, station().tags(), kLinks);
-    for (LinkControl *link : std::as_const(m_links)) {
-        auto *label = static_cast<LinkLabel *>(link);
-        m_linkByItem.insert(label->item(), label);
-    }
+    setLinks(buildLinks(form, station().tags(), kLinks));
 
     for (const Room &room : kRooms) {
         QGroupBox *frame = makeFrame(form, text(room.frame), text(room.caption));
@@ -215,7 +216,7 @@ void FrmPorter::build(QWidget *form)
         for (int i = 0; i < kRoomControlCount; ++i) {
             const RoomControl &c = kRoomControls[i];
             QWidget *control = makeControl(frame, text(room.control[i]), c.design, c.left, c.top, c.command != NoCommand);
-            addIndication(control, room.status[i], c.look, c.active, c.idle);
+            addIndicator(control, c.rule, link(room.status[i]));
             auto *button = qobject_cast<QPushButton *>(control);
             if (c.command == WakeCmd) {
                 const LinkLabel *wakeStatus = link(room.status[i]);
@@ -237,7 +238,7 @@ void FrmPorter::build(QWidget *form)
         for (const CallControl &c : kCallAreas[area]) {
             QWidget *control = makeControl(parent, text(c.name), c.design, c.left, c.top, c.command != nullptr);
             if (c.status)
-                addIndication(control, c.status, c.look, c.active, c.idle);
+                addIndicator(control, c.rule, link(c.status));
             if (c.command) {
                 Pulse *pulse = makePulse(form, c.command, text(c.timer), kPulseMs, false);
                 connect(qobject_cast<QPushButton *>(control), &QPushButton::clicked, pulse, &Pulse::click);
@@ -271,49 +272,15 @@ Pulse *FrmPorter::makePulse(QWidget *form, const char *command, const QString &t
     return new Pulse(addTimer(timer, intervalMs, runningAtLoad), link(command), form);
 }
 
+// The link of a tag of the tables, all of which are in the link table.
 LinkLabel *FrmPorter::link(const char *item) const
 {
-    LinkLabel *label = m_linkByItem.value(text(item));
-    Q_ASSERT_X(label, "FrmPorter", item); // every tag of the tables is in the link table
-    return label;
-}
-
-void FrmPorter::addIndication(QWidget *control, const char *status, Look look, const char *active, const char *idle)
-{
-    m_indications.push_back({control, link(status), look, active ? text(active) : QString(),
-                             idle ? text(idle) : QString()});
-}
-
-void FrmPorter::formLoad()
-{
-    openLinks(m_links);
-}
-
-void FrmPorter::formUnload()
-{
-    closeLinks(m_links);
-}
-
-void FrmPorter::released()
-{
-    m_links.clear();
-    m_linkByItem.clear();
-    m_indications.clear();
-}
-
-ColourRef FrmPorter::colourOf(Look look) const
-{
-    switch (look) {
-    case Look::YellowFlash:
-        return m_flash.yellow();
-    case Look::Red:
-        return Colours::red;
-    case Look::Green:
-        return Colours::green;
-    case Look::Cyan:
-        return Colours::cyan;
+    for (LinkControl *l : links()) {
+        if (l->item() == QLatin1String(item))
+            return static_cast<LinkLabel *>(l);
     }
-    return Colours::buttonFace;
+    Q_ASSERT_X(false, "FrmPorter", item);
+    return nullptr;
 }
 
 void FrmPorter::tmrFlashYellow_Timer()
@@ -324,14 +291,7 @@ void FrmPorter::tmrFlashYellow_Timer()
 // Every indication from its status tag on every tick: active only for exactly 1.
 void FrmPorter::tmrFlashRed_Timer()
 {
-    for (const Indication &i : m_indications) {
-        const bool active = i.status->reads(1);
-        const ColourRef colour = active ? colourOf(i.look) : Colours::buttonFace;
-        if (i.active.isNull())
-            setBackColour(i.control, colour);
-        else
-            paintStatus(i.control, colour, active ? i.active : i.idle);
-    }
+    repaintIndicators(&m_flash);
 }
 
 // A wake is asked for only while the room is not already being woken; the PLC ends it.
