@@ -114,9 +114,11 @@ void FrmAlarmlist::released()
     m_followOnShow = false;
 }
 
+// By name, on every line of a flood: only the window's own children are searched.
 QTableView *FrmAlarmlist::view() const
 {
-    return control<QTableView>(QStringLiteral("lstAlarm"));
+    const QWidget *w = window();
+    return w ? w->findChild<QTableView *>(QStringLiteral("lstAlarm"), Qt::FindDirectChildrenOnly) : nullptr;
 }
 
 AlarmListModel *FrmAlarmlist::model() const
@@ -146,7 +148,7 @@ void FrmAlarmlist::addLine(const QString &line)
     m_followOnShow = m_followOnShow || !visible;
     if (follow)
         followEnd();
-    control<QLineEdit>(QStringLiteral("txtAlarm"))->setText(line);
+    window()->findChild<QLineEdit *>(QStringLiteral("txtAlarm"), Qt::FindDirectChildrenOnly)->setText(line);
 }
 
 bool FrmAlarmlist::eventFilter(QObject *watched, QEvent *event)
