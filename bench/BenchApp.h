@@ -4,7 +4,7 @@
 // (figures must not depend on a desktop), the station's look, and no quit when a
 // measured window closes.
 
-#include "core/Look.h"
+#include "core/screen/Look.h"
 
 #include <QApplication>
 

@@ -5,13 +5,13 @@
 //   corvane-bench-carmain [--dir DIR]   (DIR: where the log file goes; default: a
 //                                        temporary folder under the current one)
 #include "BenchApp.h"
-#include "core/AlarmLogger.h"
-#include "core/FrmAlarmlist.h"
-#include "core/Screen.h"
-#include "core/ScreenRegistry.h"
-#include "core/Station.h"
-#include "core/Timer.h"
-#include "core/VirtualScheduler.h"
+#include "core/alarm/AlarmLogger.h"
+#include "core/alarm/FrmAlarmlist.h"
+#include "core/screen/Screen.h"
+#include "core/screen/ScreenRegistry.h"
+#include "core/screen/Station.h"
+#include "core/time/Timer.h"
+#include "core/time/VirtualScheduler.h"
 #include "screens/AllScreens.h"
 #include "transport/InProcessServer.h"
 

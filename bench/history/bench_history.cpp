@@ -8,7 +8,7 @@
 //     on the UI thread measures its largest gap.
 //
 //   corvane-bench-history [--dir DIR] [--rows N] [--purge]     (offscreen unless QT_QPA_PLATFORM is set)
-#include "core/VirtualScheduler.h"
+#include "core/time/VirtualScheduler.h"
 #include "history/HistoryStore.h"
 #include "history/RecordingTagSource.h"
 #include "history/TrendWindow.h"

@@ -13,7 +13,7 @@
 #include "ProcProbe.h"
 
 #include "app/DataSim.h"
-#include "core/VirtualScheduler.h"
+#include "core/time/VirtualScheduler.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>

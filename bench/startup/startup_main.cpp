@@ -7,11 +7,11 @@
 //
 // "shown" is when the first window has been exposed and painted, measured on the
 // monotonic clock from just before the process is started.
-#include "core/Look.h"
-#include "core/QtScheduler.h"
-#include "core/Screen.h"
-#include "core/ScreenRegistry.h"
-#include "core/Station.h"
+#include "core/screen/Look.h"
+#include "core/time/QtScheduler.h"
+#include "core/screen/Screen.h"
+#include "core/screen/ScreenRegistry.h"
+#include "core/screen/Station.h"
 #include "screens/AllScreens.h"
 #include "transport/MqttTagSource.h"
 

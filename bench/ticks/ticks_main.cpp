@@ -4,11 +4,11 @@
 //
 //   corvane-bench-ticks [--ticks N]      (default 200)
 #include "../BenchApp.h"
-#include "core/Screen.h"
-#include "core/ScreenRegistry.h"
-#include "core/Station.h"
-#include "core/Timer.h"
-#include "core/VirtualScheduler.h"
+#include "core/screen/Screen.h"
+#include "core/screen/ScreenRegistry.h"
+#include "core/screen/Station.h"
+#include "core/time/Timer.h"
+#include "core/time/VirtualScheduler.h"
 #include "screens/AllScreens.h"
 #include "sim/PlcImage.h"
 #include "sim/SimulatedCar.h"

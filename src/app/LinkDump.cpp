@@ -1,6 +1,6 @@
 #include "LinkDump.h"
 
-#include "core/LinkControl.h"
+#include "core/link/LinkControl.h"
 
 #include <QApplication>
 #include <QJsonDocument>

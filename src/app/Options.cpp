@@ -1,6 +1,6 @@
 #include "Options.h"
 
-#include "core/Station.h"
+#include "core/screen/Station.h"
 #include "history/HistoryStore.h"
 
 #include <QCommandLineParser>

@@ -1,9 +1,9 @@
 #include "StationReport.h"
 
-#include "core/AlarmLogger.h"
-#include "core/FrmAlarmlist.h"
-#include "core/ScreenRegistry.h"
-#include "core/Station.h"
+#include "core/alarm/AlarmLogger.h"
+#include "core/alarm/FrmAlarmlist.h"
+#include "core/screen/ScreenRegistry.h"
+#include "core/screen/Station.h"
 
 #include <QCryptographicHash>
 #include <cstdio>

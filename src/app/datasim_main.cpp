@@ -4,7 +4,7 @@
 #include "Options.h"
 #include "SignalQuit.h"
 
-#include "core/QtScheduler.h"
+#include "core/time/QtScheduler.h"
 
 #include <QCoreApplication>
 #include <cstdio>

@@ -1,10 +1,10 @@
 // Renders every screen of the station, offscreen, on the simulated car, in virtual
 // time: the same pictures every run.
-#include "core/Look.h"
-#include "core/Screen.h"
-#include "core/ScreenRegistry.h"
-#include "core/Station.h"
-#include "core/VirtualScheduler.h"
+#include "core/screen/Look.h"
+#include "core/screen/Screen.h"
+#include "core/screen/ScreenRegistry.h"
+#include "core/screen/Station.h"
+#include "core/time/VirtualScheduler.h"
 #include "history/HistoryStore.h"
 #include "history/RecordingTagSource.h"
 #include "history/TrendWindow.h"

@@ -1,6 +1,6 @@
 #include "ValueCoding.h"
 
-#include "core/Value.h"
+#include "core/link/Value.h"
 
 #include <bit>
 #include <cmath>

@@ -1,7 +1,7 @@
 #include "HistoryStore.h"
 
-#include "core/Station.h"
-#include "core/Value.h"
+#include "core/screen/Station.h"
+#include "core/link/Value.h"
 
 #include <QDateTime>
 #include <QDir>

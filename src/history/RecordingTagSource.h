@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/TagSource.h"
+#include "core/link/TagSource.h"
 
 #include <QHash>
 #include <functional>

@@ -1,6 +1,6 @@
 #include "TrendWindow.h"
 
-#include "core/Value.h"
+#include "core/link/Value.h"
 
 #include <QButtonGroup>
 #include <QDateTime>

@@ -1,5 +1,12 @@
 #include "AllScreens.h"
 
+#include "screens/carmain/frmCVCarmain.h"
+#include "core/alarm/AlarmLogger.h"
+#include "core/alarm/DataServerWatch.h"
+#include "core/alarm/FrmAlarmlist.h"
+#include "core/screen/ScreenRegistry.h"
+#include "core/screen/Station.h"
+
 namespace corvane {
 
 void registerAllScreens(Station &station)
@@ -10,6 +17,15 @@ void registerAllScreens(Station &station)
     registerWaterScreens(station);
     registerPorterScreens(station);
     registerBlowerScreens(station);
+    wireStation(station);
+}
+
+void wireStation(Station &station)
+{
+    // Connected before anyone else listens: the list has a line before it is echoed.
+    if (auto *list = qobject_cast<FrmAlarmlist *>(station.screens().find(QString::fromLatin1(FrmAlarmlist::kFormName))))
+        QObject::connect(&station.alarms(), &AlarmLogger::lineRaised, list, &FrmAlarmlist::takeLine);
+    station.dataServerWatch().watch(QString::fromLatin1(FrmCVCarmain::kFormName));
 }
 
 } // namespace corvane

@@ -2,7 +2,7 @@
 
 #include "PlcImage.h"
 
-#include "core/Value.h"
+#include "core/link/Value.h"
 
 #include <QString>
 #include <random>

@@ -1,7 +1,7 @@
 #include "SimulatedCar.h"
 
-#include "core/Scheduler.h"
-#include "core/VirtualScheduler.h"
+#include "core/time/Scheduler.h"
+#include "core/time/VirtualScheduler.h"
 #include "transport/InProcessServer.h"
 
 namespace corvane::sim {

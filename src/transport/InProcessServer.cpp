@@ -1,6 +1,6 @@
 #include "InProcessServer.h"
 
-#include "core/Scheduler.h"
+#include "core/time/Scheduler.h"
 
 namespace corvane {
 

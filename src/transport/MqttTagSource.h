@@ -2,7 +2,7 @@
 
 #include "MqttClient.h"
 
-#include "core/TagSource.h"
+#include "core/link/TagSource.h"
 
 #include <QHash>
 #include <map>

@@ -1,11 +1,11 @@
 #pragma once
 
-#include "core/Controls.h"
-#include "core/FlashGenerator.h"
-#include "core/LinkControl.h"
-#include "core/Screen.h"
-#include "core/Station.h"
-#include "core/Timer.h"
+#include "core/screen/Controls.h"
+#include "core/time/FlashGenerator.h"
+#include "core/link/LinkControl.h"
+#include "core/screen/Screen.h"
+#include "core/screen/Station.h"
+#include "core/time/Timer.h"
 
 namespace corvane::test {
 

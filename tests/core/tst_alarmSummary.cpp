@@ -2,7 +2,7 @@
 // the flash tick's repaint, the reset pulse, Hide, and running while hidden.
 #include "TestStation.h"
 
-#include "core/AlarmLogger.h"
+#include "core/alarm/AlarmLogger.h"
 
 #include <QPushButton>
 

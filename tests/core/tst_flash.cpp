@@ -1,6 +1,6 @@
 #include "TestStation.h"
 
-#include "core/FlashGenerator.h"
+#include "core/time/FlashGenerator.h"
 
 using namespace corvane;
 

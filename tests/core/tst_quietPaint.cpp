@@ -3,8 +3,8 @@
 // change. A change must still repaint (or the counter proves nothing).
 #include "TestStation.h"
 
-#include "core/Controls.h"
-#include "core/LinkControl.h"
+#include "core/screen/Controls.h"
+#include "core/link/LinkControl.h"
 
 #include <QEvent>
 #include <QHash>

@@ -1,6 +1,6 @@
 #include "TestStation.h"
 
-#include "core/Timer.h"
+#include "core/time/Timer.h"
 
 using namespace corvane;
 

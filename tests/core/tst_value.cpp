@@ -1,6 +1,6 @@
 #include "TestStation.h"
 
-#include "core/Value.h"
+#include "core/link/Value.h"
 
 #include <limits>
 

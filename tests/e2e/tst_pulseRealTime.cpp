@@ -4,7 +4,7 @@
 #include "Sanitizer.h"
 #include "TestStation.h"
 
-#include "core/QtScheduler.h"
+#include "core/time/QtScheduler.h"
 #include "screens/AllScreens.h"
 
 #include <QPushButton>

@@ -4,8 +4,8 @@
 // ever reads as one.
 #include "FuzzCheck.h"
 
-#include "core/LinkControl.h"
-#include "core/Value.h"
+#include "core/link/LinkControl.h"
+#include "core/link/Value.h"
 #include "transport/MqttMessage.h"
 
 #include <string>

@@ -3,7 +3,7 @@
 // those digits; NaN and the infinities are words that read as no number.
 #include "FuzzCheck.h"
 
-#include "core/Value.h"
+#include "core/link/Value.h"
 
 #include <cfloat>
 #include <cmath>

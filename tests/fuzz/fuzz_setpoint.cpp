@@ -2,7 +2,7 @@
 // reading back to the percentage entered; a PLC value shown as percent or INVALID.
 #include "FuzzCheck.h"
 
-#include "core/Value.h"
+#include "core/link/Value.h"
 #include "screens/blowers/SpeedSetpoint.h"
 
 #include <cmath>

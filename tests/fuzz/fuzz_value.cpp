@@ -2,7 +2,7 @@
 // that strtod agrees with, or no number; blanks around it change nothing.
 #include "FuzzCheck.h"
 
-#include "core/Value.h"
+#include "core/link/Value.h"
 
 #include <clocale>
 #include <cmath>

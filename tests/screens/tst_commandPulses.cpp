@@ -3,7 +3,7 @@
 // it is reopened within the pulse, or the station exits.
 
 #include "TestStation.h"
-#include "core/Pulse.h"
+#include "core/time/Pulse.h"
 
 #include <QPushButton>
 #include <functional>

@@ -3,7 +3,7 @@
 // repainted, or an idle station keeps Qt painting five times a second.
 #include "TestStation.h"
 
-#include "core/Timer.h"
+#include "core/time/Timer.h"
 #include "sim/PlcImage.h"
 #include "sim/SimulatedCar.h"
 

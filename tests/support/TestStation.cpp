@@ -1,7 +1,7 @@
 #include "TestStation.h"
 
-#include "core/AlarmLogger.h"
-#include "core/FrmAlarmlist.h"
+#include "core/alarm/AlarmLogger.h"
+#include "core/alarm/FrmAlarmlist.h"
 #include "screens/AllScreens.h"
 
 #include <QFile>
@@ -20,6 +20,8 @@ TestStation::TestStation(bool registerScreens)
     station = std::make_unique<Station>(scheduler, server, dir.filePath(QStringLiteral("log/alarm_log.txt")));
     if (registerScreens)
         registerAllScreens(*station);
+    else
+        wireStation(*station);
 }
 
 TestStation::~TestStation()

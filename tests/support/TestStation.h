@@ -1,12 +1,12 @@
 #pragma once
 
-#include "core/Controls.h"
-#include "core/LinkControl.h"
-#include "core/Look.h"
-#include "core/Screen.h"
-#include "core/ScreenRegistry.h"
-#include "core/Station.h"
-#include "core/VirtualScheduler.h"
+#include "core/screen/Controls.h"
+#include "core/link/LinkControl.h"
+#include "core/screen/Look.h"
+#include "core/screen/Screen.h"
+#include "core/screen/ScreenRegistry.h"
+#include "core/screen/Station.h"
+#include "core/time/VirtualScheduler.h"
 #include "transport/InProcessServer.h"
 
 #include <QApplication>

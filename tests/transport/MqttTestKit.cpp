@@ -1,7 +1,7 @@
 #include "MqttTestKit.h"
 
-#include "core/AlarmLogger.h"
-#include "core/ScreenRegistry.h"
+#include "core/alarm/AlarmLogger.h"
+#include "core/screen/ScreenRegistry.h"
 #include "screens/AllScreens.h"
 
 #include <QElapsedTimer>
@@ -329,6 +329,7 @@ MqttStation::MqttStation(const MqttSettings &settings)
 {
     registerStartScreens(*station);
     car = static_cast<CarProbe *>(station->screens().add(std::make_unique<CarProbe>(*station)));
+    wireStation(*station);
     tags->start();
 }
 

@@ -4,11 +4,11 @@
 // loopback port, the mosquitto clients as independent witnesses, and the station
 // built as the program builds it on the MQTT link (real time, Qt's event loop).
 
-#include "core/AlarmRule.h"
-#include "core/LinkControl.h"
-#include "core/QtScheduler.h"
-#include "core/Screen.h"
-#include "core/Station.h"
+#include "core/alarm/AlarmRule.h"
+#include "core/link/LinkControl.h"
+#include "core/time/QtScheduler.h"
+#include "core/screen/Screen.h"
+#include "core/screen/Station.h"
 #include "transport/MqttDataServer.h"
 #include "transport/MqttTagSource.h"
 

@@ -3,7 +3,7 @@
 // the " [NO DATA]" captions and the "Status" item.
 #include "TestStation.h"
 
-#include "core/AlarmLogger.h"
+#include "core/alarm/AlarmLogger.h"
 #include "screens/AllScreens.h"
 
 using namespace corvane;

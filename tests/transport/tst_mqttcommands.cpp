@@ -4,7 +4,7 @@
 #include "MqttTestKit.h"
 #include "TestStation.h"
 
-#include "core/Pulse.h"
+#include "core/time/Pulse.h"
 #include "screens/AllScreens.h"
 
 #include <QPushButton>

@@ -5,8 +5,8 @@
 #include "Sanitizer.h"
 #include "TestStation.h"
 
-#include "core/Controls.h"
-#include "core/ScreenRegistry.h"
+#include "core/screen/Controls.h"
+#include "core/screen/ScreenRegistry.h"
 #include "transport/MqttClient.h"
 
 #include <QPointer>

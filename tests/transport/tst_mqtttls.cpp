@@ -3,7 +3,7 @@
 #include "MqttTestKit.h"
 #include "TestStation.h"
 
-#include "core/ScreenRegistry.h"
+#include "core/screen/ScreenRegistry.h"
 
 using namespace corvane;
 using namespace corvane::test;

@@ -5,8 +5,8 @@
 #include "Sanitizer.h"
 #include "TestStation.h"
 
-#include "core/LinkControl.h"
-#include "core/ScreenRegistry.h"
+#include "core/link/LinkControl.h"
+#include "core/screen/ScreenRegistry.h"
 #include "screens/AllScreens.h"
 
 #include <QPushButton>

@@ -1,6 +1,6 @@
 #include "SpeedSetpoint.h"
 
-#include "core/Value.h"
+#include "core/link/Value.h"
 
 namespace corvane {
 

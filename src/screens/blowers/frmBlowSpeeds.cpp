@@ -1,10 +1,10 @@
 #include "frmBlowSpeeds.h"
 #include "SpeedSetpoint.h"
 
-#include "core/Controls.h"
-#include "core/LinkControl.h"
-#include "core/Station.h"
-#include "core/Value.h"
+#include "core/screen/Controls.h"
+#include "core/link/LinkControl.h"
+#include "core/screen/Station.h"
+#include "core/link/Value.h"
 
 #include <QLineEdit>
 
@@ -16,35 +16,49 @@ using Row = FrmBlowSpeeds::Row;
 using Unit = FrmBlowSpeeds::Unit;
 
 constexpr Row kARows[] = {
-    {"AEndNo", "No Heat or Cool", "v10200:db"},
-    {"AEndHeat", "Heat", "v10202:db"},
-    {"AEnd1Cool", "1st Stage Cool", "v10204:db"},
-    {"AEnd2Cool", "2nd Stage Cool", "v10206:db"},
+    {"v10200:db", "No Heat or Cool", "lblAEndNo", "lblAEndNoDV10200", "lblAEndNoDV10200Status",
+     "txtAEndNoDV10200", "cmdWrtDV10200", "txtAEndNoWrtDV10200"},
+    {"v10202:db", "Heat", "lblAEndHeat", "lblAEndHeatDV10202", "lblAEndHeatDV10202Status",
+     "txtAEndHeatDV10202", "cmdWrtDV10202", "txtAEndHeatWrtDV10202"},
+    {"v10204:db", "1st Stage Cool", "lblAEnd1Cool", "lblAEnd1CoolDV10204", "lblAEnd1CoolDV10204Status",
+     "txtAEnd1CoolDV10204", "cmdWrtDV10204", "txtAEnd1CoolWrtDV10204"},
+    {"v10206:db", "2nd Stage Cool", "lblAEnd2Cool", "lblAEnd2CoolDV10206", "lblAEnd2CoolDV10206Status",
+     "txtAEnd2CoolDV10206", "cmdWrtDV10206", "txtAEnd2CoolWrtDV10206"},
 };
 constexpr Row kBRows[] = {
-    {"BEndNo", "No Heat or Cool", "v10230:db"},
-    {"BEnd1Heat", "1st Stage Heat", "v10232:db"},
-    {"BEnd2Heat", "2nd Stage Heat", "v10234:db"},
-    {"BEnd1Cool", "1st Stage Cool", "v10236:db"},
-    {"BEnd2Cool", "2nd Stage Cool", "v10240:db"},
+    {"v10230:db", "No Heat or Cool", "lblBEndNo", "lblBEndNoDV10230", "lblBEndNoDV10230Status",
+     "txtBEndNoDV10230", "cmdWrtDV10230", "txtBEndNoWrtDV10230"},
+    {"v10232:db", "1st Stage Heat", "lblBEnd1Heat", "lblBEnd1HeatDV10232", "lblBEnd1HeatDV10232Status",
+     "txtBEnd1HeatDV10232", "cmdWrtDV10232", "txtBEnd1HeatWrtDV10232"},
+    {"v10234:db", "2nd Stage Heat", "lblBEnd2Heat", "lblBEnd2HeatDV10234", "lblBEnd2HeatDV10234Status",
+     "txtBEnd2HeatDV10234", "cmdWrtDV10234", "txtBEnd2HeatWrtDV10234"},
+    {"v10236:db", "1st Stage Cool", "lblBEnd1Cool", "lblBEnd1CoolDV10236", "lblBEnd1CoolDV10236Status",
+     "txtBEnd1CoolDV10236", "cmdWrtDV10236", "txtBEnd1CoolWrtDV10236"},
+    {"v10240:db", "2nd Stage Cool", "lblBEnd2Cool", "lblBEnd2CoolDV10240", "lblBEnd2CoolDV10240Status",
+     "txtBEnd2CoolDV10240", "cmdWrtDV10240", "txtBEnd2CoolWrtDV10240"},
 };
 constexpr Row kDmRows[] = {
-    {"DmNo", "No Heat or Cool", "v10260:db"},
-    {"Dm1Heat", "1st Stage Heat", "v10262:db"},
-    {"Dm2Heat", "2nd Stage Heat", "v10264:db"},
-    {"Dm1Cool", "1st Stage Cool", "v10266:db"},
-    {"Dm2Cool", "2nd Stage Cool", "v10270:db"},
+    {"v10260:db", "No Heat or Cool", "lblDmNo", "lblDmNoDV10260", "lblDmNoDV10260Status",
+     "txtDmNoDV10260", "cmdWrtDV10260", "txtDmNoWrtDV10260"},
+    {"v10262:db", "1st Stage Heat", "lblDm1Heat", "lblDm1HeatDV10262", "lblDm1HeatDV10262Status",
+     "txtDm1HeatDV10262", "cmdWrtDV10262", "txtDm1HeatWrtDV10262"},
+    {"v10264:db", "2nd Stage Heat", "lblDm2Heat", "lblDm2HeatDV10264", "lblDm2HeatDV10264Status",
+     "txtDm2HeatDV10264", "cmdWrtDV10264", "txtDm2HeatWrtDV10264"},
+    {"v10266:db", "1st Stage Cool", "lblDm1Cool", "lblDm1CoolDV10266", "lblDm1CoolDV10266Status",
+     "txtDm1CoolDV10266", "cmdWrtDV10266", "txtDm1CoolWrtDV10266"},
+    {"v10270:db", "2nd Stage Cool", "lblDm2Cool", "lblDm2CoolDV10270", "lblDm2CoolDV10270Status",
+     "txtDm2CoolDV10270", "cmdWrtDV10270", "txtDm2CoolWrtDV10270"},
 };
 
 // The B end's measured speed is v7030:db, beside the A end's v7024:db and the dome's
 // v7026:db; reading v10230:db there would show its no-heat-or-cool setpoint as the speed.
 constexpr Unit kUnits[] = {
     {"frmBlowASpeeds", "A End Overhead Blower Speeds", "A End Overhead Unit Blower Speeds",
-     {"AEndAct", "Actual", "v7024:db"}, kARows},
+     {"v7024:db", "Actual", "lblAEndAct", "lblAEndActDV7024", "lblAEndActDV7024Status"}, kARows},
     {"frmBlowBSpeeds", "B End Overhead Blower Speeds", "B End Overhead Unit Blower Speeds",
-     {"BEndAct", "Actual", "v7030:db"}, kBRows},
+     {"v7030:db", "Actual", "lblBEndAct", "lblBEndActDV7030", "lblBEndActDV7030Status"}, kBRows},
     {"frmBlowDmSpeeds", "Dome Overhead Blower Speeds", "Dome Overhead Unit Blower Speeds",
-     {"DmAct", "Actual", "v7026:db"}, kDmRows},
+     {"v7026:db", "Actual", "lblDmAct", "lblDmActDV7026", "lblDmActDV7026Status"}, kDmRows},
 };
 
 // Layout in twips: the two notes, then the frame with one row per 480.
@@ -58,13 +72,6 @@ constexpr int kButtonLeft = 4440, kButtonWidth = 1140, kButtonHeight = 375;
 QString text(const char *s)
 {
     return QString::fromLatin1(s);
-}
-
-// "v10232:db" -> "DV10232", the part of the control names after the row key.
-QString itemPart(const char *item)
-{
-    QString s = text(item);
-    return QStringLiteral("DV") + s.mid(1, s.indexOf(u':') - 1);
 }
 
 int frameHeight(const Unit &unit)
@@ -105,91 +112,62 @@ void FrmBlowSpeeds::build(QWidget *form)
     QGroupBox *frame = makeFrame(form, QStringLiteral("fraOvrhdA"), text(m_unit.frameCaption));
     placeTwips(frame, kLeft, kFrameTop, kWidth, frameHeight(m_unit));
 
-    m_rows.reserve(m_unit.setpoints.size() + 1);
-    addRow(frame, m_unit.actual, false);
-    for (const Row &row : m_unit.setpoints)
-        addRow(frame, row, true);
     // Link labels first, then the write links, each top to bottom.
-    for (const RowControls &r : m_rows)
-        m_links.append(r.link);
-    for (const RowControls &r : m_rows) {
-        if (r.write)
-            m_links.append(r.write);
-    }
+    QList<LinkControl *> links, writes;
+    int top = kRowTop;
+    addRow(frame, m_unit.actual, top, &links, &writes);
+    for (const Row &row : m_unit.setpoints)
+        addRow(frame, row, top += kRowPitch, &links, &writes);
+    setLinks(links + writes);
 }
 
-void FrmBlowSpeeds::addRow(QWidget *frame, const Row &row, bool setpoint)
+void FrmBlowSpeeds::addRow(QWidget *frame, const Row &row, int top, QList<LinkControl *> *links,
+                           QList<LinkControl *> *writes)
 {
-    const std::size_t index = m_rows.size();
-    const int top = kRowTop + int(index) * kRowPitch;
-    const QString key = text(row.key);
     const QString item = text(row.item);
-    const QString part = itemPart(row.item);
     TagSource &tags = station().tags();
 
-    RowControls r;
-    r.link = new LinkLabel(tags, QStringLiteral("lbl") + key + part, item, QStringLiteral("0"), LinkMode::Automatic,
-                           frame);
-    r.status = makeStatusLabel(frame, QStringLiteral("lbl") + key + part + QStringLiteral("Status"),
-                               QStringLiteral("0"));
-    placeTwips(r.status, kStatusLeft, top, kStatusWidth, kRowHeight);
-    QLabel *caption = makeLabel(frame, QStringLiteral("lbl") + key, text(row.caption));
+    auto *link = new LinkLabel(tags, text(row.link), item, QStringLiteral("0"), LinkMode::Automatic, frame);
+    QLabel *status = makeStatusLabel(frame, text(row.status), QStringLiteral("0"));
+    placeTwips(status, kStatusLeft, top, kStatusWidth, kRowHeight);
+    QLabel *caption = makeLabel(frame, text(row.label), text(row.caption));
     caption->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     placeTwips(caption, kCaptionLeft, top, kCaptionWidth, kRowHeight);
-    connect(r.link, &LinkLabel::changed, this, [this, index] { speedLink_Change(index); });
+    connect(link, &LinkLabel::changed, this, [link, status] { speedLink_Change(*link, status); });
+    links->append(link);
 
-    if (setpoint) {
-        r.entry = new QLineEdit(QStringLiteral("60"), frame);
-        r.entry->setObjectName(QStringLiteral("txt") + key + part);
-        placeTwips(r.entry, kEntryLeft, top, kEntryWidth, kRowHeight);
-        r.button = makeButton(frame, QStringLiteral("cmdWrt") + part, QStringLiteral("Write To PLC"));
-        r.button->setEnabled(false); // until an edit of the box says otherwise
-        placeTwips(r.button, kButtonLeft, top - (kButtonHeight - kRowHeight) / 2, kButtonWidth, kButtonHeight);
-        r.write = new LinkTextBox(tags, QStringLiteral("txt") + key + QStringLiteral("Wrt") + part, item,
-                                  QStringLiteral(" "), LinkMode::Manual, frame);
-        connect(r.entry, &QLineEdit::textChanged, this, [this, index] { txtEntry_Change(index); });
-        connect(r.button, &QPushButton::clicked, this, [this, index] { cmdWrt_Click(index); });
+    if (row.entry) {
+        auto *entry = new QLineEdit(QStringLiteral("60"), frame);
+        entry->setObjectName(text(row.entry));
+        placeTwips(entry, kEntryLeft, top, kEntryWidth, kRowHeight);
+        QPushButton *button = makeButton(frame, text(row.button), QStringLiteral("Write To PLC"));
+        button->setEnabled(false); // until an edit of the box says otherwise
+        placeTwips(button, kButtonLeft, top - (kButtonHeight - kRowHeight) / 2, kButtonWidth, kButtonHeight);
+        auto *write = new LinkTextBox(tags, text(row.write), item, QStringLiteral(" "), LinkMode::Manual, frame);
+        connect(entry, &QLineEdit::textChanged, this, [entry, button] { txtEntry_Change(*entry, button); });
+        connect(button, &QPushButton::clicked, this, [entry, write] { cmdWrt_Click(*entry, write); });
+        writes->append(write);
     }
-    m_rows.push_back(r);
-}
-
-void FrmBlowSpeeds::formLoad()
-{
-    openLinks(m_links);
-}
-
-void FrmBlowSpeeds::formUnload()
-{
-    closeLinks(m_links);
-}
-
-void FrmBlowSpeeds::released()
-{
-    m_rows.clear();
-    m_links.clear();
 }
 
 // The PLC's value in percent, unrounded; a value that is no number is said to be one,
 // never shown as a speed.
-void FrmBlowSpeeds::speedLink_Change(std::size_t row)
+void FrmBlowSpeeds::speedLink_Change(const LinkLabel &link, QLabel *status)
 {
-    const RowControls &r = m_rows[row];
-    corvane::setCaption(r.status, speedPercentText(r.link->value()));
+    corvane::setCaption(status, speedPercentText(link.value()));
 }
 
-void FrmBlowSpeeds::txtEntry_Change(std::size_t row)
+void FrmBlowSpeeds::txtEntry_Change(const QLineEdit &entry, QPushButton *button)
 {
-    const RowControls &r = m_rows[row];
-    r.button->setEnabled(speedSetpointText(r.entry->text()).has_value());
+    button->setEnabled(speedSetpointText(entry.text()).has_value());
 }
 
-void FrmBlowSpeeds::cmdWrt_Click(std::size_t row)
+void FrmBlowSpeeds::cmdWrt_Click(const QLineEdit &entry, LinkTextBox *write)
 {
-    const RowControls &r = m_rows[row];
-    const auto text = speedSetpointText(r.entry->text());
+    const auto text = speedSetpointText(entry.text());
     if (!text)
         return; // the button is disabled then; a queued click finds nothing to send
-    r.write->write(*text);
+    write->write(*text);
 }
 
 } // namespace corvane

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "core/Screen.h"
+#include "core/screen/Screen.h"
 
+#include <QList>
 #include <span>
-#include <vector>
 
 class QLabel;
 class QLineEdit;
@@ -23,12 +23,18 @@ class FrmBlowSpeeds : public Screen
 {
     Q_OBJECT
 public:
-    // A row: key of its control names (BEnd1Heat), row label caption, item.
+    // A row: its item, the caption of its row label, and its controls by name. The
+    // "Actual" row has no entry box, button or write link.
     struct Row
     {
-        const char *key;
-        const char *caption;
         const char *item;
+        const char *caption;
+        const char *label;
+        const char *link;
+        const char *status;
+        const char *entry = nullptr;
+        const char *button = nullptr;
+        const char *write = nullptr;
     };
     struct Unit
     {
@@ -47,28 +53,16 @@ public:
 
 protected:
     void build(QWidget *form) override;
-    void formLoad() override;
-    void formUnload() override;
-    void released() override;
 
 private:
-    struct RowControls
-    {
-        LinkLabel *link;
-        QLabel *status;
-        QLineEdit *entry = nullptr; // none on the "Actual" row
-        QPushButton *button = nullptr;
-        LinkTextBox *write = nullptr;
-    };
-
-    void addRow(QWidget *frame, const Row &row, bool setpoint);
-    void speedLink_Change(std::size_t row);
-    void txtEntry_Change(std::size_t row);
-    void cmdWrt_Click(std::size_t row);
+    // Makes one row's controls at `top`; its link label goes to links, its write link
+    // (a setpoint row's) to writes.
+    void addRow(QWidget *frame, const Row &row, int top, QList<LinkControl *> *links, QList<LinkControl *> *writes);
+    static void speedLink_Change(const LinkLabel &link, QLabel *status);
+    static void txtEntry_Change(const QLineEdit &entry, QPushButton *button);
+    static void cmdWrt_Click(const QLineEdit &entry, LinkTextBox *write);
 
     const Unit &m_unit;
-    std::vector<RowControls> m_rows; // "Actual" first, then the setpoints top to bottom
-    QList<LinkControl *> m_links;
 };
 
 } // namespace corvane

@@ -1,14 +1,15 @@
 #include "frmCVCarmain.h"
 
-#include "core/AlarmLogger.h"
-#include "core/AlarmRule.h"
-#include "core/Controls.h"
-#include "core/LinkControl.h"
-#include "core/Pulse.h"
-#include "core/Scheduler.h"
-#include "core/ScreenRegistry.h"
-#include "core/Station.h"
-#include "core/Timer.h"
+#include "core/alarm/AlarmLogger.h"
+#include "core/alarm/AlarmRule.h"
+#include "core/screen/Controls.h"
+#include "core/link/LinkControl.h"
+#include "core/time/Pulse.h"
+#include "core/time/Scheduler.h"
+#include "core/screen/ScreenRegistry.h"
+#include "core/screen/Station.h"
+#include "core/time/Timer.h"
+#include "core/screen/Panel.h"
 
 #include <QComboBox>
 #include <QLocale>
@@ -22,24 +23,17 @@ constexpr auto Manual = LinkMode::Manual;
 
 // ---- Links, in the order the screen opens and closes them ----
 
-struct LinkRow
-{
-    const char16_t *control;
-    const char16_t *item;
-    const char16_t *caption;
-    LinkMode mode;
-};
-
-constexpr LinkRow kLinks[] = {
-    {u"lblMPHV10020", u"v10020:b", u"0", Auto},
-    {u"lblCOdmV1002", u"v1002:db", u"0", Auto},
-    {u"lblTOdmV1000", u"v1000:db", u"0", Auto},
-    {u"lblWaterGallV1416", u"v1416:b", u"0", Auto},
-    {u"lblWaterTempV1415", u"v1415:b", u"0", Auto},
-    {u"lblFuelGallV1422", u"v1422:b", u"0", Auto},
-    {u"lblOutAirTempV1412", u"v1412:b", u"0", Auto},
-    {u"lblPipePsiV1413", u"v1413:b", u"0", Auto},
-    {u"lblCylPsiV1414", u"v1414:b", u"0", Auto},
+// The gauges are the visible number fields (the last column).
+constexpr LinkDesign kLinks[] = {
+    {u"lblMPHV10020", u"v10020:b", u"0", Auto, true},
+    {u"lblCOdmV1002", u"v1002:db", u"0", Auto, true},
+    {u"lblTOdmV1000", u"v1000:db", u"0", Auto, true},
+    {u"lblWaterGallV1416", u"v1416:b", u"0", Auto, true},
+    {u"lblWaterTempV1415", u"v1415:b", u"0", Auto, true},
+    {u"lblFuelGallV1422", u"v1422:b", u"0", Auto, true},
+    {u"lblOutAirTempV1412", u"v1412:b", u"0", Auto, true},
+    {u"lblPipePsiV1413", u"v1413:b", u"0", Auto, true},
+    {u"lblCylPsiV1414", u"v1414:b", u"0", Auto, true},
     {u"lblAlarmC500", u"c500", u"1", Auto},
     {u"lblAlarmC501", u"c501", u"1", Auto},
     {u"lblAlarmC510", u"c510", u"1", Auto},
@@ -60,7 +54,6 @@ constexpr LinkRow kLinks[] = {
     {u"lblX256", u"x256", u"1", Auto},
     {u"lblC22", u"c22", u"0", Manual},
 };
-constexpr int kGaugeCount = 9; // the first nine links are the visible number fields
 
 // ---- Alarm lines of the change handlers ----
 
@@ -81,6 +74,7 @@ struct IndicatorRow
 {
     const char16_t *control;
     Indicator rule;
+    bool porterPopUpFirst = false; // the porter pop-up runs just before this row repaints
 };
 
 constexpr Outcome steady(ColourRef colour, const char16_t *caption = nullptr) { return {caption, P::steady(colour)}; }
@@ -94,9 +88,8 @@ constexpr IndicatorRow kIndicators[] = {
     {u"cmdHeatAC", whenEither(u"lblAlarmC510", 1, redFlash(u"Environmental System Alarm"), u"lblAlarmC511", 1,
                           yellowFlash(u"Environmental System Warning"),
                           steady(Colours::buttonFace, u"Environmental System Status"))},
-    // (the porter pop-up comes here)
     {u"cmdPorterfrm",
-     whenValue(u"lblC751", 1, yellowFlash(u"Porter Call Active"), steady(Colours::buttonFace, u"Porter Call"))},
+     whenValue(u"lblC751", 1, yellowFlash(u"Porter Call Active"), steady(Colours::buttonFace, u"Porter Call")), true},
     // Miscellaneous status.
     {u"lblHandBrakeStatus", whenEither(u"lblC27", 1, redFlash(u"MOVING"), u"lblX227", 0, steady(Colours::yellow, u"ON"),
                                    steady(Colours::green, u"CHECK"))},
@@ -112,7 +105,6 @@ constexpr IndicatorRow kIndicators[] = {
     {u"lblX253Status", whenValue(u"lblX253", 1, steady(Colours::yellow), steady(Colours::buttonFace))},
     {u"lblX256Status", whenValue(u"lblX256", 1, yellowFlash(), steady(Colours::buttonFace))},
 };
-constexpr qsizetype kPorterPopUpAt = 2;
 
 // ---- Screens ----
 
@@ -149,14 +141,6 @@ constexpr NavigationEntry kNavigation[] = {
     {u"WaterSystem I/O", u"frmWtrSysIO"},
 };
 
-struct SystemButton
-{
-    const char16_t *name;
-    const char16_t *caption;
-    const char16_t *form;
-    int left, top;
-};
-
 // ---- Layout (twips) ----
 
 constexpr int kClientWidth = 11880; // with its frame, fits a display 800 pixels wide
@@ -170,24 +154,17 @@ constexpr int kLowerHeight = kClientHeight - kLowerTop - kMargin;
 constexpr int frameLeft(int column) { return kMargin + column * (kFrameWidth + kFrameGap); }
 constexpr int kRowHeight = 360;
 
-struct Frame
-{
-    const char16_t *name;
-    const char16_t *caption;
-    int left, top, width, height;
-};
-constexpr Frame kFrames[] = {
+constexpr FrameDesign kFrames[] = {
     {u"frmSpdMls", u"Speed/Miles", frameLeft(0), kFrameTop, kFrameWidth, kFrameHeight},
     {u"fraLevels", u" Undercar", frameLeft(1), kFrameTop, kFrameWidth, kFrameHeight},
     {u"fraMiscStatus", u"Misc Status", frameLeft(2), kFrameTop, kFrameWidth, kFrameHeight},
     {u"frmBackfd", u"Backfeed Status", frameLeft(0), kLowerTop, kFrameWidth, kLowerHeight},
 };
-enum FrameIndex { SpeedMiles, Undercar, MiscStatus, Backfeed };
 
 // A gauge row in its frame: fixed text, the value field (a link label), the unit.
 struct GaugeRow
 {
-    FrameIndex frame;
+    const char16_t *frame;
     const char16_t *link;
     const char16_t *textName;
     const char16_t *text;
@@ -198,16 +175,16 @@ struct GaugeRow
 constexpr int kGaugeRowTop = 1320; // below the speed
 constexpr int kLevelStep = 450;
 constexpr GaugeRow kGauges[] = {
-    {SpeedMiles, u"lblCOdmV1002", u"lblCOdm", u"Car Odometer", u"lblCOdmMiles", u"Miles", kGaugeRowTop},
-    {SpeedMiles, u"lblTOdmV1000", u"lblTOdm", u"Trip Odometer", u"lblTOdmMiles", u"Miles", kGaugeRowTop + 540},
-    {Undercar, u"lblWaterGallV1416", u"lblWaterGall", u"Water Level", u"lblWaterGallUnit", u"Gallons", 360},
-    {Undercar, u"lblFuelGallV1422", u"lblFuelGall", u"Fuel Level", u"lblFuelGallUnit", u"Gallons",
+    {u"frmSpdMls", u"lblCOdmV1002", u"lblCOdm", u"Car Odometer", u"lblCOdmMiles", u"Miles", kGaugeRowTop},
+    {u"frmSpdMls", u"lblTOdmV1000", u"lblTOdm", u"Trip Odometer", u"lblTOdmMiles", u"Miles", kGaugeRowTop + 540},
+    {u"fraLevels", u"lblWaterGallV1416", u"lblWaterGall", u"Water Level", u"lblWaterGallUnit", u"Gallons", 360},
+    {u"fraLevels", u"lblFuelGallV1422", u"lblFuelGall", u"Fuel Level", u"lblFuelGallUnit", u"Gallons",
      360 + kLevelStep},
-    {Undercar, u"lblWaterTempV1415", u"lblWaterTemp", u"Water Temp", u"lblWaterTempUnit", u"Degrees",
+    {u"fraLevels", u"lblWaterTempV1415", u"lblWaterTemp", u"Water Temp", u"lblWaterTempUnit", u"Degrees",
      360 + 2 * kLevelStep},
-    {Undercar, u"lblPipePsiV1413", u"lblPipePsi", u"Brake Pipe", u"lblPipePsiUnit", u"PSI", 360 + 3 * kLevelStep},
-    {Undercar, u"lblCylPsiV1414", u"lblCylPsi", u"Brake Cyl", u"lblCylPsiUnit", u"PSI", 360 + 4 * kLevelStep},
-    {MiscStatus, u"lblOutAirTempV1412", u"lblOutAirTemp", u"Outside Air Temp", u"lblOutAirTempUnit", u"Degrees",
+    {u"fraLevels", u"lblPipePsiV1413", u"lblPipePsi", u"Brake Pipe", u"lblPipePsiUnit", u"PSI", 360 + 3 * kLevelStep},
+    {u"fraLevels", u"lblCylPsiV1414", u"lblCylPsi", u"Brake Cyl", u"lblCylPsiUnit", u"PSI", 360 + 4 * kLevelStep},
+    {u"fraMiscStatus", u"lblOutAirTempV1412", u"lblOutAirTemp", u"Outside Air Temp", u"lblOutAirTempUnit", u"Degrees",
      360 + 4 * kLevelStep},
 };
 
@@ -251,13 +228,17 @@ constexpr int kBlockHeight = kComboHeight + 300 + 2 * kButtonHeight + kButtonGap
 constexpr int kComboTop = kPanelTop + (kPanelHeight - kBlockHeight) / 2;
 constexpr int kButtonsTop = kComboTop + kComboHeight + 300;
 constexpr int kLampTop = kButtonsTop + kButtonHeight + kButtonGap / 2 - kLamp / 2;
-constexpr SystemButton kButtons[] = {
-    {u"cmdWtrSystem", u"Water System Status", u"frmWtrSystem", kButtonsLeft, kButtonsTop},
-    {u"cmdHeatAC", u"Environmental System Status", u"frmEnvSystem", kButtonsLeft + kButtonWidth + kButtonGap,
-     kButtonsTop},
-    {u"cmdPorterfrm", u"Porter Call", u"frmPorter", kButtonsLeft, kButtonsTop + kButtonHeight + kButtonGap},
-    {u"cmdAlarmlistfrm", u"Alarm List", u"frmAlarmlist", kButtonsLeft + kButtonWidth + kButtonGap,
-     kButtonsTop + kButtonHeight + kButtonGap},
+constexpr int kButtonsRight = kButtonsLeft + kButtonWidth + kButtonGap;
+constexpr int kButtonsLower = kButtonsTop + kButtonHeight + kButtonGap;
+constexpr auto Show = ButtonDesign::Show;
+constexpr ButtonDesign kButtons[] = {
+    {u"cmdWtrSystem", u"Water System Status", kButtonsLeft, kButtonsTop, kButtonWidth, kButtonHeight, Show,
+     u"frmWtrSystem"},
+    {u"cmdHeatAC", u"Environmental System Status", kButtonsRight, kButtonsTop, kButtonWidth, kButtonHeight, Show,
+     u"frmEnvSystem"},
+    {u"cmdPorterfrm", u"Porter Call", kButtonsLeft, kButtonsLower, kButtonWidth, kButtonHeight, Show, u"frmPorter"},
+    {u"cmdAlarmlistfrm", u"Alarm List", kButtonsRight, kButtonsLower, kButtonWidth, kButtonHeight, Show,
+     u"frmAlarmlist"},
 };
 
 QString text(const char16_t *s)
@@ -295,9 +276,8 @@ FrmCVCarmain::FrmCVCarmain(Station &station)
 
 void FrmCVCarmain::build(QWidget *form)
 {
-    buildLinks(form);
-    for (const Frame &f : kFrames)
-        placeTwips(makeFrame(form, text(f.name), text(f.caption)), f.left, f.top, f.width, f.height);
+    setLinks(buildLinks(form, station().tags(), kLinks));
+    buildPanel(form, kFrames, {}, {});
     buildTop(form);
     buildGauges(form);
     buildMiscStatus(form);
@@ -305,7 +285,8 @@ void FrmCVCarmain::build(QWidget *form)
     buildSystemPanel(form);
 
     for (const AlarmRule &rule : kAlarmRules) {
-        for (LinkLabel *link : m_linkLabels) {
+        for (LinkControl *control : links()) {
+            auto *link = static_cast<LinkLabel *>(control);
             if (link->item() == QStringView(rule.item)) {
                 connect(link, &LinkLabel::changed, this,
                         [this, link, &rule] { raiseAlarmTransition(station().alarms(), *link, rule); });
@@ -313,10 +294,9 @@ void FrmCVCarmain::build(QWidget *form)
         }
     }
 
-    m_indicators.clear();
     for (const IndicatorRow &row : kIndicators) {
-        m_indicators.emplace_back(form->findChild<QWidget *>(text(row.control)), row.rule,
-                                  [this](const char16_t *name) -> const LinkControl * { return linkNamed(name); });
+        addIndicator(form->findChild<QWidget *>(text(row.control)), row.rule, nullptr,
+                     row.porterPopUpFirst ? std::function<void()>([this] { porterPopUp(); }) : nullptr);
     }
 
     // Yellow first: at each 200 ms both tick, yellow before red.
@@ -326,41 +306,15 @@ void FrmCVCarmain::build(QWidget *form)
             &FrmCVCarmain::tmrFlashRed_Timer);
     connect(addTimer(QStringLiteral("tmrTime"), 1000, true), &Timer::tick, this, &FrmCVCarmain::tmrTime_Timer);
     Timer *tmrBkfdStop = addTimer(QStringLiteral("tmrBkfdStop"), 3000, false);
-    m_bkfdStop = new Pulse(tmrBkfdStop, linkNamed(u"lblC22"), form);
-    connect(form->findChild<QPushButton *>(QStringLiteral("cmdBkfdStop")), &QPushButton::clicked, m_bkfdStop,
+    auto *bkfdStop = new Pulse(tmrBkfdStop, linkNamed(u"lblC22"), form);
+    connect(form->findChild<QPushButton *>(QStringLiteral("cmdBkfdStop")), &QPushButton::clicked, bkfdStop,
             &Pulse::click);
-}
-
-void FrmCVCarmain::buildLinks(QWidget *form)
-{
-    m_links.clear();
-    m_linkLabels.clear();
-    int row = 0;
-    for (const LinkRow &l : kLinks) {
-        const bool gauge = row++ < kGaugeCount;
-        auto *link = new LinkLabel(station().tags(), text(l.control), text(l.item), text(l.caption), l.mode, form,
-                                   gauge);
-        m_links << link;
-        m_linkLabels.push_back(link);
-    }
-    lblC750 = linkNamed(u"lblC750");
-}
-
-LinkLabel *FrmCVCarmain::linkNamed(const char16_t *name) const
-{
-    if (!name)
-        return nullptr;
-    for (LinkLabel *link : m_linkLabels) {
-        if (link->objectName() == QStringView(name))
-            return link;
-    }
-    return nullptr;
 }
 
 void FrmCVCarmain::buildTop(QWidget *form)
 {
     // The clock: time, "CST" where the blanks fall, date; red on the menu-text colour.
-    lblTime = makeLabel(form, QStringLiteral("lblTime"), QString());
+    QLabel *lblTime = makeLabel(form, QStringLiteral("lblTime"), QString());
     QFont clockFont(QStringLiteral("DejaVu Sans Mono"));
     clockFont.setStyleHint(QFont::Monospace);
     clockFont.setPointSizeF(14);
@@ -406,10 +360,10 @@ void FrmCVCarmain::buildGauges(QWidget *form)
         setBackColour(value, Colours::white);
         value->show();
     };
-    auto frame = [form](FrameIndex i) { return form->findChild<QWidget *>(text(kFrames[i].name)); };
+    auto frame = [form](const char16_t *name) { return form->findChild<QWidget *>(text(name)); };
 
     // The speed, large, with "MPH" beside it.
-    QWidget *speedFrame = frame(SpeedMiles);
+    QWidget *speedFrame = frame(u"frmSpdMls");
     LinkLabel *speed = linkNamed(u"lblMPHV10020");
     styleGauge(speed, speedFrame, 2.8);
     placeTwips(speed, 240, 360, 2040, 780);
@@ -428,7 +382,7 @@ void FrmCVCarmain::buildGauges(QWidget *form)
 
 void FrmCVCarmain::buildMiscStatus(QWidget *form)
 {
-    QWidget *frame = form->findChild<QWidget *>(text(kFrames[MiscStatus].name));
+    QWidget *frame = form->findChild<QWidget *>(QStringLiteral("fraMiscStatus"));
     int top = 360;
     for (const TextRow &r : kMiscStatus) {
         QLabel *status = makeStatusLabel(frame, text(r.statusName), text(r.designCaption));
@@ -441,7 +395,7 @@ void FrmCVCarmain::buildMiscStatus(QWidget *form)
 
 void FrmCVCarmain::buildBackfeed(QWidget *form)
 {
-    QWidget *frame = form->findChild<QWidget *>(text(kFrames[Backfeed].name));
+    QWidget *frame = form->findChild<QWidget *>(QStringLiteral("frmBackfd"));
     constexpr int kSquare = 300, kStep = 450;
     int top = 420;
     for (const TextRow &r : kBackfeedRows) {
@@ -463,7 +417,7 @@ void FrmCVCarmain::buildSystemPanel(QWidget *form)
     panel->setFrameShadow(QFrame::Sunken);
     placeTwips(panel, kPanelLeft, kPanelTop, kPanelWidth, kPanelHeight);
 
-    Combo1 = new QComboBox(form);
+    auto *Combo1 = new QComboBox(form);
     Combo1->setObjectName(QStringLiteral("Combo1"));
     for (const NavigationEntry &e : kNavigation)
         Combo1->addItem(text(e.text));
@@ -472,17 +426,12 @@ void FrmCVCarmain::buildSystemPanel(QWidget *form)
     placeTwips(Combo1, kButtonsLeft, kComboTop, 2 * kButtonWidth + kButtonGap, kComboHeight);
     connect(Combo1, &QComboBox::activated, this, &FrmCVCarmain::Combo1_Click);
 
-    for (const SystemButton &b : kButtons) {
-        QPushButton *button = makeButton(form, text(b.name), text(b.caption));
+    for (QPushButton *button : buildButtons(form, kButtons, station().screens()))
         button->setFont(scaledFont(button, 1.0, true));
-        placeTwips(button, b.left, b.top, kButtonWidth, kButtonHeight);
-        const QString target = text(b.form);
-        connect(button, &QPushButton::clicked, this, [this, target] { station().screens().show(target); });
-    }
 
-    Shape19 = makeShape(form, QStringLiteral("Shape19"));
+    QFrame *Shape19 = makeShape(form, QStringLiteral("Shape19"));
     placeTwips(Shape19, kPanelLeft + kPanelPad + kLampGap, kLampTop, kLamp, kLamp);
-    Shape20 = makeShape(form, QStringLiteral("Shape20"));
+    QFrame *Shape20 = makeShape(form, QStringLiteral("Shape20"));
     placeTwips(Shape20, kPanelLeft + kPanelPad + kLamp + 2 * kLampGap, kLampTop, kLamp, kLamp);
 }
 
@@ -490,7 +439,6 @@ void FrmCVCarmain::buildSystemPanel(QWidget *form)
 
 void FrmCVCarmain::formLoad()
 {
-    openLinks(m_links);
     for (const char16_t *name : kBackgroundScreens) {
         station().screens().load(text(name));
         if (Screen *s = station().screens().find(text(name)))
@@ -502,19 +450,6 @@ void FrmCVCarmain::formUnload()
 {
     for (const char16_t *name : kUnloadOrder)
         station().screens().unload(text(name));
-    closeLinks(m_links);
-}
-
-void FrmCVCarmain::released()
-{
-    m_links.clear();
-    m_linkLabels.clear();
-    m_indicators.clear();
-    lblC750 = nullptr;
-    m_bkfdStop = nullptr;
-    lblTime = nullptr;
-    Shape19 = Shape20 = nullptr;
-    Combo1 = nullptr;
 }
 
 // ---- Handlers ----
@@ -522,41 +457,33 @@ void FrmCVCarmain::released()
 void FrmCVCarmain::tmrFlashYellow_Timer()
 {
     m_flash.advanceYellow();
-    setBackColour(Shape20, m_flash.yellow());
+    setBackColour(control<QWidget>(QStringLiteral("Shape20")), m_flash.yellow());
 }
 
 void FrmCVCarmain::tmrFlashRed_Timer()
 {
     m_flash.advanceRed();
-    setBackColour(Shape19, m_flash.red());
-    paintIndicators(0, kPorterPopUpAt);
-    porterPopUp();
-    paintIndicators(kPorterPopUpAt, qsizetype(m_indicators.size()));
-}
-
-void FrmCVCarmain::paintIndicators(qsizetype from, qsizetype to)
-{
-    for (qsizetype i = from; i < to && i < qsizetype(m_indicators.size()); ++i)
-        m_indicators[size_t(i)].repaint(&m_flash);
+    setBackColour(control<QWidget>(QStringLiteral("Shape19")), m_flash.red());
+    repaintIndicators(&m_flash); // the porter pop-up runs in its row's turn
 }
 
 void FrmCVCarmain::porterPopUp()
 {
     // Again on every tick while the call stands: a hidden or unloaded porter screen
     // comes back; one already showing is left alone (not activated again).
-    if (lblC750->reads(1))
+    if (linkNamed(u"lblC750")->reads(1))
         station().screens().makeVisible(kPorter);
 }
 
 void FrmCVCarmain::tmrTime_Timer()
 {
     const QDateTime now = station().scheduler().now();
-    corvane::setCaption(lblTime, QLocale::c().toString(now, QStringLiteral("HH:mm           MM/dd/yyyy")));
+    corvane::setCaption(control<QLabel>(QStringLiteral("lblTime")), QLocale::c().toString(now, QStringLiteral("HH:mm           MM/dd/yyyy")));
 }
 
 void FrmCVCarmain::Combo1_Click()
 {
-    const QString selected = Combo1->currentText();
+    const QString selected = control<QComboBox>(QStringLiteral("Combo1"))->currentText();
     for (const NavigationEntry &e : kNavigation) {
         if (selected == QStringView(e.text))
             station().screens().show(text(e.form));

@@ -1,21 +1,9 @@
 #pragma once
 
-#include "core/FlashGenerator.h"
-#include "core/Indicator.h"
-#include "core/Screen.h"
-
-#include <QList>
-#include <vector>
-
-class QComboBox;
-class QFrame;
-class QLabel;
+#include "core/screen/Screen.h"
+#include "core/time/FlashGenerator.h"
 
 namespace corvane {
-
-class LinkControl;
-class LinkLabel;
-class Pulse;
 
 // The main car screen, the hub of the station: gauges, miscellaneous status, the
 // backfeed panel, the system alarm lamps, the clock and the navigation. While it is
@@ -33,35 +21,21 @@ protected:
     void build(QWidget *form) override;
     void formLoad() override;
     void formUnload() override;
-    void released() override;
 
 private:
     void buildTop(QWidget *form);
-    void buildLinks(QWidget *form);
     void buildGauges(QWidget *form);
     void buildMiscStatus(QWidget *form);
     void buildBackfeed(QWidget *form);
     void buildSystemPanel(QWidget *form);
-    LinkLabel *linkNamed(const char16_t *name) const;
 
     void tmrFlashYellow_Timer();
     void tmrFlashRed_Timer();
     void tmrTime_Timer();
     void Combo1_Click();
-    void paintIndicators(qsizetype from, qsizetype to);
     void porterPopUp();
 
-    FlashGenerators m_flash;
-
-    QList<LinkControl *> m_links; // in the order they open and close
-    std::vector<LinkLabel *> m_linkLabels;
-    std::vector<LiveIndicator> m_indicators;
-    LinkLabel *lblC750 = nullptr;
-    Pulse *m_bkfdStop = nullptr;
-    QLabel *lblTime = nullptr;
-    QFrame *Shape19 = nullptr;
-    QFrame *Shape20 = nullptr;
-    QComboBox *Combo1 = nullptr;
+    FlashGenerators m_flash; // of the screen object: it carries on across unload and reload
 };
 
 } // namespace corvane

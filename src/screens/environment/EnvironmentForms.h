@@ -1,7 +1,7 @@
 #pragma once
 
-#include "core/AlarmSummaryScreen.h"
-#include "core/IoScreen.h"
+#include "core/screen/AlarmSummaryScreen.h"
+#include "core/screen/IoScreen.h"
 
 namespace corvane {
 

@@ -1,7 +1,7 @@
 #include "EnvironmentForms.h"
 
-#include "core/ScreenRegistry.h"
-#include "core/Station.h"
+#include "core/screen/ScreenRegistry.h"
+#include "core/screen/Station.h"
 #include "screens/AllScreens.h"
 
 namespace corvane {

@@ -1,14 +1,12 @@
 #include "frmPorter.h"
 
-#include "core/WrapButton.h"
-
-#include "core/Controls.h"
-#include "core/LinkControl.h"
-#include "core/Pulse.h"
-#include "core/Station.h"
-#include "core/Timer.h"
-
-#include <QSet>
+#include "core/link/LinkControl.h"
+#include "core/screen/Controls.h"
+#include "core/screen/Panel.h"
+#include "core/screen/Station.h"
+#include "core/screen/WrapButton.h"
+#include "core/time/Pulse.h"
+#include "core/time/Timer.h"
 
 #include <span>
 
@@ -16,66 +14,95 @@ namespace corvane {
 
 namespace {
 
-using Look = FrmPorter::Look;
-
 constexpr int kButtonWidth = 975, kButtonHeight = 555;
 constexpr int kLabelWidth = 1215, kLabelHeight = 255;
 constexpr int kPulseMs = 1000;
 
 // The link table: the order in which the links open and close. Drawing Room A's comm
-// call tags stand swapped against the other rooms' (c623 sixth, c624 eleventh); the
-// mode comes from the tag's role, not from its place.
-constexpr const char *kLinkTable[] = {
-    "c42",  "c43",  "v17414:0", "v17414:2", "c604", "c623", "c614", "c605", "c600", "c603", "c624", "c613", "c100",
-    "c44",  "c45",  "v17450:0", "v17450:2", "c634", "c654", "c644", "c635", "c630", "c633", "c653", "c643", "c101",
-    "c46",  "c47",  "v17504:0", "v17504:2", "c664", "c704", "c674", "c665", "c660", "c663", "c703", "c673", "c102",
-    "c50",  "c51",  "v17540:0", "v17540:2", "c714", "c734", "c724", "c715", "c710", "c713", "c733", "c723", "c103",
-    "c562", "c40",  "c52",      "c565",     "c41",  "c560", "c570", "c572", "c563", "c571",
-    "c53",  "c54",  "c55",      "c56",      "c57",  "c60",  "c575", "c576", "c577",
+// call tags stand swapped against the other rooms' (c623 sixth, c624 eleventh). The
+// command tags the buttons write are manual links; the status tags automatic.
+constexpr auto Manual = LinkMode::Manual;
+constexpr LinkDesign kLinks[] = {
+    // Drawing Room A
+    {u"lblC42", u"c42", u"0"}, {u"lblC43", u"c43", u"0"}, {u"lblV17414_0", u"v17414:0", u"0"},
+    {u"lblV17414_2", u"v17414:2", u"0"}, {u"lblC604", u"c604", u"0"}, {u"lblC623", u"c623", u"0", Manual},
+    {u"lblC614", u"c614", u"0"}, {u"lblC605", u"c605", u"0"}, {u"lblC600", u"c600", u"0", Manual},
+    {u"lblC603", u"c603", u"0", Manual}, {u"lblC624", u"c624", u"0"}, {u"lblC613", u"c613", u"0", Manual},
+    {u"lblC100", u"c100", u"0", Manual},
+    // Drawing Room B
+    {u"lblC44", u"c44", u"0"}, {u"lblC45", u"c45", u"0"}, {u"lblV17450_0", u"v17450:0", u"0"},
+    {u"lblV17450_2", u"v17450:2", u"0"}, {u"lblC634", u"c634", u"0"}, {u"lblC654", u"c654", u"0"},
+    {u"lblC644", u"c644", u"0"}, {u"lblC635", u"c635", u"0"}, {u"lblC630", u"c630", u"0", Manual},
+    {u"lblC633", u"c633", u"0", Manual}, {u"lblC653", u"c653", u"0", Manual}, {u"lblC643", u"c643", u"0", Manual},
+    {u"lblC101", u"c101", u"0", Manual},
+    // Compartment C
+    {u"lblC46", u"c46", u"0"}, {u"lblC47", u"c47", u"0"}, {u"lblV17504_0", u"v17504:0", u"0"},
+    {u"lblV17504_2", u"v17504:2", u"0"}, {u"lblC664", u"c664", u"0"}, {u"lblC704", u"c704", u"0"},
+    {u"lblC674", u"c674", u"0"}, {u"lblC665", u"c665", u"0"}, {u"lblC660", u"c660", u"0", Manual},
+    {u"lblC663", u"c663", u"0", Manual}, {u"lblC703", u"c703", u"0", Manual}, {u"lblC673", u"c673", u"0", Manual},
+    {u"lblC102", u"c102", u"0", Manual},
+    // Compartment D
+    {u"lblC50", u"c50", u"0"}, {u"lblC51", u"c51", u"0"}, {u"lblV17540_0", u"v17540:0", u"0"},
+    {u"lblV17540_2", u"v17540:2", u"0"}, {u"lblC714", u"c714", u"0"}, {u"lblC734", u"c734", u"0"},
+    {u"lblC724", u"c724", u"0"}, {u"lblC715", u"c715", u"0"}, {u"lblC710", u"c710", u"0", Manual},
+    {u"lblC713", u"c713", u"0", Manual}, {u"lblC733", u"c733", u"0", Manual}, {u"lblC723", u"c723", u"0", Manual},
+    {u"lblC103", u"c103", u"0", Manual},
+    // car-wide calls
+    {u"lblC562", u"c562", u"0"}, {u"lblC40", u"c40", u"0"}, {u"lblC52", u"c52", u"0"}, {u"lblC565", u"c565", u"0"},
+    {u"lblC41", u"c41", u"0"}, {u"lblC560", u"c560", u"0", Manual}, {u"lblC570", u"c570", u"0", Manual},
+    {u"lblC572", u"c572", u"0", Manual}, {u"lblC563", u"c563", u"0", Manual}, {u"lblC571", u"c571", u"0", Manual},
+    // dome tables
+    {u"lblC53", u"c53", u"0"}, {u"lblC54", u"c54", u"0"}, {u"lblC55", u"c55", u"0"}, {u"lblC56", u"c56", u"0"},
+    {u"lblC57", u"c57", u"0"}, {u"lblC60", u"c60", u"0"}, {u"lblC575", u"c575", u"0", Manual},
+    {u"lblC576", u"c576", u"0"}, {u"lblC577", u"c577", u"0", Manual},
 };
 
 // What a room's buttons send.
 enum RoomCommand { CallReset, MealCallCmd, CommCallCmd, CommCmd, WakeCmd, kRoomCommands, NoCommand = -1 };
 
-// The eight controls every room frame holds, in the refresh order. Names are the
-// prefix, the room's key and the function: cmd + DrA + RmCall.
+// A call shows active only while its status tag reads exactly 1: the active text on
+// its paint, else the idle text on button face. A label has no texts: it keeps its
+// caption and changes colour only.
+constexpr Indicator call(Paint active, const char16_t *activeText = nullptr, const char16_t *idleText = nullptr)
+{
+    return whenValue(nullptr, 1, Outcome{activeText, active}, Outcome{idleText, Paints::steady(Colours::buttonFace)});
+}
+constexpr Paint kYellowFlash = Paints::yellowFlash;
+constexpr Paint kRed = Paints::steady(Colours::red);
+constexpr Paint kGreen = Paints::steady(Colours::green);
+constexpr Paint kCyan = Paints::steady(Colours::cyan);
+
+// The eight controls every room frame holds, in the refresh order; each room names
+// them in its own row.
 struct RoomControl
 {
-    const char *prefix;
-    const char *function;
     const char *design;
     int left, top;
-    Look look;
-    const char *active; // nullptr: a label, it keeps its caption
-    const char *idle;
+    Indicator rule;
     int command;
 };
 
 constexpr RoomControl kRoomControls[] = {
-    {"cmd", "RmCall", " Room Call  Active", 240, 300, Look::YellowFlash, "Room Call Active", "Room Call", CallReset},
-    {"cmd", "AnxCall", " Annex Call Active", 240, 960, Look::YellowFlash, " Annex Call Active", "Annex Call",
-     CallReset},
-    {"lbl", "DoNotDist", "Do Not Disturb", 180, 1680, Look::Red, nullptr, nullptr, NoCommand},
-    {"lbl", "MakeUp", "Make Up", 180, 2100, Look::YellowFlash, nullptr, nullptr, NoCommand},
-    {"cmd", "MealCall", "Meal Call Active", 1560, 300, Look::Green, "Meal Call Active", "Meal Call", MealCallCmd},
-    {"cmd", "CommCall", "Comm Call Active", 1560, 960, Look::Green, "Comm Call Active", "Comm Call", CommCallCmd},
-    {"cmd", "Comm", "Comm Active", 1560, 1620, Look::Green, "Comm Active", "Comm", CommCmd},
-    {"cmd", "Wake", "Wake Active", 1560, 2280, Look::YellowFlash, "Wake Active", "Wake Call", WakeCmd},
+    {" Room Call  Active", 240, 300, call(kYellowFlash, u"Room Call Active", u"Room Call"), CallReset},
+    {" Annex Call Active", 240, 960, call(kYellowFlash, u" Annex Call Active", u"Annex Call"), CallReset},
+    {"Do Not Disturb", 180, 1680, call(kRed), NoCommand},
+    {"Make Up", 180, 2100, call(kYellowFlash), NoCommand},
+    {"Meal Call Active", 1560, 300, call(kGreen, u"Meal Call Active", u"Meal Call"), MealCallCmd},
+    {"Comm Call Active", 1560, 960, call(kGreen, u"Comm Call Active", u"Comm Call"), CommCallCmd},
+    {"Comm Active", 1560, 1620, call(kGreen, u"Comm Active", u"Comm"), CommCmd},
+    {"Wake Active", 1560, 2280, call(kYellowFlash, u"Wake Active", u"Wake Call"), WakeCmd},
 };
 constexpr int kRoomControlCount = int(std::size(kRoomControls));
 
-// The pulse timers of a room: tmr + timer key + this (tmrRmACallReset).
-constexpr const char *kRoomPulseTimers[] = {"CallReset", "MealCallActv", "ComCallActv", "ComActv"};
-
 struct Room
 {
-    const char *key;
     const char *frame;
     const char *caption;
     int left, top;
-    const char *status[kRoomControlCount]; // one per room control
+    const char *control[kRoomControlCount]; // the names of the room controls
+    const char *status[kRoomControlCount];  // one per room control
     const char *command[kRoomCommands];
-    const char *timerKey;
+    const char *timer[WakeCmd];             // the pulse timers of the commands before Wake
     int callResetMs;
     bool callResetAtLoad;
 };
@@ -85,18 +112,30 @@ constexpr int kRoomFrameWidth = 2775, kRoomFrameHeight = 2955;
 // Drawing Room A's call reset is a 1000 ms pulse started by a click only; the other
 // rooms' are 200 ms and also run once from every load.
 constexpr Room kRooms[] = {
-    {"DrA", "fraDrawA", "Drawing Room A", 60, 60,
+    {"fraDrawA", "Drawing Room A", 60, 60,
+     {"cmdDrARmCall", "cmdDrAAnxCall", "lblDrADoNotDist", "lblDrAMakeUp", "cmdDrAMealCall", "cmdDrACommCall",
+      "cmdDrAComm", "cmdDrAWake"},
      {"c42", "c43", "v17414:0", "v17414:2", "c604", "c624", "c614", "c605"},
-     {"c600", "c603", "c623", "c613", "c100"}, "RmA", 1000, false},
-    {"DrB", "fraDrawB", "Drawing Room B", 2880, 60,
+     {"c600", "c603", "c623", "c613", "c100"},
+     {"tmrRmACallReset", "tmrRmAMealCallActv", "tmrRmAComCallActv", "tmrRmAComActv"}, 1000, false},
+    {"fraDrawB", "Drawing Room B", 2880, 60,
+     {"cmdDrBRmCall", "cmdDrBAnxCall", "lblDrBDoNotDist", "lblDrBMakeUp", "cmdDrBMealCall", "cmdDrBCommCall",
+      "cmdDrBComm", "cmdDrBWake"},
      {"c44", "c45", "v17450:0", "v17450:2", "c634", "c654", "c644", "c635"},
-     {"c630", "c633", "c653", "c643", "c101"}, "RmB", 200, true},
-    {"CmpC", "fraComptC", "Compartment C", 60, 3060,
+     {"c630", "c633", "c653", "c643", "c101"},
+     {"tmrRmBCallReset", "tmrRmBMealCallActv", "tmrRmBComCallActv", "tmrRmBComActv"}, 200, true},
+    {"fraComptC", "Compartment C", 60, 3060,
+     {"cmdCmpCRmCall", "cmdCmpCAnxCall", "lblCmpCDoNotDist", "lblCmpCMakeUp", "cmdCmpCMealCall", "cmdCmpCCommCall",
+      "cmdCmpCComm", "cmdCmpCWake"},
      {"c46", "c47", "v17504:0", "v17504:2", "c664", "c704", "c674", "c665"},
-     {"c660", "c663", "c703", "c673", "c102"}, "CmpC", 200, true},
-    {"CmpD", "fraComptD", "Compartment D", 2880, 3060,
+     {"c660", "c663", "c703", "c673", "c102"},
+     {"tmrCmpCCallReset", "tmrCmpCMealCallActv", "tmrCmpCComCallActv", "tmrCmpCComActv"}, 200, true},
+    {"fraComptD", "Compartment D", 2880, 3060,
+     {"cmdCmpDRmCall", "cmdCmpDAnxCall", "lblCmpDDoNotDist", "lblCmpDMakeUp", "cmdCmpDMealCall", "cmdCmpDCommCall",
+      "cmdCmpDComm", "cmdCmpDWake"},
      {"c50", "c51", "v17540:0", "v17540:2", "c714", "c734", "c724", "c715"},
-     {"c710", "c713", "c733", "c723", "c103"}, "CmpD", 200, true},
+     {"c710", "c713", "c733", "c723", "c103"},
+     {"tmrCmpDCallReset", "tmrCmpDMealCallActv", "tmrCmpDComCallActv", "tmrCmpDComActv"}, 200, true},
 };
 
 // A control of the car-wide area or the dome tables frame. A label has no command
@@ -107,39 +146,36 @@ struct CallControl
     const char *design;
     int left, top;
     const char *status;
-    Look look;
-    const char *active;
-    const char *idle;
+    Indicator rule;
     const char *command;
     const char *timer;
 };
 
 // In the refresh order: destination, A end door, general toilet, meal service, B end door.
 constexpr CallControl kCarCalls[] = {
-    {"cmdAllDest", "Destination", 5760, 900, "c562", Look::YellowFlash, "Destination Active", "Destination Call",
+    {"cmdAllDest", "Destination", 5760, 900, "c562", call(kYellowFlash, u"Destination Active", u"Destination Call"),
      "c560", "tmrDestCallActv"},
-    {"cmdADoor", "A End Door", 5760, 1560, "c40", Look::YellowFlash, "A End Door Call Active", "A End Door", "c570",
+    {"cmdADoor", "A End Door", 5760, 1560, "c40", call(kYellowFlash, u"A End Door Call Active", u"A End Door"), "c570",
      "tmrDrACallRst"},
-    {"cmdGenTlt", "General Toilet", 5760, 2220, "c52", Look::YellowFlash, "Gnrl Tlt Call Active", "General Toilet",
+    {"cmdGenTlt", "General Toilet", 5760, 2220, "c52", call(kYellowFlash, u"Gnrl Tlt Call Active", u"General Toilet"),
      "c572", "tmrGnlTltCallRst"},
-    {"cmdAllMeal", "Meal Service", 7020, 900, "c565", Look::YellowFlash, "Meal Call Active", "Meal Service", "c563",
+    {"cmdAllMeal", "Meal Service", 7020, 900, "c565", call(kYellowFlash, u"Meal Call Active", u"Meal Service"), "c563",
      "tmrMealCallActv"},
-    {"cmdBDoor", "B End Door", 7020, 1560, "c41", Look::YellowFlash, "B End Door Call Active", "B End Door", "c571",
+    {"cmdBDoor", "B End Door", 7020, 1560, "c41", call(kYellowFlash, u"B End Door Call Active", u"B End Door"), "c571",
      "tmrDrBCallRst"},
 };
 
 // Table 6 is c60: the PLC's numbering skips c58 and c59.
 constexpr CallControl kDomeControls[] = {
-    {"lblDmTbl1", "Table 1", 120, 420, "c53", Look::YellowFlash, nullptr, nullptr, nullptr, nullptr},
-    {"lblDmTbl2", "Table 2", 120, 780, "c54", Look::YellowFlash, nullptr, nullptr, nullptr, nullptr},
-    {"lblDmTbl3", "Table 3", 120, 1140, "c55", Look::YellowFlash, nullptr, nullptr, nullptr, nullptr},
-    {"lblDmTbl4", "Table 4", 1440, 420, "c56", Look::YellowFlash, nullptr, nullptr, nullptr, nullptr},
-    {"lblDmTbl5", "Table 5", 1440, 780, "c57", Look::YellowFlash, nullptr, nullptr, nullptr, nullptr},
-    {"lblDmTbl6", "Table 6", 1440, 1140, "c60", Look::YellowFlash, nullptr, nullptr, nullptr, nullptr},
-    {"cmdDmTblRst", "Table Call Reset", 240, 1560, nullptr, Look::YellowFlash, nullptr, nullptr, "c577",
-     "tmrDmCallReset"},
-    {"cmdDmTblDisabl", "Disable Table Calls", 1560, 1560, "c576", Look::Cyan, "Table Calls Disabled",
-     "Disable Table Calls", "c575", "tmrDmCallDisabl"},
+    {"lblDmTbl1", "Table 1", 120, 420, "c53", call(kYellowFlash), nullptr, nullptr},
+    {"lblDmTbl2", "Table 2", 120, 780, "c54", call(kYellowFlash), nullptr, nullptr},
+    {"lblDmTbl3", "Table 3", 120, 1140, "c55", call(kYellowFlash), nullptr, nullptr},
+    {"lblDmTbl4", "Table 4", 1440, 420, "c56", call(kYellowFlash), nullptr, nullptr},
+    {"lblDmTbl5", "Table 5", 1440, 780, "c57", call(kYellowFlash), nullptr, nullptr},
+    {"lblDmTbl6", "Table 6", 1440, 1140, "c60", call(kYellowFlash), nullptr, nullptr},
+    {"cmdDmTblRst", "Table Call Reset", 240, 1560, nullptr, {}, "c577", "tmrDmCallReset"},
+    {"cmdDmTblDisabl", "Disable Table Calls", 1560, 1560, "c576",
+     call(kCyan, u"Table Calls Disabled", u"Disable Table Calls"), "c575", "tmrDmCallDisabl"},
 };
 
 // The car-wide buttons stand on the form, the dome controls in their frame.
@@ -148,30 +184,6 @@ constexpr std::span<const CallControl> kCallAreas[] = {kCarCalls, kDomeControls}
 QString text(const char *s)
 {
     return QString::fromLatin1(s);
-}
-
-// lbl, the item with its first letter in upper case, ":" as "_": v17414:0 -> lblV17414_0.
-QString linkName(const char *item)
-{
-    QString name = text(item);
-    name[0] = name[0].toUpper();
-    return QStringLiteral("lbl") + name.replace(u':', u'_');
-}
-
-QSet<QString> commandItems()
-{
-    QSet<QString> items;
-    for (const Room &room : kRooms) {
-        for (const char *item : room.command)
-            items.insert(text(item));
-    }
-    for (std::span<const CallControl> controls : kCallAreas) {
-        for (const CallControl &c : controls) {
-            if (c.command)
-                items.insert(text(c.command));
-        }
-    }
-    return items;
 }
 
 } // namespace
@@ -190,13 +202,7 @@ void FrmPorter::build(QWidget *form)
             &FrmPorter::tmrFlashYellow_Timer);
     connect(addTimer(QStringLiteral("tmrFlashRed"), 200, true), &Timer::tick, this, &FrmPorter::tmrFlashRed_Timer);
 
-    const QSet<QString> commands = commandItems();
-    for (const char *item : kLinkTable) {
-        const LinkMode mode = commands.contains(text(item)) ? LinkMode::Manual : LinkMode::Automatic;
-        auto *label = new LinkLabel(station().tags(), linkName(item), text(item), QStringLiteral("0"), mode, form);
-        m_links.append(label);
-        m_linkByItem.insert(text(item), label);
-    }
+    setLinks(buildLinks(form, station().tags(), kLinks));
 
     for (const Room &room : kRooms) {
         QGroupBox *frame = makeFrame(form, text(room.frame), text(room.caption));
@@ -204,15 +210,13 @@ void FrmPorter::build(QWidget *form)
         Pulse *pulses[WakeCmd];
         for (int cmd = CallReset; cmd < WakeCmd; ++cmd) {
             const bool reset = cmd == CallReset;
-            pulses[cmd] = makePulse(form, room.command[cmd],
-                                    QStringLiteral("tmr") + text(room.timerKey) + text(kRoomPulseTimers[cmd]),
-                                    reset ? room.callResetMs : kPulseMs, reset && room.callResetAtLoad);
+            pulses[cmd] = makePulse(form, room.command[cmd], text(room.timer[cmd]), reset ? room.callResetMs : kPulseMs,
+                                    reset && room.callResetAtLoad);
         }
         for (int i = 0; i < kRoomControlCount; ++i) {
             const RoomControl &c = kRoomControls[i];
-            QWidget *control = makeControl(frame, text(c.prefix) + text(room.key) + text(c.function), c.design,
-                                           c.left, c.top, c.command != NoCommand);
-            addIndication(control, room.status[i], c.look, c.active, c.idle);
+            QWidget *control = makeControl(frame, text(room.control[i]), c.design, c.left, c.top, c.command != NoCommand);
+            addIndicator(control, c.rule, link(room.status[i]));
             auto *button = qobject_cast<QPushButton *>(control);
             if (c.command == WakeCmd) {
                 const LinkLabel *wakeStatus = link(room.status[i]);
@@ -234,7 +238,7 @@ void FrmPorter::build(QWidget *form)
         for (const CallControl &c : kCallAreas[area]) {
             QWidget *control = makeControl(parent, text(c.name), c.design, c.left, c.top, c.command != nullptr);
             if (c.status)
-                addIndication(control, c.status, c.look, c.active, c.idle);
+                addIndicator(control, c.rule, link(c.status));
             if (c.command) {
                 Pulse *pulse = makePulse(form, c.command, text(c.timer), kPulseMs, false);
                 connect(qobject_cast<QPushButton *>(control), &QPushButton::clicked, pulse, &Pulse::click);
@@ -268,49 +272,15 @@ Pulse *FrmPorter::makePulse(QWidget *form, const char *command, const QString &t
     return new Pulse(addTimer(timer, intervalMs, runningAtLoad), link(command), form);
 }
 
+// The link of a tag of the tables, all of which are in the link table.
 LinkLabel *FrmPorter::link(const char *item) const
 {
-    LinkLabel *label = m_linkByItem.value(text(item));
-    Q_ASSERT_X(label, "FrmPorter", item); // every tag of the tables is in the link table
-    return label;
-}
-
-void FrmPorter::addIndication(QWidget *control, const char *status, Look look, const char *active, const char *idle)
-{
-    m_indications.push_back({control, link(status), look, active ? text(active) : QString(),
-                             idle ? text(idle) : QString()});
-}
-
-void FrmPorter::formLoad()
-{
-    openLinks(m_links);
-}
-
-void FrmPorter::formUnload()
-{
-    closeLinks(m_links);
-}
-
-void FrmPorter::released()
-{
-    m_links.clear();
-    m_linkByItem.clear();
-    m_indications.clear();
-}
-
-ColourRef FrmPorter::colourOf(Look look) const
-{
-    switch (look) {
-    case Look::YellowFlash:
-        return m_flash.yellow();
-    case Look::Red:
-        return Colours::red;
-    case Look::Green:
-        return Colours::green;
-    case Look::Cyan:
-        return Colours::cyan;
+    for (LinkControl *l : links()) {
+        if (l->item() == QLatin1String(item))
+            return static_cast<LinkLabel *>(l);
     }
-    return Colours::buttonFace;
+    Q_ASSERT_X(false, "FrmPorter", item);
+    return nullptr;
 }
 
 void FrmPorter::tmrFlashYellow_Timer()
@@ -321,14 +291,7 @@ void FrmPorter::tmrFlashYellow_Timer()
 // Every indication from its status tag on every tick: active only for exactly 1.
 void FrmPorter::tmrFlashRed_Timer()
 {
-    for (const Indication &i : m_indications) {
-        const bool active = i.status->reads(1);
-        const ColourRef colour = active ? colourOf(i.look) : Colours::buttonFace;
-        if (i.active.isNull())
-            setBackColour(i.control, colour);
-        else
-            paintStatus(i.control, colour, active ? i.active : i.idle);
-    }
+    repaintIndicators(&m_flash);
 }
 
 // A wake is asked for only while the room is not already being woken; the PLC ends it.

@@ -1,10 +1,10 @@
 #include "frmSelect.h"
 
-#include "core/Controls.h"
-#include "core/LinkControl.h"
-#include "core/ScreenRegistry.h"
-#include "core/Station.h"
-#include "core/Timer.h"
+#include "core/screen/Controls.h"
+#include "core/link/LinkControl.h"
+#include "core/screen/ScreenRegistry.h"
+#include "core/screen/Station.h"
+#include "core/time/Timer.h"
 
 #include <QPushButton>
 
@@ -33,9 +33,9 @@ void FrmSelect::build(QWidget *form)
     heading->setAlignment(Qt::AlignCenter);
     placeTwips(heading, 240, 180, 8040, 480);
 
-    cmdLK = makeButton(form, QStringLiteral("cmdLK"), QStringLiteral("Larkspur"));
-    cmdCV = makeButton(form, QStringLiteral("cmdCV"), QStringLiteral("Corvane"));
-    cmdBD = makeButton(form, QStringLiteral("cmdBD"), QStringLiteral("Baggage Dorm"));
+    QPushButton *cmdLK = makeButton(form, QStringLiteral("cmdLK"), QStringLiteral("Larkspur"));
+    QPushButton *cmdCV = makeButton(form, QStringLiteral("cmdCV"), QStringLiteral("Corvane"));
+    QPushButton *cmdBD = makeButton(form, QStringLiteral("cmdBD"), QStringLiteral("Baggage Dorm"));
     cmdCV->setEnabled(false);
     auto *command3 = makeButton(form, QStringLiteral("Command3"), QStringLiteral("Reactivate Link"));
     auto *reactivate = makeButton(form, QStringLiteral("cmdCVReActvLink"), QStringLiteral("Click to Run Demo"));
@@ -49,10 +49,10 @@ void FrmSelect::build(QWidget *form)
     }
 
     TagSource &tags = station().tags();
-    lblCVLinkActv = new LinkLabel(tags, QStringLiteral("lblCVLinkActv"), QStringLiteral("Enable"),
-                                  QStringLiteral("0"), LinkMode::Manual, form);
-    lblCVDSDataStatus = new LinkLabel(tags, QStringLiteral("lblCVDSDataStatus"), QStringLiteral("Status"),
-                                      QStringLiteral("0"), LinkMode::Automatic, form);
+    new LinkLabel(tags, QStringLiteral("lblCVLinkActv"), QStringLiteral("Enable"), QStringLiteral("0"),
+                  LinkMode::Manual, form);
+    new LinkLabel(tags, QStringLiteral("lblCVDSDataStatus"), QStringLiteral("Status"), QStringLiteral("0"),
+                  LinkMode::Automatic, form);
 
     Timer *tmrFlash = addTimer(QStringLiteral("tmrFlash"), 200, true);
     connect(tmrFlash, &Timer::tick, this, &FrmSelect::tmrFlash_Timer);
@@ -62,14 +62,11 @@ void FrmSelect::build(QWidget *form)
 
 void FrmSelect::formLoad()
 {
-    // Status first, then Enable; the platform's default time-out stays.
-    openLinks({lblCVDSDataStatus, lblCVLinkActv}, std::nullopt);
-}
-
-void FrmSelect::released()
-{
-    cmdLK = cmdCV = cmdBD = nullptr;
-    lblCVLinkActv = lblCVDSDataStatus = nullptr;
+    // Status first, then Enable; the platform's default time-out stays. The unload
+    // closes them in the order they were made (Enable, Status).
+    openLinks({control<LinkLabel>(QStringLiteral("lblCVDSDataStatus")),
+               control<LinkLabel>(QStringLiteral("lblCVLinkActv"))},
+              std::nullopt);
 }
 
 void FrmSelect::cmdCV_Click()
@@ -84,6 +81,11 @@ void FrmSelect::cmdCVReActvLink_Click()
 
 void FrmSelect::tmrFlash_Timer()
 {
+    auto *cmdLK = control<QPushButton>(QStringLiteral("cmdLK"));
+    auto *cmdCV = control<QPushButton>(QStringLiteral("cmdCV"));
+    auto *cmdBD = control<QPushButton>(QStringLiteral("cmdBD"));
+    const auto *lblCVDSDataStatus = control<LinkLabel>(QStringLiteral("lblCVDSDataStatus"));
+
     paintStatus(cmdLK, Colours::yellow, QStringLiteral("Larkspur Link NOT Active"));
     cmdLK->setEnabled(false);
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/Screen.h"
+#include "core/screen/Screen.h"
 
 class QLabel;
 class QPushButton;
@@ -21,18 +21,11 @@ public:
 protected:
     void build(QWidget *form) override;
     void formLoad() override;
-    void released() override;
 
 private:
     void cmdCV_Click();
     void cmdCVReActvLink_Click();
     void tmrFlash_Timer();
-
-    QPushButton *cmdLK = nullptr;
-    QPushButton *cmdCV = nullptr;
-    QPushButton *cmdBD = nullptr;
-    LinkLabel *lblCVLinkActv = nullptr;
-    LinkLabel *lblCVDSDataStatus = nullptr;
 };
 
 } // namespace corvane

@@ -5,7 +5,7 @@
 #include "MqttTestKit.h"
 #include "TestStation.h"
 
-#include "core/ScreenRegistry.h"
+#include "core/screen/ScreenRegistry.h"
 #include "screens/AllScreens.h"
 
 #include <QFileInfo>

@@ -1,8 +1,8 @@
 #include "TestStation.h"
 
-#include "core/AlarmLogger.h"
-#include "core/DataServerWatch.h"
-#include "core/Timer.h"
+#include "core/alarm/AlarmLogger.h"
+#include "core/alarm/DataServerWatch.h"
+#include "core/time/Timer.h"
 #include "screens/AllScreens.h"
 
 #include <QComboBox>

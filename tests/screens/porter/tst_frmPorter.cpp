@@ -1,7 +1,7 @@
 #include "TestStation.h"
 
-#include "core/Pulse.h"
-#include "core/Timer.h"
+#include "core/time/Pulse.h"
+#include "core/time/Timer.h"
 
 #include <QPushButton>
 

@@ -1,6 +1,6 @@
 #include "TestStation.h"
 
-#include "core/AlarmLogger.h"
+#include "core/alarm/AlarmLogger.h"
 
 #include <QPushButton>
 

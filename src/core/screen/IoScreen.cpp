@@ -1,0 +1,55 @@
+#include "core/screen/IoScreen.h"
+
+#include "core/screen/Controls.h"
+#include "core/link/LinkControl.h"
+#include "core/screen/Station.h"
+#include "core/time/Timer.h"
+#include "core/link/Value.h"
+
+namespace corvane {
+
+IoScreen::IoScreen(Station &station, const IoDesign &design)
+    : Screen(station, QString::fromUtf16(design.form), QString::fromUtf16(design.caption))
+    , m_design(design)
+{
+    setClientSizeTwips(design.width, design.height);
+    setSelfUnload(design.closeOn);
+}
+
+void IoScreen::build(QWidget *form)
+{
+    const IoDesign &d = m_design;
+    TagSource &tags = station().tags();
+    buildPanel(form, d.frames, d.rows, [&d, &tags](QWidget *frame, const QString &name) -> QWidget * {
+        if (const IoIndicator *s = findRow(d.indicators, name))
+            return makeStatusLabel(frame, name, QString::fromUtf16(s->design));
+        if (const PanelLabel *l = findRow(d.labels, name))
+            return makePanelLabel(frame, *l);
+        if (const LinkDesign *link = findRow(d.links, name); link && link->visible)
+            return makeValueLink(frame, tags, *link);
+        return nullptr;
+    });
+    setLinks(buildLinks(form, tags, d.links));
+    for (const IoIndicator &s : d.indicators)
+        addIndicator(form->findChild<QWidget *>(QString::fromUtf16(s.name)), s.rule);
+
+    buildButtons(form, d.buttons, station().screens());
+
+    Timer *tmrFlash = addTimer(QStringLiteral("tmrFlash"), 200, true);
+    connect(tmrFlash, &Timer::tick, this, &IoScreen::tmrFlash_Timer);
+}
+
+void IoScreen::tmrFlash_Timer()
+{
+    // The reading first, then the points.
+    if (const ScaledReading *r = m_design.reading) {
+        QWidget *target = control<QWidget>(QString::fromUtf16(r->target));
+        const LinkLabel *source = linkNamed(QStringView(r->source));
+        // A value that is no number leaves the last reading standing.
+        if (const auto v = target && source ? source->number() : std::nullopt)
+            corvane::setCaption(target, numberText(*v / r->divisor));
+    }
+    repaintIndicators(nullptr);
+}
+
+} // namespace corvane

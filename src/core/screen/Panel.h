@@ -1,0 +1,107 @@
+#pragma once
+
+#include "core/link/TagSource.h"
+
+#include <QList>
+#include <functional>
+#include <span>
+
+class QWidget;
+class QPushButton;
+
+namespace corvane {
+
+class LinkControl;
+class ScreenRegistry;
+
+// The screens made of frames of rows (the alarm summaries and the I/O screens) are
+// declared as data: these tables, one layout routine. Positions are in twips.
+
+// One link label of a screen, in its open and close order.
+struct LinkDesign
+{
+    const char16_t *name;
+    const char16_t *item;               // exactly as the server knows it ("C442", "v1415:b")
+    const char16_t *design = u"0";      // the caption until the first delivery
+    LinkMode mode = LinkMode::Automatic;
+    bool visible = false;               // a value shown as delivered; placed by a row
+};
+
+// A frame: its rows share the height evenly; slotWidth is the width of a status label.
+struct FrameDesign
+{
+    const char16_t *name;
+    const char16_t *caption;
+    int left, top, width, height;
+    int slotWidth = 900;
+};
+
+// One row of a frame: the text label and the controls beside it, by name. `below`
+// stands just under `right` (a second relay or solenoid of the same unit) and makes
+// the row two lines high.
+struct PanelRow
+{
+    int frame;
+    const char16_t *textName;           // nullptr: a row of headings only
+    const char16_t *text = nullptr;
+    const char16_t *left = nullptr;
+    const char16_t *right = nullptr;
+    const char16_t *below = nullptr;
+};
+
+// A label of a frame that no rule paints.
+struct PanelLabel
+{
+    enum Kind : quint8 {
+        Heading, // a column heading
+        Value,   // a number field the screen writes itself
+        Idle,    // a row nothing drives: no state word, greyed
+    };
+    const char16_t *name;
+    const char16_t *caption;
+    Kind kind;
+};
+
+struct ButtonDesign
+{
+    enum Action : quint8 { Show, Reset, Hide };
+    const char16_t *name;
+    const char16_t *caption;
+    int left, top, width, height;
+    Action action = Show;
+    const char16_t *shows = nullptr;    // Show: the form it opens
+};
+
+// Creates a named control of a row inside its frame; nullptr when the name is unknown.
+using SlotFactory = std::function<QWidget *(QWidget *frame, const QString &name)>;
+
+// Builds the frames, places the rows' text labels and has every named control of a
+// row made by `make` inside its frame.
+void buildPanel(QWidget *form, std::span<const FrameDesign> frames, std::span<const PanelRow> rows,
+                const SlotFactory &make);
+
+// The unpainted labels of a frame (headings, number fields, idle rows).
+QWidget *makePanelLabel(QWidget *parent, const PanelLabel &design);
+
+// The screen's buttons, placed; a Show button opens its form through the registry
+// (a form not registered is skipped), the caller connects the other actions.
+QList<QPushButton *> buildButtons(QWidget *form, std::span<const ButtonDesign> buttons, ScreenRegistry &screens);
+
+// The screen's link labels: a visible one is made by `visible` (it lives in a frame);
+// the others are invisible on the form. Returned in table order for openLinks().
+QList<LinkControl *> buildLinks(QWidget *form, TagSource &tags, std::span<const LinkDesign> links);
+// A visible link label: a sunken number field that shows the value as delivered.
+QWidget *makeValueLink(QWidget *parent, TagSource &tags, const LinkDesign &design);
+
+// The row of the named item of a table, or nullptr.
+template <typename Row>
+const Row *findRow(std::span<const Row> table, const QString &name)
+{
+    for (const Row &s : table) {
+        if (QStringView(s.name) == name)
+            return &s;
+    }
+    return nullptr;
+}
+
+} // namespace corvane

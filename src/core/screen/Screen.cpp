@@ -1,0 +1,278 @@
+#include "core/screen/Screen.h"
+
+#include "core/link/LinkControl.h"
+#include "core/time/Pulse.h"
+#include "core/screen/ScreenRegistry.h"
+#include "core/screen/Station.h"
+#include "core/link/TagSource.h"
+#include "core/time/Timer.h"
+#include "core/screen/Controls.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QFocusEvent>
+#include <QScreen>
+
+#include <algorithm>
+
+namespace corvane {
+
+namespace {
+const QString kNoData = QStringLiteral(" [NO DATA]");
+
+QString pulseKey(const QString &form, const Pulse *p)
+{
+    return form + u'/' + p->timer()->objectName();
+}
+} // namespace
+
+Screen::Screen(Station &station, const QString &formName, const QString &caption)
+    : m_station(station)
+    , m_formName(formName)
+    , m_caption(caption)
+{
+    setObjectName(formName);
+    connect(&station.tags(), &TagSource::linkStateChanged, this, &Screen::updateTitle);
+}
+
+Screen::~Screen()
+{
+    if (m_window) {
+        m_window->detach();
+        delete m_window.data();
+    }
+}
+
+bool Screen::isVisible() const
+{
+    return m_window && m_window->isVisible();
+}
+
+QWidget *Screen::window() const
+{
+    return m_window.data();
+}
+
+void Screen::setClientSizeTwips(int width, int height)
+{
+    m_clientTwips = QSize(width, height);
+}
+
+void Screen::setCaption(const QString &caption)
+{
+    m_caption = caption;
+    updateTitle();
+}
+
+void Screen::updateTitle()
+{
+    if (m_window)
+        m_window->setWindowTitle(m_station.tags().isLinkUp() ? m_caption : m_caption + kNoData);
+}
+
+Timer *Screen::addTimer(const QString &name, int intervalMs, bool enabledAtStart)
+{
+    Q_ASSERT(m_window);
+    return new Timer(m_station.scheduler(), name, intervalMs, enabledAtStart, m_window);
+}
+
+void Screen::setLinks(QList<LinkControl *> links, bool withTimeouts)
+{
+    m_links = std::move(links);
+    m_linkTimeouts = withTimeouts;
+}
+
+LinkLabel *Screen::linkNamed(QStringView name) const
+{
+    for (LinkControl *link : m_links) {
+        auto *label = dynamic_cast<LinkLabel *>(link);
+        if (label && label->objectName() == name)
+            return label;
+    }
+    return nullptr;
+}
+
+void Screen::addIndicator(QWidget *status, const Indicator &rule, const LinkControl *own,
+                          std::function<void()> before)
+{
+    auto find = [this, own](const char16_t *name) -> const LinkControl * {
+        return name ? linkNamed(QStringView(name)) : own;
+    };
+    m_indicators.push_back({LiveIndicator(status, rule, find), std::move(before)});
+}
+
+void Screen::repaintIndicators(const FlashGenerators *flash) const
+{
+    for (const BoundIndicator &i : m_indicators) {
+        if (i.before)
+            i.before();
+        i.indicator.repaint(flash);
+    }
+}
+
+void Screen::load()
+{
+    if (m_window)
+        return;
+    m_window = new Form(this);
+    m_window->setObjectName(m_formName);
+    m_placed = false;
+    updateTitle();
+    if (m_clientTwips.isValid())
+        m_window->resize(twips(m_clientTwips.width()), twips(m_clientTwips.height()));
+    build(m_window);
+    if (m_selfUnload == SelfUnload::OnLostFocus) {
+        // The window itself holds the focus only when none of its controls can take
+        // it; otherwise a click on a label or a Tab would hand it the focus, and the
+        // next click elsewhere would unload a screen that must keep running.
+        const QList<QWidget *> children = m_window->findChildren<QWidget *>();
+        const bool controlTakesFocus = std::any_of(children.begin(), children.end(), [](const QWidget *w) {
+            return w->focusPolicy() != Qt::NoFocus && !w->isHidden() && w->isEnabled();
+        });
+        m_window->setFocusPolicy(controlTakesFocus ? Qt::NoFocus : Qt::StrongFocus);
+    }
+    m_station.screens().noteLoaded(this);
+
+    if (m_linkTimeouts)
+        openLinks(m_links);
+    else
+        openLinks(m_links, std::nullopt);
+    formLoad();
+    if (!m_window)
+        return; // Form_Load unloaded it again
+    for (Timer *t : m_window->findChildren<Timer *>()) {
+        if (t->enabledAtStart())
+            t->setEnabled(true);
+    }
+    for (Pulse *p : m_window->findChildren<Pulse *>()) {
+        p->setKeeper(&m_station.pulses());
+        m_station.pulses().handBack(pulseKey(m_formName, p), *p);
+    }
+}
+
+void Screen::show()
+{
+    load();
+    if (!m_window)
+        return;
+    m_window->show();
+    if (m_centred && !m_placed) {
+        // After show, so the frame the window system adds is part of the centring.
+        if (const QScreen *s = QGuiApplication::primaryScreen()) {
+            QRect r = m_window->frameGeometry();
+            r.moveCenter(s->availableGeometry().center());
+            m_window->move(r.topLeft());
+        }
+    }
+    m_placed = true;
+    if (QGuiApplication::platformName() != QLatin1String("offscreen")) // it cannot, and says so
+        m_window->raise();
+    m_window->activateWindow();
+}
+
+void Screen::makeVisible()
+{
+    if (isVisible())
+        return;
+    show();
+}
+
+void Screen::hide()
+{
+    if (m_window)
+        m_window->hide();
+}
+
+void Screen::unload()
+{
+    if (!m_window || m_unloading)
+        return;
+    m_unloading = true;
+    QPointer<Form> window = m_window;
+
+    // A pulse that is still running ends on time without its screen.
+    for (Pulse *p : window->findChildren<Pulse *>())
+        m_station.pulses().takeOver(pulseKey(m_formName, p), *p);
+
+    formUnload();
+    closeLinks(m_links);
+
+    if (window) {
+        for (Timer *t : window->findChildren<Timer *>())
+            t->setEnabled(false);
+        // Links the screen did not close itself end with the window; close them now so
+        // nothing more is delivered to controls that are about to go.
+        for (QWidget *w : window->findChildren<QWidget *>()) {
+            if (auto *link = dynamic_cast<LinkControl *>(w); link && link->isLinkOpen())
+                link->setLinkMode(LinkMode::None);
+        }
+        window->detach();
+        window->hide();
+        window->deleteLater();
+    }
+    m_window = nullptr;
+    m_unloading = false;
+    m_links.clear();
+    m_indicators.clear();
+    released();
+    m_station.screens().noteUnloaded(this);
+}
+
+void Screen::windowCloseRequested()
+{
+    if (m_holder && m_holder->isLoaded())
+        hide();
+    else
+        unload(); // the window goes with it
+}
+
+void Screen::windowActivationChanged(bool active)
+{
+    if (active || m_selfUnload != SelfUnload::OnDeactivate)
+        return;
+    // Only another window of this program counts; switching applications does not.
+    QWidget *now = QApplication::activeWindow();
+    if (now && now != m_window)
+        unload();
+}
+
+void Screen::windowLostFocus()
+{
+    if (m_selfUnload != SelfUnload::OnLostFocus || !m_window)
+        return;
+    QWidget *now = QApplication::focusWidget();
+    QWidget *active = QApplication::activeWindow();
+    const bool toOurs = (now && !m_window->isAncestorOf(now) && now != m_window)
+        || (active && active != m_window);
+    if (toOurs)
+        unload();
+}
+
+Form::Form(Screen *screen)
+    : QWidget(nullptr)
+    , m_screen(screen)
+{
+}
+
+void Form::closeEvent(QCloseEvent *event)
+{
+    event->ignore();
+    if (m_screen)
+        m_screen->windowCloseRequested();
+}
+
+void Form::changeEvent(QEvent *event)
+{
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::ActivationChange && m_screen)
+        m_screen->windowActivationChanged(isActiveWindow());
+}
+
+void Form::focusOutEvent(QFocusEvent *event)
+{
+    QWidget::focusOutEvent(event);
+    if (m_screen)
+        m_screen->windowLostFocus();
+}
+
+} // namespace corvane

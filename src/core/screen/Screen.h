@@ -1,0 +1,148 @@
+#pragma once
+
+#include "core/screen/Indicator.h"
+
+#include <QList>
+#include <QObject>
+#include <QPointer>
+#include <QSize>
+#include <QWidget>
+#include <functional>
+#include <vector>
+
+namespace corvane {
+
+class FlashGenerators;
+class Form;
+class LinkControl;
+class LinkLabel;
+class Station;
+class Timer;
+
+// One screen of the station (a form). The object lives for the whole run; its window,
+// with the controls, links and timers on it, exists only while the screen is loaded.
+// State that must outlive a reload (the flash generators) belongs to the object.
+//
+// A screen declares its window in build(): controls, timers, its links in table order
+// (setLinks) and its status labels with their rules (addIndicator). The base runs the
+// rest: it opens the links at load, closes them in order at unload, repaints the
+// indicators when the screen's tick asks, and forgets all of it with the window, so a
+// screen holds no pointer into a window that is gone.
+class Screen : public QObject
+{
+    Q_OBJECT
+public:
+    enum class SelfUnload {
+        Never,
+        OnDeactivate, // another window of this program became active
+        OnLostFocus,  // the window itself lost the focus to another window of this program
+    };
+
+    Screen(Station &station, const QString &formName, const QString &caption);
+    ~Screen() override;
+
+    const QString &formName() const { return m_formName; }
+    bool isLoaded() const { return m_window != nullptr; }
+    bool isVisible() const;
+    QWidget *window() const;
+    QString caption() const { return m_caption; }
+
+    // Creates the window hidden, builds its controls, opens its links, runs Form_Load,
+    // starts the timers enabled at design. Nothing when already loaded.
+    void load();
+    // Loads if needed, then shows modeless and activates.
+    void show();
+    // Loads if needed and shows, but leaves a window that is already visible alone.
+    void makeVisible();
+    void hide();
+    // Runs Form_Unload, closes the links, stops the timers and destroys the window.
+    void unload();
+    // While holder is loaded, closing this window from the window manager only hides
+    // it, as its Hide button does: its links and alarm lines must go on.
+    void setHeldBy(const Screen *holder) { m_holder = holder; }
+
+    template <typename T>
+    T *control(const QString &name) const
+    {
+        QWidget *w = window();
+        return w ? w->findChild<T *>(name) : nullptr;
+    }
+
+protected:
+    Station &station() const { return m_station; }
+
+    // Builds the controls on the new window in their design state.
+    virtual void build(QWidget *form) = 0;
+    virtual void formLoad() {}
+    virtual void formUnload() {}
+    // The window is gone (the base has forgotten its links and indicators).
+    virtual void released() {}
+
+    void setClientSizeTwips(int width, int height);
+    void setCentred(bool centred) { m_centred = centred; }
+    void setSelfUnload(SelfUnload rule) { m_selfUnload = rule; }
+    void setCaption(const QString &caption);
+    // A timer control on the window; the load starts it if enabledAtStart.
+    Timer *addTimer(const QString &name, int intervalMs, bool enabledAtStart);
+
+    // The window's links in their open and close order: the load sets every mode, then
+    // (withTimeouts) every time-out, before Form_Load; the unload closes them in this
+    // order after Form_Unload.
+    void setLinks(QList<LinkControl *> links, bool withTimeouts = true);
+    const QList<LinkControl *> &links() const { return m_links; }
+    // The link label of that name among the links, or nullptr.
+    LinkLabel *linkNamed(QStringView name) const;
+    // A status label and its rule. A test without a link name reads `own`; `before`
+    // runs just before this label is repainted.
+    void addIndicator(QWidget *status, const Indicator &rule, const LinkControl *own = nullptr,
+                      std::function<void()> before = {});
+    // Every status label from the current link values, in the order they were added.
+    void repaintIndicators(const FlashGenerators *flash) const;
+
+private:
+    friend class Form;
+    void windowActivationChanged(bool active);
+    void windowLostFocus();
+    void windowCloseRequested();
+    void updateTitle();
+
+    Station &m_station;
+    QString m_formName;
+    QString m_caption;
+    QSize m_clientTwips;
+    bool m_centred = false;
+    bool m_placed = false;
+    bool m_unloading = false;
+    SelfUnload m_selfUnload = SelfUnload::Never;
+    const Screen *m_holder = nullptr;
+    QPointer<Form> m_window;
+
+    struct BoundIndicator
+    {
+        LiveIndicator indicator;
+        std::function<void()> before;
+    };
+    QList<LinkControl *> m_links;
+    bool m_linkTimeouts = true;
+    std::vector<BoundIndicator> m_indicators;
+};
+
+// The window of a loaded screen.
+class Form : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit Form(Screen *screen);
+    void detach() { m_screen = nullptr; }
+    Screen *screen() const { return m_screen; }
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    void changeEvent(QEvent *event) override;
+    void focusOutEvent(QFocusEvent *event) override;
+
+private:
+    Screen *m_screen;
+};
+
+} // namespace corvane

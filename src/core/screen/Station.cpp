@@ -1,0 +1,49 @@
+#include "core/screen/Station.h"
+
+#include "core/alarm/AlarmLogger.h"
+#include "core/alarm/DataServerWatch.h"
+#include "core/alarm/FrmAlarmlist.h"
+#include "core/time/Pulse.h"
+#include "core/screen/ScreenRegistry.h"
+
+#include <QDir>
+#include <QStandardPaths>
+
+namespace corvane {
+
+Station::Station(Scheduler &scheduler, TagSource &tags, const QString &alarmLogPath)
+    : m_scheduler(scheduler)
+    , m_tags(tags)
+    , m_screens(std::make_unique<ScreenRegistry>())
+    , m_pulses(std::make_unique<PulseKeeper>(scheduler, tags))
+    , m_alarms(std::make_unique<AlarmLogger>(scheduler, alarmLogPath))
+    , m_dataServerWatch(std::make_unique<DataServerWatch>(scheduler, tags, *m_screens, *m_alarms))
+{
+    m_screens->add(std::make_unique<FrmAlarmlist>(*this));
+}
+
+Station::~Station()
+{
+    // Screens go first: their windows hold links into the tag source.
+    m_screens.reset();
+}
+
+void Station::shutDown()
+{
+    m_screens->unloadAll();
+    m_pulses->flushAll();
+}
+
+QString Station::defaultAlarmLogPath()
+{
+#ifdef Q_OS_WIN
+    return QStringLiteral("d:\\temp\\alarm_log.txt");
+#else
+    QString state = qEnvironmentVariable("XDG_STATE_HOME");
+    if (state.isEmpty())
+        state = QDir::homePath() + QStringLiteral("/.local/state");
+    return state + QStringLiteral("/corvane/alarm_log.txt");
+#endif
+}
+
+} // namespace corvane
