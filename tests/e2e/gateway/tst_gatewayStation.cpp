@@ -77,7 +77,7 @@ private Q_SLOTS:
             // What the station's links hold, for the failure message.
             const QString dump = dir.filePath("links.json");
             station.signal(SIGUSR1);
-            QTest::qWaitFor([&] { return QFileInfo(dump).size() > 0; }, 10'000);
+            (void) QTest::qWaitFor([&] { return QFileInfo(dump).size() > 0; }, 10'000);
             QFile f(dump);
             f.open(QIODevice::ReadOnly);
             QString links;
