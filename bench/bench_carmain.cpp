@@ -143,7 +143,8 @@ void benchAlarmFile(const QString &dir)
 
     // The same lines with the disk sync off and on, each into a fresh log.
     for (const bool sync : {false, true}) {
-        BenchStation b(QDir(dir).filePath(sync ? QStringLiteral("alarm_log.txt") : QStringLiteral("alarm_log_nosync.txt")));
+        BenchStation b(
+                QDir(dir).filePath(sync ? QStringLiteral("alarm_log.txt") : QStringLiteral("alarm_log_nosync.txt")));
         b.station.alarms().setSyncToDisk(sync);
         b.screen(QString::fromLatin1(FrmAlarmlist::kFormName))->load(); // as the main screen does
         const auto start = Clock::now();
@@ -218,9 +219,8 @@ void benchRedTick()
     const Stats alarm = measure(kTicks, tick);
     const Stats alarmPaint = measure(kTicks / 10, tickAndPaint);
 
-    for (const char *a : {"c500=0", "c501=0", "c510=0", "c511=0", "c750=0", "c751=0", "x227=1", "c27=0",
-                          "x200=1", "x226=1", "c302=0", "y253=0", "y255=0", "x251=0", "x252=0", "x255=0",
-                          "x253=0", "x256=0"}) {
+    for (const char *a : {"c500=0", "c501=0", "c510=0", "c511=0", "c750=0", "c751=0", "x227=1", "c27=0", "x200=1",
+                          "x226=1", "c302=0", "y253=0", "y255=0", "x251=0", "x252=0", "x255=0", "x253=0", "x256=0"}) {
         const QString s = QString::fromLatin1(a);
         b.server.setValue(s.section(u'=', 0, 0), s.section(u'=', 1));
     }

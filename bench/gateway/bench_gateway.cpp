@@ -153,7 +153,8 @@ int main(int argc, char *argv[])
     for (const ScanRequest &r : plan)
         bytes += r.bytes();
     std::printf("shipped map: %lld rows; requests per scan %lld, fewest possible %d; %d data bytes a scan\n",
-                static_cast<long long>(map.rows.size()), static_cast<long long>(plan.size()), fewestRequests(map), bytes);
+                static_cast<long long>(map.rows.size()), static_cast<long long>(plan.size()), fewestRequests(map),
+                bytes);
 
     // 2. Scan time.
     const quint16 plcPort = freePort();
@@ -171,7 +172,8 @@ int main(int argc, char *argv[])
         settings.port = plcPort;
         settings.periodMs = kScanPeriodMs;
         PlcLink link(map, plan, settings);
-        QObject::connect(&link, &PlcLink::scanned, [&](const QList<Reading> &, qint64 us) { linkScans.push_back(double(us)); });
+        QObject::connect(&link, &PlcLink::scanned,
+                         [&](const QList<Reading> &, qint64 us) { linkScans.push_back(double(us)); });
         link.start();
         waitFor([&] { return int(linkScans.size()) >= scans; }, scans * kScanPeriodMs * 4 + 5000);
         link.stop();
@@ -190,8 +192,8 @@ int main(int argc, char *argv[])
     QFile conf(dir.filePath(QStringLiteral("mosquitto.conf")));
     conf.open(QIODevice::WriteOnly);
     conf.write(QStringLiteral("listener %1 127.0.0.1\nallow_anonymous true\npersistence false\nset_tcp_nodelay true\n")
-                   .arg(brokerPort)
-                   .toUtf8());
+                       .arg(brokerPort)
+                       .toUtf8());
     conf.close();
     QProcess broker, gateway, station;
     broker.setStandardErrorFile(dir.filePath(QStringLiteral("mosquitto.log")));
@@ -207,8 +209,9 @@ int main(int argc, char *argv[])
     station.setProcessEnvironment(env);
     station.setStandardErrorFile(QProcess::nullDevice());
     station.start(QStringLiteral(CORVANE_STATION),
-                  {QStringLiteral("--broker"), brokerText, QStringLiteral("--car-main"), QStringLiteral("--echo-alarms"),
-                   QStringLiteral("--alarm-log"), dir.filePath(QStringLiteral("alarm_log.txt"))});
+                  {QStringLiteral("--broker"), brokerText, QStringLiteral("--car-main"),
+                   QStringLiteral("--echo-alarms"), QStringLiteral("--alarm-log"),
+                   dir.filePath(QStringLiteral("alarm_log.txt"))});
 
     using Clock = std::chrono::steady_clock;
     Clock::time_point changedAt;
@@ -251,7 +254,8 @@ int main(int argc, char *argv[])
         waitFor([&] { return !waiting; }, 5000);
         waiting = false;
     }
-    std::printf("PLC change to alarm line (gateway period 100 ms), %zu of %d changes seen:\n", latencies.size(), changes);
+    std::printf("PLC change to alarm line (gateway period 100 ms), %zu of %d changes seen:\n", latencies.size(),
+                changes);
     std::printf("  p50 %6.1f ms   p90 %6.1f ms   p99 %6.1f ms   max %6.1f ms\n", percentile(latencies, 0.5),
                 percentile(latencies, 0.9), percentile(latencies, 0.99), percentile(latencies, 1.0));
     station.terminate();

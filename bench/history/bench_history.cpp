@@ -13,8 +13,8 @@
 #include "history/RecordingTagSource.h"
 #include "history/TrendWindow.h"
 
-#include <QtCharts/QChart>
 #include "transport/InProcessServer.h"
+#include <QtCharts/QChart>
 
 #include <QApplication>
 #include <QDateTime>
@@ -153,9 +153,10 @@ void weekOfOneItem(const QString &dir, qint64 rows)
         const double countMs = std::chrono::duration<double, std::milli>(Clock::now() - t0).count();
         const qint64 rawRows = sqlite3_column_int64(st, 0);
         sqlite3_finalize(st);
-        std::printf("bucket query %-6s 1000 buckets: median %7.2f ms, %5zu points   (baseline: count(*) of its %8lld raw "
-                    "rows %7.2f ms)\n",
-                    s.name, median(ms), points, rawRows, countMs);
+        std::printf(
+                "bucket query %-6s 1000 buckets: median %7.2f ms, %5zu points   (baseline: count(*) of its %8lld raw "
+                "rows %7.2f ms)\n",
+                s.name, median(ms), points, rawRows, countMs);
     }
     sqlite3_close(db);
 
@@ -208,9 +209,7 @@ void purge(const QString &dir, qint64 rows)
     total.start();
     QTimer probe;
     probe.setInterval(10);
-    QObject::connect(&probe, &QTimer::timeout, [&] {
-        largestGap = std::max(largestGap, int(sinceTick.restart()));
-    });
+    QObject::connect(&probe, &QTimer::timeout, [&] { largestGap = std::max(largestGap, int(sinceTick.restart())); });
     // Baseline: the same timer for 10 s with no purge.
     probe.start();
     sinceTick.restart();
@@ -238,7 +237,8 @@ void purge(const QString &dir, qint64 rows)
         while (left() > 0)
             std::this_thread::sleep_for(std::chrono::milliseconds(500));
         done = true;
-        QMetaObject::invokeMethod(qApp, [] { QCoreApplication::quit(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+                qApp, [] { QCoreApplication::quit(); }, Qt::QueuedConnection);
     });
     sinceTick.restart();
     QCoreApplication::exec();

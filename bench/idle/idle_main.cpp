@@ -128,9 +128,12 @@ int main(int argc, char *argv[])
         p->setProcessEnvironment(env);
         p->setProcessChannelMode(QProcess::MergedChannels);
     }
-    QStringList command = {QStringLiteral(CORVANE_STATION), QStringLiteral("--broker"),
-                           QStringLiteral("127.0.0.1:%1").arg(port), QStringLiteral("--car-main"),
-                           QStringLiteral("--alarm-log"), dir.filePath(QStringLiteral("alarm_log.txt"))};
+    QStringList command = {QStringLiteral(CORVANE_STATION),
+                           QStringLiteral("--broker"),
+                           QStringLiteral("127.0.0.1:%1").arg(port),
+                           QStringLiteral("--car-main"),
+                           QStringLiteral("--alarm-log"),
+                           dir.filePath(QStringLiteral("alarm_log.txt"))};
     if (const qsizetype wrap = args.indexOf(QStringLiteral("--wrap")); wrap > 0 && wrap + 1 < args.size())
         command = args.at(wrap + 1).split(u' ', Qt::SkipEmptyParts) + command;
     station.start(command.takeFirst(), command);
@@ -164,8 +167,8 @@ int main(int argc, char *argv[])
         p.statEnd = cpuSeconds(p.process->processId());
     const double elapsed = double(clock.elapsed()) / 1000.0;
 
-    std::printf("\n%-46s %10s %19s %12s %12s %10s\n", "", "CPU ms/s", "(range, 6 windows)", "utime+stime",
-                "VmHWM", "VmRSS");
+    std::printf("\n%-46s %10s %19s %12s %12s %10s\n", "", "CPU ms/s", "(range, 6 windows)", "utime+stime", "VmHWM",
+                "VmRSS");
     double baseCpu = 0, baseHwm = 0;
     for (const Probe &p : probes) {
         std::vector<double> perSecond;

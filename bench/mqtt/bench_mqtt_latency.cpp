@@ -155,8 +155,8 @@ int main(int argc, char *argv[])
     conf.open(QIODevice::WriteOnly);
     conf.write(QStringLiteral("listener %1 127.0.0.1\nallow_anonymous true\npersistence false\nset_tcp_nodelay true\n"
                               "max_queued_messages 100000\n")
-                   .arg(port)
-                   .toUtf8());
+                       .arg(port)
+                       .toUtf8());
     conf.close();
     QProcess broker;
     broker.setStandardErrorFile(dir.filePath(QStringLiteral("broker.err")));

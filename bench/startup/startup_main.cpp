@@ -8,10 +8,10 @@
 // "shown" is when the first window has been exposed and painted, measured on the
 // monotonic clock from just before the process is started.
 #include "core/screen/Look.h"
-#include "core/time/QtScheduler.h"
 #include "core/screen/Screen.h"
 #include "core/screen/ScreenRegistry.h"
 #include "core/screen/Station.h"
+#include "core/time/QtScheduler.h"
 #include "screens/AllScreens.h"
 #include "transport/MqttTagSource.h"
 
@@ -89,8 +89,9 @@ double timeToShown(const QString &program, const QStringList &args, const QStrin
             const QByteArray line = out.mid(at, out.indexOf('\n', at) - at);
             *kernelMs = line.split(' ').value(2).toDouble();
             const qint64 painted = line.mid(line.indexOf("monotonic ") + 10).split(' ').value(0).toLongLong();
-            result = double(painted - std::chrono::duration_cast<std::chrono::nanoseconds>(
-                                          start.time_since_epoch()).count()) / 1e6;
+            result = double(painted
+                            - std::chrono::duration_cast<std::chrono::nanoseconds>(start.time_since_epoch()).count())
+                     / 1e6;
             break;
         }
     }
@@ -158,15 +159,15 @@ int main(int argc, char *argv[])
 
     QTemporaryDir dir;
     const quint16 port = deadPort();
-    const QStringList stationArgs = {QStringLiteral("--report-startup"), QStringLiteral("--broker"),
-                                     QStringLiteral("127.0.0.1:%1").arg(port), QStringLiteral("--alarm-log"),
-                                     dir.filePath(QStringLiteral("alarm_log.txt"))};
+    const QStringList stationArgs
+            = {QStringLiteral("--report-startup"), QStringLiteral("--broker"), QStringLiteral("127.0.0.1:%1").arg(port),
+               QStringLiteral("--alarm-log"), dir.filePath(QStringLiteral("alarm_log.txt"))};
     std::printf("%d runs of each, alternating; the data server absent (nothing listens on port %u)\n\n", runs, port);
     std::vector<double> base, baseKernel, station, stationKernel, porterLoad, porterShown, porterWarm;
     for (int i = 0; i < runs; ++i) {
         double kernel = 0;
-        base.push_back(timeToShown(QStringLiteral(CORVANE_BASELINE), {QStringLiteral("--report-startup")},
-                                   dir.path(), &kernel));
+        base.push_back(timeToShown(QStringLiteral(CORVANE_BASELINE), {QStringLiteral("--report-startup")}, dir.path(),
+                                   &kernel));
         baseKernel.push_back(kernel);
         station.push_back(timeToShown(QStringLiteral(CORVANE_STATION), stationArgs, dir.path(), &kernel));
         stationKernel.push_back(kernel);

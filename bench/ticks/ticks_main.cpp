@@ -91,8 +91,8 @@ void run(const char *scenario, const QMap<QString, QString> &values, int n)
             QCoreApplication::processEvents();
         }
         for (const bool paint : {false, true}) {
-            const QByteArray label = QByteArray(form) + ' ' + scenario + (paint ? " tick+paint" : " tick") + " n=" +
-                                     QByteArray::number(n);
+            const QByteArray label = QByteArray(form) + ' ' + scenario + (paint ? " tick+paint" : " tick")
+                                     + " n=" + QByteArray::number(n);
             measure(red, n, paint, label);
         }
     }

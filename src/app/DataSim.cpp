@@ -31,12 +31,13 @@ void DataSim::servePlc(const gateway::ItemMap &map, quint16 port, bool mqtt)
     m_mqtt = mqtt;
     m_plc = std::make_unique<gateway::PlcServer>(map, port);
     // A client's write is the station's write, as it reaches the car through a gateway.
-    QObject::connect(m_plc.get(), &gateway::PlcServer::written, &m_car, [this](const QString &item, const QString &value) {
-        if (m_server.value(item) == value)
-            return; // a read-modify-write or a repeat: nothing the car has to hear
-        m_server.setValue(item, value);
-        m_car.write(item, value);
-    });
+    QObject::connect(m_plc.get(), &gateway::PlcServer::written, &m_car,
+                     [this](const QString &item, const QString &value) {
+                         if (m_server.value(item) == value)
+                             return; // a read-modify-write or a repeat: nothing the car has to hear
+                         m_server.setValue(item, value);
+                         m_car.write(item, value);
+                     });
 }
 
 bool DataSim::start(QString *error)

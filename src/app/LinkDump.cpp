@@ -60,7 +60,9 @@ void installLinkDump(QApplication &app, const QString &path)
         if (!file.open(QIODevice::WriteOnly) || file.write(linkDump()) < 0 || !file.commit())
             qWarning("cannot write the link dump to %s", qPrintable(path));
     });
-    struct sigaction sa {};
+    struct sigaction sa
+    {
+    };
     sa.sa_handler = onDumpSignal;
     sigemptyset(&sa.sa_mask);
     sa.sa_flags = SA_RESTART;

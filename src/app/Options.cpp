@@ -28,10 +28,10 @@ struct BrokerOptionSet
                               QStringLiteral("file")};
     QCommandLineOption username{QStringLiteral("username"), QStringLiteral("Broker user name."),
                                 QStringLiteral("name")};
-    QCommandLineOption passwordFile{
-        QStringLiteral("password-file"),
-        QStringLiteral("File whose first line is the broker password (else $%1).").arg(QLatin1String(kPasswordVariable)),
-        QStringLiteral("file")};
+    QCommandLineOption passwordFile{QStringLiteral("password-file"),
+                                    QStringLiteral("File whose first line is the broker password (else $%1).")
+                                            .arg(QLatin1String(kPasswordVariable)),
+                                    QStringLiteral("file")};
 
     void addTo(QCommandLineParser &parser) const
     {
@@ -70,8 +70,8 @@ int fail(const QString &message)
 }
 
 // --help, --version, parse errors and stray arguments; nothing when parsing goes on.
-std::optional<int> handleCommon(QCommandLineParser &parser, const QCoreApplication &app,
-                                const QCommandLineOption &help, const QCommandLineOption &version)
+std::optional<int> handleCommon(QCommandLineParser &parser, const QCoreApplication &app, const QCommandLineOption &help,
+                                const QCommandLineOption &version)
 {
     if (!parser.parse(app.arguments()))
         return fail(parser.errorText());
@@ -127,46 +127,50 @@ std::variant<StationOptions, int> parseStationOptions(const QCoreApplication &ap
 {
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
-        "Operator station of the Corvane rail car: shows what the car's PLC reports through the data server, "
-        "logs every fault, warning and clear, and sends the operator's commands back."));
+            "Operator station of the Corvane rail car: shows what the car's PLC reports through the data server, "
+            "logs every fault, warning and clear, and sends the operator's commands back."));
     const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption version = parser.addVersionOption();
     const QCommandLineOption demo(QStringLiteral("demo"), QStringLiteral("Run on the simulated car, in-process."));
     const QCommandLineOption carMain(QStringLiteral("car-main"),
                                      QStringLiteral("Open the main car screen at start, as its button does."));
-    const QCommandLineOption alarmLog(QStringLiteral("alarm-log"),
-                                      QStringLiteral("Alarm log file (default %1).").arg(Station::defaultAlarmLogPath()),
-                                      QStringLiteral("path"));
+    const QCommandLineOption alarmLog(
+            QStringLiteral("alarm-log"),
+            QStringLiteral("Alarm log file (default %1).").arg(Station::defaultAlarmLogPath()), QStringLiteral("path"));
     const QCommandLineOption historyPath(
-        QStringLiteral("history"),
-        QStringLiteral("Value history, an SQLite file (default %1).").arg(history::HistoryStore::defaultPath()),
-        QStringLiteral("path"));
+            QStringLiteral("history"),
+            QStringLiteral("Value history, an SQLite file (default %1).").arg(history::HistoryStore::defaultPath()),
+            QStringLiteral("path"));
     const QCommandLineOption historyDays(QStringLiteral("history-days"),
                                          QStringLiteral("Days of value history kept (default 90; 0 records nothing)."),
                                          QStringLiteral("days"));
     const QCommandLineOption dumpLinks(
-        QStringLiteral("dump-links"),
-        QStringLiteral("On SIGUSR1, write every open automatic link (form, control, item, value, caption) to this "
-                       "file as JSON lines, for checking the station from outside (off by default)."),
-        QStringLiteral("file"));
+            QStringLiteral("dump-links"),
+            QStringLiteral("On SIGUSR1, write every open automatic link (form, control, item, value, caption) to this "
+                           "file as JSON lines, for checking the station from outside (off by default)."),
+            QStringLiteral("file"));
     // For tests and measurements of the running program.
-    QCommandLineOption reportUiGaps(QStringLiteral("report-ui-gaps"),
-                                    QStringLiteral("Print the largest gap of a 10 ms probe timer each second and at exit."));
-    QCommandLineOption reportAlarms(QStringLiteral("report-alarms"),
-                                    QStringLiteral("At exit, print the alarm list's lines (count, SHA-1) and the log's syncs."));
+    QCommandLineOption reportUiGaps(
+            QStringLiteral("report-ui-gaps"),
+            QStringLiteral("Print the largest gap of a 10 ms probe timer each second and at exit."));
+    QCommandLineOption reportAlarms(
+            QStringLiteral("report-alarms"),
+            QStringLiteral("At exit, print the alarm list's lines (count, SHA-1) and the log's syncs."));
     QCommandLineOption echoAlarms(QStringLiteral("echo-alarms"),
                                   QStringLiteral("Print each alarm line once the file and the list have it."));
-    QCommandLineOption noAlarmSync(QStringLiteral("no-alarm-sync"),
-                                   QStringLiteral("Leave alarm lines to the page cache (measures what the sync costs)."));
+    QCommandLineOption noAlarmSync(
+            QStringLiteral("no-alarm-sync"),
+            QStringLiteral("Leave alarm lines to the page cache (measures what the sync costs)."));
     for (QCommandLineOption *o : {&reportUiGaps, &reportAlarms, &echoAlarms, &noAlarmSync})
         o->setFlags(QCommandLineOption::HiddenFromHelp);
     const QCommandLineOption reportStartup(
-        QStringLiteral("report-startup"),
-        QStringLiteral("Print the time from process start to the first window shown (for measuring)."));
+            QStringLiteral("report-startup"),
+            QStringLiteral("Print the time from process start to the first window shown (for measuring)."));
     const BrokerOptionSet brokerOptions;
     parser.addOptions({demo, carMain, reportStartup});
     brokerOptions.addTo(parser);
-    parser.addOptions({alarmLog, historyPath, historyDays, dumpLinks, reportUiGaps, reportAlarms, echoAlarms, noAlarmSync});
+    parser.addOptions(
+            {alarmLog, historyPath, historyDays, dumpLinks, reportUiGaps, reportAlarms, echoAlarms, noAlarmSync});
 
     if (const auto code = handleCommon(parser, app, help, version))
         return *code;
@@ -182,7 +186,8 @@ std::variant<StationOptions, int> parseStationOptions(const QCoreApplication &ap
         bool ok = false;
         o.historyDays = parser.value(historyDays).toInt(&ok);
         if (!ok || o.historyDays < 0 || o.historyDays > 100'000)
-            return fail(QStringLiteral("--history-days wants a number of days, not '%1'").arg(parser.value(historyDays)));
+            return fail(
+                    QStringLiteral("--history-days wants a number of days, not '%1'").arg(parser.value(historyDays)));
     }
     o.dumpLinks = parser.value(dumpLinks);
     o.reportUiGaps = parser.isSet(reportUiGaps);
@@ -196,25 +201,26 @@ std::variant<DataSimOptions, int> parseDataSimOptions(const QCoreApplication &ap
 {
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
-        "The simulated Corvane car served as its data server would: every item retained on the broker, "
-        "writes taken from <item>/set, presence in $state."));
+            "The simulated Corvane car served as its data server would: every item retained on the broker, "
+            "writes taken from <item>/set, presence in $state."));
     const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption version = parser.addVersionOption();
     const QCommandLineOption seed(QStringLiteral("seed"), QStringLiteral("Seed of the simulated car (default 1)."),
                                   QStringLiteral("number"));
     const QCommandLineOption random(
-        QStringLiteral("random"),
-        QStringLiteral("Instead of simulating the car, change random items to random values, this many a second "
-                       "(a soak of the station)."),
-        QStringLiteral("changes"));
+            QStringLiteral("random"),
+            QStringLiteral("Instead of simulating the car, change random items to random values, this many a second "
+                           "(a soak of the station)."),
+            QStringLiteral("changes"));
     const QCommandLineOption randomSeconds(QStringLiteral("random-seconds"),
                                            QStringLiteral("With --random: stop changing after so many seconds."),
                                            QStringLiteral("seconds"));
     const QCommandLineOption plcPort(
-        QStringLiteral("plc-port"),
-        QStringLiteral("Also serve the car as a Modbus TCP PLC on 127.0.0.1:N, laid out by --map, for corvane-gateway; "
-                       "then the broker is served only when --broker is given."),
-        QStringLiteral("N"));
+            QStringLiteral("plc-port"),
+            QStringLiteral(
+                    "Also serve the car as a Modbus TCP PLC on 127.0.0.1:N, laid out by --map, for corvane-gateway; "
+                    "then the broker is served only when --broker is given."),
+            QStringLiteral("N"));
     const QCommandLineOption map(QStringLiteral("map"), QStringLiteral("The item map of --plc-port."),
                                  QStringLiteral("file"));
     const BrokerOptionSet brokerOptions;
@@ -264,11 +270,12 @@ std::variant<GatewayOptions, int> parseGatewayOptions(const QCoreApplication &ap
 {
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
-        "The data server of the Corvane car: reads the PLC over Modbus TCP as the map says and serves its items "
-        "on the MQTT broker, taking the stations' writes back to the PLC."));
+            "The data server of the Corvane car: reads the PLC over Modbus TCP as the map says and serves its items "
+            "on the MQTT broker, taking the stations' writes back to the PLC."));
     const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption version = parser.addVersionOption();
-    const QCommandLineOption plc(QStringLiteral("plc"), QStringLiteral("The PLC's Modbus TCP server (default port 502)."),
+    const QCommandLineOption plc(QStringLiteral("plc"),
+                                 QStringLiteral("The PLC's Modbus TCP server (default port 502)."),
                                  QStringLiteral("host[:port]"));
     const QCommandLineOption map(QStringLiteral("map"), QStringLiteral("The item map (CSV)."), QStringLiteral("file"));
     const QCommandLineOption unitId(QStringLiteral("unit-id"), QStringLiteral("Modbus unit id of the PLC (default 1)."),

@@ -29,7 +29,7 @@ struct StationOptions
     QString alarmLog;
     QString history;      // the value history's SQLite file
     int historyDays = 90; // retention; 0 records nothing
-    QString dumpLinks; // written on SIGUSR1; empty: no dump
+    QString dumpLinks;    // written on SIGUSR1; empty: no dump
     // For tests and measurements, hidden from --help.
     bool reportUiGaps = false;
     bool reportAlarms = false;

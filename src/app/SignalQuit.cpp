@@ -32,7 +32,9 @@ void installSignalQuit(QCoreApplication &app)
         // refuses (it unloads instead) would cancel it.
         QCoreApplication::exit(0);
     });
-    struct sigaction sa {};
+    struct sigaction sa
+    {
+    };
     sa.sa_handler = onSignal;
     sigemptyset(&sa.sa_mask);
     sa.sa_flags = SA_RESTART;

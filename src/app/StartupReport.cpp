@@ -18,7 +18,7 @@ long long clockNs(clockid_t clock)
 {
     timespec t{};
     clock_gettime(clock, &t);
-    return (long long)t.tv_sec * 1'000'000'000LL + t.tv_nsec;
+    return (long long) t.tv_sec * 1'000'000'000LL + t.tv_nsec;
 }
 
 // Waits for the first window to be exposed, then for the event loop to come round

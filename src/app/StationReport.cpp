@@ -56,7 +56,8 @@ void echoAlarmLines(AlarmLogger &logger)
 
 void printAlarmReport(const Station &station)
 {
-    const auto *list = qobject_cast<const FrmAlarmlist *>(station.screens().find(QString::fromLatin1(FrmAlarmlist::kFormName)));
+    const auto *list
+            = qobject_cast<const FrmAlarmlist *>(station.screens().find(QString::fromLatin1(FrmAlarmlist::kFormName)));
     QCryptographicHash sha1(QCryptographicHash::Sha1);
     const QStringList lines = list ? list->lines() : QStringList();
     for (const QString &line : lines)

@@ -48,11 +48,11 @@ int main(int argc, char *argv[])
     Gateway gateway(itemMap, plan, plc, std::get<MqttSettings>(settings));
     installSignalQuit(app);
     logLine(QStringLiteral("serving %1 items of %2 from %3:%4 on %5, every %6 ms")
-                .arg(itemMap.rows.size())
-                .arg(options.map, plc.host)
-                .arg(plc.port)
-                .arg(std::get<MqttSettings>(settings).brokerText())
-                .arg(plc.periodMs));
+                    .arg(itemMap.rows.size())
+                    .arg(options.map, plc.host)
+                    .arg(plc.port)
+                    .arg(std::get<MqttSettings>(settings).brokerText())
+                    .arg(plc.periodMs));
     gateway.start();
     const int code = QCoreApplication::exec();
     gateway.stop();

@@ -1,14 +1,14 @@
 #include "LinkDump.h"
 #include "Options.h"
 #include "SignalQuit.h"
-#include "StationReport.h"
 #include "StartupReport.h"
+#include "StationReport.h"
 
 #include "core/alarm/AlarmLogger.h"
 #include "core/screen/Look.h"
-#include "core/time/QtScheduler.h"
 #include "core/screen/ScreenRegistry.h"
 #include "core/screen/Station.h"
+#include "core/time/QtScheduler.h"
 #include "history/HistoryStore.h"
 #include "history/RecordingTagSource.h"
 #include "history/TrendWindow.h"
@@ -69,9 +69,8 @@ int main(int argc, char *argv[])
         mqtt = std::make_unique<MqttTagSource>(std::get<MqttSettings>(settings));
         tags = mqtt.get();
         // For whoever keeps the station running; the operator sees " [NO DATA]".
-        QObject::connect(mqtt.get(), &TagSource::linkStateChanged, [](bool up) {
-            qInfo("data server link %s", up ? "up" : "down");
-        });
+        QObject::connect(mqtt.get(), &TagSource::linkStateChanged,
+                         [](bool up) { qInfo("data server link %s", up ? "up" : "down"); });
     }
 
     // Every value the screens receive is also recorded, off the UI thread; the
@@ -97,8 +96,9 @@ int main(int argc, char *argv[])
         probe = std::make_unique<UiGapProbe>();
 
     // exit, not quit: quit would first ask windows to close, which ours answer by unloading.
-    QObject::connect(&station.screens(), &ScreenRegistry::lastScreenUnloaded, &app, [] { QCoreApplication::exit(0); },
-                     Qt::QueuedConnection);
+    QObject::connect(
+            &station.screens(), &ScreenRegistry::lastScreenUnloaded, &app, [] { QCoreApplication::exit(0); },
+            Qt::QueuedConnection);
     installSignalQuit(app);
     installLinkDump(app, options.dumpLinks);
     if (mqtt)

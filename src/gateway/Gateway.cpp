@@ -29,8 +29,8 @@ QString quoted(const QString &text)
     return u'"' + out + (text.size() > 64 ? QStringLiteral("...\"") : QStringLiteral("\""));
 }
 
-Gateway::Gateway(const ItemMap &map, const QList<ScanRequest> &plan, const PlcSettings &plc,
-                 const MqttSettings &mqtt, QObject *parent)
+Gateway::Gateway(const ItemMap &map, const QList<ScanRequest> &plan, const PlcSettings &plc, const MqttSettings &mqtt,
+                 QObject *parent)
     : QObject(parent)
     , m_map(map)
     , m_plcSettings(plc)
@@ -120,7 +120,9 @@ void Gateway::take(const Reading &reading)
         if (!m_reported.contains(reading.row)) {
             m_reported.insert(reading.row);
             logLine(QStringLiteral("read error: %1 (%2 %3): %4")
-                        .arg(row.item, tableName(row.table)).arg(row.address).arg(reading.text));
+                            .arg(row.item, tableName(row.table))
+                            .arg(row.address)
+                            .arg(reading.text));
         }
         return;
     }

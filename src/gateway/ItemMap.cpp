@@ -29,10 +29,10 @@ std::optional<Table> parseTable(QStringView text)
 std::optional<std::pair<Type, int>> parseType(const QString &text)
 {
     static const QList<std::pair<QString, Type>> names{
-        {QStringLiteral("bit"), Type::Bit},     {QStringLiteral("u16"), Type::U16},
-        {QStringLiteral("s16"), Type::S16},     {QStringLiteral("bcd16"), Type::Bcd16},
-        {QStringLiteral("u32"), Type::U32},     {QStringLiteral("s32"), Type::S32},
-        {QStringLiteral("bcd32"), Type::Bcd32}, {QStringLiteral("f32"), Type::F32}};
+            {QStringLiteral("bit"), Type::Bit},     {QStringLiteral("u16"), Type::U16},
+            {QStringLiteral("s16"), Type::S16},     {QStringLiteral("bcd16"), Type::Bcd16},
+            {QStringLiteral("u32"), Type::U32},     {QStringLiteral("s32"), Type::S32},
+            {QStringLiteral("bcd32"), Type::Bcd32}, {QStringLiteral("f32"), Type::F32}};
     for (const auto &[name, type] : names) {
         if (text == name)
             return std::pair{type, 0};
@@ -122,9 +122,8 @@ std::variant<ItemMap, QString> parseItemMap(const QString &text, const QString &
     const QStringList lines = text.split(u'\n');
     for (int i = 0; i < lines.size(); ++i) {
         const int lineNo = i + 1;
-        const auto fail = [&](const QString &what) {
-            return QStringLiteral("%1:%2: %3").arg(fileName).arg(lineNo).arg(what);
-        };
+        const auto fail
+                = [&](const QString &what) { return QStringLiteral("%1:%2: %3").arg(fileName).arg(lineNo).arg(what); };
         QString line = lines.at(i);
         if (line.endsWith(u'\r'))
             line.chop(1);
@@ -148,8 +147,9 @@ std::variant<ItemMap, QString> parseItemMap(const QString &text, const QString &
         for (QString &c : cells)
             c = c.trimmed();
         if (!headerSeen) {
-            if (cells != QStringList{QStringLiteral("item"), QStringLiteral("table"), QStringLiteral("address"),
-                                     QStringLiteral("type"), QStringLiteral("write")})
+            if (cells
+                != QStringList{QStringLiteral("item"), QStringLiteral("table"), QStringLiteral("address"),
+                               QStringLiteral("type"), QStringLiteral("write")})
                 return fail(QStringLiteral("the header must be item,table,address,type,write"));
             headerSeen = true;
             continue;
@@ -180,8 +180,7 @@ std::variant<ItemMap, QString> parseItemMap(const QString &text, const QString &
         if ((row.type == Type::Bit) != isBitTable(row.table))
             return fail(QStringLiteral("type %1 is not allowed for table %2").arg(cells[3], cells[1]));
         if (row.address + widthOf(row.type) > kAddressSpace)
-            return fail(
-                QStringLiteral("%1 at %2 crosses the end of the address space").arg(cells[3]).arg(row.address));
+            return fail(QStringLiteral("%1 at %2 crosses the end of the address space").arg(cells[3]).arg(row.address));
         if (cells[4] == u"yes")
             row.writable = true;
         else if (!cells[4].isEmpty())

@@ -31,7 +31,10 @@ struct ItemMap
     const MapRow *find(const QString &item) const;
 };
 
-inline bool isBitTable(Table t) { return t == Table::Coil || t == Table::Discrete; }
+inline bool isBitTable(Table t)
+{
+    return t == Table::Coil || t == Table::Discrete;
+}
 // Registers or bits a row occupies.
 int widthOf(Type type);
 QString tableName(Table t);

@@ -13,7 +13,11 @@ class PlcLink::Worker : public QObject
 {
 public:
     Worker(PlcLink *owner, const ItemMap &map, const QList<ScanRequest> &plan, const PlcSettings &settings)
-        : m_owner(owner), m_map(map), m_plan(plan), m_settings(settings), m_backoffMs(settings.reconnectMinMs)
+        : m_owner(owner)
+        , m_map(map)
+        , m_plan(plan)
+        , m_settings(settings)
+        , m_backoffMs(settings.reconnectMinMs)
     {
     }
     ~Worker() override { disconnectPlc(); }
@@ -81,9 +85,8 @@ private:
 
     void report(int row, const QString &error, const Reading &readback)
     {
-        QMetaObject::invokeMethod(m_owner, [owner = m_owner, row, error, readback] {
-            Q_EMIT owner->written(row, error, readback);
-        });
+        QMetaObject::invokeMethod(
+                m_owner, [owner = m_owner, row, error, readback] { Q_EMIT owner->written(row, error, readback); });
     }
 
     void disconnectPlc()
@@ -108,9 +111,9 @@ private:
         modbus_set_response_timeout(m_ctx, uint32_t(ms / 1000), uint32_t(ms % 1000) * 1000);
         if (modbus_connect(m_ctx) != 0) {
             fail(QStringLiteral("cannot connect to %1:%2: %3")
-                     .arg(m_settings.host)
-                     .arg(m_settings.port)
-                     .arg(errorText()));
+                         .arg(m_settings.host)
+                         .arg(m_settings.port)
+                         .arg(errorText()));
             return false;
         }
         return true;
@@ -183,14 +186,17 @@ private:
             }
             if (request.rows.size() == 1) {
                 const MapRow &row = m_map.rows[request.rows[0]];
-                const QString why = QStringLiteral("%1 %2 refused by the PLC").arg(tableName(row.table)).arg(row.address);
+                const QString why
+                        = QStringLiteral("%1 %2 refused by the PLC").arg(tableName(row.table)).arg(row.address);
                 readings.append({request.rows[0], Reading::Refused, why});
                 continue;
             }
             // Somewhere in the range is an address the PLC does not have (a gap read
             // through, or a row): from now on this range is read row by row.
-            const QString what = QStringLiteral("%1 %2-%3").arg(tableName(request.table)).arg(request.start)
-                                     .arg(request.start + request.count - 1);
+            const QString what = QStringLiteral("%1 %2-%3")
+                                         .arg(tableName(request.table))
+                                         .arg(request.start)
+                                         .arg(request.start + request.count - 1);
             QMetaObject::invokeMethod(m_owner, [owner = m_owner, what] { Q_EMIT owner->requestSplit(what); });
             m_plan.removeAt(n);
             for (qsizetype k = 0; k < request.rows.size(); ++k) {
@@ -223,7 +229,8 @@ private:
 };
 
 PlcLink::PlcLink(const ItemMap &map, const QList<ScanRequest> &plan, const PlcSettings &settings, QObject *parent)
-    : QObject(parent), m_worker(new Worker(this, map, plan, settings))
+    : QObject(parent)
+    , m_worker(new Worker(this, map, plan, settings))
 {
     m_thread.setObjectName(QStringLiteral("plc"));
     m_worker->moveToThread(&m_thread);
@@ -245,7 +252,8 @@ void PlcLink::stop()
 {
     if (!m_thread.isRunning())
         return;
-    QMetaObject::invokeMethod(m_worker, [w = m_worker] { w->end(); }, Qt::BlockingQueuedConnection);
+    QMetaObject::invokeMethod(
+            m_worker, [w = m_worker] { w->end(); }, Qt::BlockingQueuedConnection);
     m_thread.quit();
     m_thread.wait();
 }

@@ -37,8 +37,7 @@ class PlcLink : public QObject
 {
     Q_OBJECT
 public:
-    PlcLink(const ItemMap &map, const QList<ScanRequest> &plan, const PlcSettings &settings,
-            QObject *parent = nullptr);
+    PlcLink(const ItemMap &map, const QList<ScanRequest> &plan, const PlcSettings &settings, QObject *parent = nullptr);
     ~PlcLink() override;
 
     void start();

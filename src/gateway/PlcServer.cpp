@@ -12,7 +12,10 @@
 
 namespace corvane::gateway {
 
-PlcServer::PlcServer(const ItemMap &map, quint16 port, QObject *parent) : QObject(parent), m_map(map), m_port(port)
+PlcServer::PlcServer(const ItemMap &map, quint16 port, QObject *parent)
+    : QObject(parent)
+    , m_map(map)
+    , m_port(port)
 {
 }
 
@@ -32,8 +35,8 @@ bool PlcServer::start(QString *error)
     m_listenFd = modbus_tcp_listen(m_ctx, 4);
     if (m_listenFd < 0) {
         *error = QStringLiteral("cannot listen on 127.0.0.1:%1: %2")
-                     .arg(m_port)
-                     .arg(QString::fromLocal8Bit(modbus_strerror(errno)));
+                         .arg(m_port)
+                         .arg(QString::fromLocal8Bit(modbus_strerror(errno)));
         return false;
     }
     m_thread = std::thread([this] { serve(); });
@@ -154,8 +157,8 @@ void PlcServer::noteWrite(int function, int address, int count)
                 continue;
             if (table == Table::Coil) {
                 values.append({row.item, bitText(m_memory->tab_bits[row.address] != 0)});
-            } else if (const auto text =
-                           registerText(row, m_memory->tab_registers + row.address, m_map.highWordFirst)) {
+            } else if (const auto text
+                       = registerText(row, m_memory->tab_registers + row.address, m_map.highWordFirst)) {
                 values.append({row.item, *text});
             }
         }

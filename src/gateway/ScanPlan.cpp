@@ -41,11 +41,11 @@ QString describePlan(const ItemMap &map, const QList<ScanRequest> &plan)
     int bytes = 0;
     for (const ScanRequest &r : plan) {
         out += QStringLiteral("%1 %2-%3: %4 rows, %5 bytes\n")
-                   .arg(tableName(r.table))
-                   .arg(r.start)
-                   .arg(r.start + r.count - 1)
-                   .arg(r.rows.size())
-                   .arg(r.bytes());
+                       .arg(tableName(r.table))
+                       .arg(r.start)
+                       .arg(r.start + r.count - 1)
+                       .arg(r.rows.size())
+                       .arg(r.bytes());
         bytes += r.bytes();
     }
     out += QStringLiteral("%1 requests, %2 rows, %3 bytes a scan\n").arg(plan.size()).arg(map.rows.size()).arg(bytes);

@@ -12,8 +12,8 @@ struct ScanRequest
 {
     Table table = Table::Coil;
     int start = 0;
-    int count = 0;       // bits or registers
-    QList<int> rows;     // indexes into the map's rows
+    int count = 0;   // bits or registers
+    QList<int> rows; // indexes into the map's rows
 
     // Data bytes of the answer.
     int bytes() const { return isBitTable(table) ? (count + 7) / 8 : count * 2; }

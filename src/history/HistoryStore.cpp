@@ -1,7 +1,7 @@
 #include "HistoryStore.h"
 
-#include "core/screen/Station.h"
 #include "core/link/Value.h"
+#include "core/screen/Station.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -111,7 +111,11 @@ public:
     Statement() = default;
     Statement(sqlite3 *db, const char *sql) { m_rc = sqlite3_prepare_v2(db, sql, -1, &m_stmt, nullptr); }
     ~Statement() { sqlite3_finalize(m_stmt); }
-    Statement(Statement &&o) noexcept : m_stmt(std::exchange(o.m_stmt, nullptr)), m_rc(o.m_rc) {}
+    Statement(Statement &&o) noexcept
+        : m_stmt(std::exchange(o.m_stmt, nullptr))
+        , m_rc(o.m_rc)
+    {
+    }
     Statement &operator=(Statement &&o) noexcept
     {
         std::swap(m_stmt, o.m_stmt);
@@ -240,12 +244,12 @@ std::vector<TrendPoint> HistoryStore::bucketQuery(sqlite3 *db, const BucketReque
         return out;
     const double span = double(r.toMs - r.fromMs);
     std::vector<Bucket> buckets(size_t(r.buckets));
-    const auto bucketOf = [&](qint64 t) {
-        return std::clamp(int(double(t - r.fromMs) * r.buckets / span), 0, r.buckets - 1);
-    };
+    const auto bucketOf
+            = [&](qint64 t) { return std::clamp(int(double(t - r.fromMs) * r.buckets / span), 0, r.buckets - 1); };
 
     {
-        Statement before(db, "SELECT t_ms, value FROM samples WHERE item_id = ?1 AND t_ms < ?2 ORDER BY t_ms DESC LIMIT 1");
+        Statement before(db,
+                         "SELECT t_ms, value FROM samples WHERE item_id = ?1 AND t_ms < ?2 ORDER BY t_ms DESC LIMIT 1");
         before.bind(1, *id);
         before.bind(2, r.fromMs);
         if (sqlite3_step(before.get()) == SQLITE_ROW)
@@ -353,7 +357,7 @@ private:
     QString errorText(int rc) const
     {
         return QStringLiteral("%1 (%2)").arg(QString::fromUtf8(m_db ? sqlite3_errmsg(m_db) : sqlite3_errstr(rc)),
-                                            m_config.path);
+                                             m_config.path);
     }
 
     // Ends a failure the way its kind needs; the samples are kept by the caller.
@@ -413,7 +417,8 @@ private:
         m_nextOpen = Clock::now() + kRetryOpenEvery;
         const QString folder = QFileInfo(m_config.path).absolutePath();
         if (!QDir().mkpath(folder)) {
-            warn(Fault::Unavailable, QStringLiteral("cannot create the folder %1, not recording until it can").arg(folder));
+            warn(Fault::Unavailable,
+                 QStringLiteral("cannot create the folder %1, not recording until it can").arg(folder));
             return;
         }
         int rc = sqlite3_open_v2(QFile::encodeName(m_config.path).constData(), &m_db,
@@ -423,8 +428,8 @@ private:
             sqlite3_extended_result_codes(m_db, 1);
             // NORMAL in WAL: a commit survives the process being killed; at most the
             // batch not yet committed (under a second) is lost.
-            if (exec("PRAGMA journal_mode=WAL", &rc) && exec("PRAGMA synchronous=NORMAL", &rc) &&
-                exec("PRAGMA secure_delete=OFF", &rc) && exec(kSchema, &rc)) {
+            if (exec("PRAGMA journal_mode=WAL", &rc) && exec("PRAGMA synchronous=NORMAL", &rc)
+                && exec("PRAGMA secure_delete=OFF", &rc) && exec(kSchema, &rc)) {
                 m_insert = Statement(m_db, "INSERT OR REPLACE INTO samples(item_id, t_ms, value) VALUES(?1, ?2, ?3)");
                 m_rollup = Statement(m_db, kUpsertRollup);
                 m_alive = Statement(m_db, "INSERT OR REPLACE INTO meta(key, value) VALUES('alive_ms', ?1)");

@@ -15,9 +15,9 @@
 #include <QVBoxLayout>
 #include <QWheelEvent>
 #include <QtCharts/QChart>
-#include <QtCharts/QLegend>
 #include <QtCharts/QChartView>
 #include <QtCharts/QDateTimeAxis>
+#include <QtCharts/QLegend>
 #include <QtCharts/QLineSeries>
 #include <QtCharts/QValueAxis>
 #include <algorithm>
@@ -33,11 +33,8 @@ struct Range
     qint64 spanMs;
 };
 constexpr Range kRanges[] = {
-    {"10 min", 10 * 60'000},
-    {"1 h", 3'600'000},
-    {"8 h", 8 * 3'600'000},
-    {"24 h", 24 * 3'600'000},
-    {"7 d", 7 * 24 * 3'600'000LL},
+        {"10 min", 10 * 60'000},       {"1 h", 3'600'000}, {"8 h", 8 * 3'600'000}, {"24 h", 24 * 3'600'000},
+        {"7 d", 7 * 24 * 3'600'000LL},
 };
 const QColor kTraceColours[] = {QColor(0x1f, 0x4e, 0xb4), QColor(0xc0, 0x39, 0x2b)};
 constexpr qint64 kShortestSpanMs = 10'000;
@@ -264,8 +261,7 @@ void TrendWindow::refresh()
         m_fromMs = m_toMs - m_spanMs;
     }
     m_timeAxis->setRange(QDateTime::fromMSecsSinceEpoch(m_fromMs), QDateTime::fromMSecsSinceEpoch(m_toMs));
-    m_timeAxis->setFormat(m_toMs - m_fromMs <= 3'600'000 ? QStringLiteral("HH:mm:ss")
-                                                         : QStringLiteral("dd.MM. HH:mm"));
+    m_timeAxis->setFormat(m_toMs - m_fromMs <= 3'600'000 ? QStringLiteral("HH:mm:ss") : QStringLiteral("dd.MM. HH:mm"));
     // A drag or a wheel moves the range many times a second: one question at a time,
     // and the latest range once it is answered.
     if (m_inFlight > 0) {
@@ -280,8 +276,11 @@ void TrendWindow::refresh()
         m_store.query(BucketRequest{m_traces[size_t(i)].item, m_fromMs, m_toMs, buckets},
                       [this, i, generation](std::vector<TrendPoint> pts) {
                           QMetaObject::invokeMethod(
-                              this, [this, i, generation, pts = std::move(pts)]() mutable { draw(i, generation, std::move(pts)); },
-                              Qt::QueuedConnection);
+                                  this,
+                                  [this, i, generation, pts = std::move(pts)]() mutable {
+                                      draw(i, generation, std::move(pts));
+                                  },
+                                  Qt::QueuedConnection);
                       });
     }
 }
@@ -342,7 +341,8 @@ void TrendWindow::drawTrace(int index, std::vector<TrendPoint> points)
         m_chart->addSeries(s);
         s->attachAxis(m_timeAxis);
         s->attachAxis(t.axis);
-        connect(s, &QLineSeries::hovered, this, [this, index](const QPointF &p, bool state) { hovered(index, p, state); });
+        connect(s, &QLineSeries::hovered, this,
+                [this, index](const QPointF &p, bool state) { hovered(index, p, state); });
         t.series.append(s);
     }
 
@@ -362,8 +362,10 @@ void TrendWindow::drawTrace(int index, std::vector<TrendPoint> points)
         // so the labels are short and fit.
         const double span = high > low ? high - low : std::max(1.0, std::abs(high) * 0.1);
         const double raw = span / 5, magnitude = std::pow(10.0, std::floor(std::log10(raw)));
-        const double step = raw / magnitude <= 1 ? magnitude : raw / magnitude <= 2 ? 2 * magnitude
-                          : raw / magnitude <= 5 ? 5 * magnitude : 10 * magnitude;
+        const double step = raw / magnitude <= 1   ? magnitude
+                            : raw / magnitude <= 2 ? 2 * magnitude
+                            : raw / magnitude <= 5 ? 5 * magnitude
+                                                   : 10 * magnitude;
         const double bottom = std::floor(low / step) * step, top = std::ceil(high / step) * step;
         t.axis->setTickType(QValueAxis::TicksDynamic);
         t.axis->setTickAnchor(0);
@@ -429,9 +431,9 @@ void TrendWindow::askAndAdd()
 
 void TrendWindow::askAndExport()
 {
-    const QString file = QFileDialog::getSaveFileName(this, QStringLiteral("Export CSV"),
-                                                      m_traces[0].item + QStringLiteral(".csv"),
-                                                      QStringLiteral("CSV (*.csv)"));
+    const QString file
+            = QFileDialog::getSaveFileName(this, QStringLiteral("Export CSV"),
+                                           m_traces[0].item + QStringLiteral(".csv"), QStringLiteral("CSV (*.csv)"));
     if (!file.isEmpty())
         exportCsv(file);
 }
@@ -443,13 +445,13 @@ void TrendWindow::exportCsv(const QString &file)
         items << t.item;
     m_store.exportCsv(items, m_fromMs, m_toMs, file, [this, file](const QString &error) {
         QMetaObject::invokeMethod(
-            this,
-            [this, file, error] {
-                m_status->setText(error.isEmpty() ? QStringLiteral("Exported to %1").arg(file)
-                                                  : QStringLiteral("Export failed: %1").arg(error));
-                Q_EMIT exported(file, error);
-            },
-            Qt::QueuedConnection);
+                this,
+                [this, file, error] {
+                    m_status->setText(error.isEmpty() ? QStringLiteral("Exported to %1").arg(file)
+                                                      : QStringLiteral("Export failed: %1").arg(error));
+                    Q_EMIT exported(file, error);
+                },
+                Qt::QueuedConnection);
     });
 }
 

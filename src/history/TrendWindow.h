@@ -99,7 +99,7 @@ private:
     qint64 m_spanMs = 10 * 60'000;
     qint64 m_fromMs = 0, m_toMs = 0;
     bool m_following = true;
-    int m_inFlight = 0;  // questions asked and not yet answered
+    int m_inFlight = 0;   // questions asked and not yet answered
     bool m_again = false; // the range moved meanwhile: ask once more when they are
 };
 

@@ -1,11 +1,11 @@
 #include "AllScreens.h"
 
-#include "screens/carmain/frmCVCarmain.h"
 #include "core/alarm/AlarmLogger.h"
 #include "core/alarm/DataServerWatch.h"
 #include "core/alarm/FrmAlarmlist.h"
 #include "core/screen/ScreenRegistry.h"
 #include "core/screen/Station.h"
+#include "screens/carmain/frmCVCarmain.h"
 
 namespace corvane {
 

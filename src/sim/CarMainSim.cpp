@@ -125,7 +125,7 @@ private:
                 m_handBrakeOn = true; // set while standing
             } else if (now() >= m_stateEndsMs - 5000 && m_handBrakeOn && !m_handBrakeLeftOn) {
                 m_handBrakeLeftOn = m_forgetHandBrake;
-                m_handBrakeOn = m_handBrakeLeftOn; // else released before pulling away
+                m_handBrakeOn = m_handBrakeLeftOn;      // else released before pulling away
                 m_handBrakeReleaseMs = seconds(20, 35); // noticed only once moving
             }
         } else if (m_handBrakeLeftOn && now() >= m_handBrakeReleaseMs) {
@@ -271,8 +271,8 @@ private:
     double m_outsideTemp = 54;
 
     Dropout m_dropouts[2] = {
-        {u"x200", 240, 5, 20},  // the phase fault relay drops: phase fault
-        {u"x226", 300, 10, 40}, // generator control off
+            {u"x200", 240, 5, 20},  // the phase fault relay drops: phase fault
+            {u"x226", 300, 10, 40}, // generator control off
     };
     int m_backfeedStep = 0;
     qint64 m_backfeedAtMs = 0;

@@ -15,26 +15,26 @@ namespace {
 constexpr qint64 kCycleMs = 300'000;
 
 enum Event {
-    HighHeadPressureA, // compressor A trips on head pressure (FAULT c203)
+    HighHeadPressureA,  // compressor A trips on head pressure (FAULT c203)
     ControlSwitchAHand, // AC unit A's control switch left in HAND (WARN x360)
-    BlowerADriveFault, // overhead blower A's drive faults (FAULT x407 = 0)
-    BlowersStopped,    // overhead blower control in stop (WARN C12)
-    OverheatA2,        // A end overhead heat overtemp 2 (WARN C446, latched)
-    BlockHeatBreakerB, // compressor B's block heat breaker trips (WARN c143)
-    ControlSwitchBOff, // AC unit B's control switch turned to OFF (WARN x374 = 0)
-    BlowerBSwitching,  // overhead blower B's starter does not pull in (FAULT c356)
+    BlowerADriveFault,  // overhead blower A's drive faults (FAULT x407 = 0)
+    BlowersStopped,     // overhead blower control in stop (WARN C12)
+    OverheatA2,         // A end overhead heat overtemp 2 (WARN C446, latched)
+    BlockHeatBreakerB,  // compressor B's block heat breaker trips (WARN c143)
+    ControlSwitchBOff,  // AC unit B's control switch turned to OFF (WARN x374 = 0)
+    BlowerBSwitching,   // overhead blower B's starter does not pull in (FAULT c356)
 };
 
 constexpr Episode kEpisodes[] = {
-    {HighHeadPressureA, 15, 25}, {ControlSwitchAHand, 50, 30}, {BlowerADriveFault, 90, 20},
-    {BlowersStopped, 125, 15},   {OverheatA2, 170, 12},        {BlockHeatBreakerB, 200, 35},
-    {ControlSwitchBOff, 240, 25}, {BlowerBSwitching, 270, 15},
+        {HighHeadPressureA, 15, 25},  {ControlSwitchAHand, 50, 30}, {BlowerADriveFault, 90, 20},
+        {BlowersStopped, 125, 15},    {OverheatA2, 170, 12},        {BlockHeatBreakerB, 200, 35},
+        {ControlSwitchBOff, 240, 25}, {BlowerBSwitching, 270, 15},
 };
 
 // The overhead heat overtemps latch in the PLC until an alarm warning reset (c512).
-const QString kOvertemps[] = {QStringLiteral("C442"), QStringLiteral("C446"), QStringLiteral("C447"),
-                              QStringLiteral("C451"), QStringLiteral("C440"), QStringLiteral("C444"),
-                              QStringLiteral("C441")};
+const QString kOvertemps[]
+        = {QStringLiteral("C442"), QStringLiteral("C446"), QStringLiteral("C447"), QStringLiteral("C451"),
+           QStringLiteral("C440"), QStringLiteral("C444"), QStringLiteral("C441")};
 constexpr std::size_t kOvertempA2 = 1;
 
 // Faults and warnings as the summary bits c510 and c511 see them: item and active value.
@@ -45,9 +45,9 @@ struct Active
 };
 constexpr Active kFaults[] = {{"c204", 1}, {"c203", 1}, {"c200", 1}, {"c214", 1}, {"c213", 1}, {"c210", 1},
                               {"c355", 1}, {"c356", 1}, {"c357", 1}, {"x407", 0}, {"x234", 0}, {"x377", 0}};
-constexpr Active kWarnings[] = {{"c133", 1}, {"x364", 0}, {"x360", 1}, {"c143", 1}, {"x374", 0}, {"x370", 1},
-                                {"C442", 1}, {"C446", 1}, {"C447", 1}, {"C451", 1}, {"C440", 1}, {"C444", 1},
-                                {"C441", 1}, {"C12", 1}};
+constexpr Active kWarnings[]
+        = {{"c133", 1}, {"x364", 0}, {"x360", 1}, {"c143", 1}, {"x374", 0}, {"x370", 1}, {"C442", 1},
+           {"C446", 1}, {"C447", 1}, {"C451", 1}, {"C440", 1}, {"C444", 1}, {"C441", 1}, {"C12", 1}};
 
 // The AC thermostat stage items (first, second) and solenoids (stage A, stage B) of
 // the A end, B end and dome overhead units.
@@ -55,9 +55,8 @@ struct AcUnit
 {
     const char *stage1, *stage2, *solenoidA, *solenoidB;
 };
-constexpr AcUnit kAcUnits[] = {{"x400", "x404", "y204", "y200"},
-                               {"x233", "x237", "y205", "y201"},
-                               {"x401", "x405", "y206", "y202"}};
+constexpr AcUnit kAcUnits[]
+        = {{"x400", "x404", "y204", "y200"}, {"x233", "x237", "y205", "y201"}, {"x401", "x405", "y206", "y202"}};
 
 // The overhead blowers: starter, drive, drive bypass switch, drive OK (0 = fault),
 // switching fault.
@@ -74,9 +73,8 @@ struct HeatUnit
 {
     const char *stage1, *stage2, *relay1, *relay2;
 };
-constexpr HeatUnit kHeatUnits[] = {{"x410", nullptr, "y310", nullptr},
-                                   {"x214", "x211", "y314", "y311"},
-                                   {"x414", "x411", "y315", "y312"}};
+constexpr HeatUnit kHeatUnits[]
+        = {{"x410", nullptr, "y310", nullptr}, {"x214", "x211", "y314", "y311"}, {"x414", "x411", "y315", "y312"}};
 
 // The floor heat zones: thermostat and output; bathrooms and the general toilet keep
 // their floors warm in summer too.
@@ -86,10 +84,10 @@ struct FloorZone
     bool allYear;
 };
 constexpr FloorZone kFloorZones[] = {
-    {"x212", "y234", false}, {"x216", "y231", true},  {"x213", "y235", false}, {"x217", "y232", true},
-    {"x424", "y233", false}, {"x421", "y236", false}, {"x412", "y226", false}, {"x215", "y223", false},
-    {"x416", "y227", false}, {"x415", "y230", false}, {"x413", "y225", false}, {"x210", "y237", true},
-    {"x417", "y222", false},
+        {"x212", "y234", false}, {"x216", "y231", true},  {"x213", "y235", false}, {"x217", "y232", true},
+        {"x424", "y233", false}, {"x421", "y236", false}, {"x412", "y226", false}, {"x215", "y223", false},
+        {"x416", "y227", false}, {"x415", "y230", false}, {"x413", "y225", false}, {"x210", "y237", true},
+        {"x417", "y222", false},
 };
 
 QString item(const char *name)
@@ -105,8 +103,8 @@ public:
     void start() override
     {
         // A healthy car: no fault, switches in AUTO, drives OK, heat not tripped.
-        for (const char *bit : {"c204", "c203", "c200", "c214", "c213", "c210", "c133", "c143", "c355", "c356",
-                                "c357", "x360", "x370", "C12", "x406", "x231", "x376", "y240", "y244"})
+        for (const char *bit : {"c204", "c203", "c200", "c214", "c213", "c210", "c133", "c143", "c355", "c356", "c357",
+                                "x360", "x370", "C12", "x406", "x231", "x376", "y240", "y244"})
             ctx().setBit(item(bit), false);
         for (const char *bit : {"x364", "x374", "x407", "x234", "x377"})
             ctx().setBit(item(bit), true);
@@ -187,9 +185,9 @@ private:
         // A compressor runs on demand with its switch in AUTO, always in HAND, never in
         // OFF or with a fault of its own; its condenser runs with it.
         const bool faultA = ctx().bit(QStringLiteral("c204")) || ctx().bit(QStringLiteral("c203"))
-            || ctx().bit(QStringLiteral("c200"));
+                            || ctx().bit(QStringLiteral("c200"));
         const bool faultB = ctx().bit(QStringLiteral("c214")) || ctx().bit(QStringLiteral("c213"))
-            || ctx().bit(QStringLiteral("c210"));
+                            || ctx().bit(QStringLiteral("c210"));
         const bool runA = compressorRuns(anyDemand, faultA, "x364", "x360");
         const bool runB = compressorRuns(secondStage, faultB, "x374", "x370");
         ctx().setBit(QStringLiteral("x220"), runA);

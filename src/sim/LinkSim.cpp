@@ -16,7 +16,7 @@ public:
         ctx().set(QStringLiteral("Status"), QStringLiteral("1"));
         ctx().set(QStringLiteral("Enable"), QStringLiteral("0"));
     }
-    void step() override {}
+    void step() override { }
 };
 
 } // namespace

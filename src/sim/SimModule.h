@@ -36,11 +36,18 @@ struct SimContext
 class SimModule
 {
 public:
-    explicit SimModule(SimContext &ctx) : m_ctx(ctx) {}
+    explicit SimModule(SimContext &ctx)
+        : m_ctx(ctx)
+    {
+    }
     virtual ~SimModule() = default;
     virtual void start() = 0;
     virtual void step() = 0;
-    virtual void write(const QString &item, const QString &value) { Q_UNUSED(item) Q_UNUSED(value) }
+    virtual void write(const QString &item, const QString &value)
+    {
+        Q_UNUSED(item)
+        Q_UNUSED(value)
+    }
 
 protected:
     SimContext &ctx() const { return m_ctx; }

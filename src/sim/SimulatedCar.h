@@ -13,7 +13,7 @@ namespace corvane {
 class Scheduler;
 class TimerBackend;
 class InProcessServer;
-}
+} // namespace corvane
 
 namespace corvane::sim {
 
@@ -53,7 +53,10 @@ QMap<QString, QString> healthyCarValues();
 class ServerPlc final : public PlcImage
 {
 public:
-    explicit ServerPlc(InProcessServer &server) : m_server(server) {}
+    explicit ServerPlc(InProcessServer &server)
+        : m_server(server)
+    {
+    }
     void set(const QString &item, const QString &value) override;
     QString get(const QString &item) const override;
 

@@ -17,28 +17,28 @@ constexpr qint64 kCycleMs = 300'000;
 constexpr qint64 kWinterFromMs = 150'000;
 
 enum Event {
-    TankDrainOpen,      // the tank drain left open: the level falls to low (WARN c300)
-    TankRefill,         // a station hose refills the tank
-    Heater1LevelLow,    // water heater 1 runs low (WARN c366)
+    TankDrainOpen,       // the tank drain left open: the level falls to low (WARN c300)
+    TankRefill,          // a station hose refills the tank
+    Heater1LevelLow,     // water heater 1 runs low (WARN c366)
     CompressorSwitching, // the air compressor is commanded but does not run (FAULT c354)
-    HeatTapeBTrip,      // heat tape B's breaker trips (FAULT t341)
-    TankTempLow,        // the tank gets cold before its heat catches up (FAULT c301)
-    Heater2LevelLow,    // water heater 2 runs low (WARN c363)
-    SewageHeatTrip,     // the sewage heat breaker trips (FAULT t344)
+    HeatTapeBTrip,       // heat tape B's breaker trips (FAULT t341)
+    TankTempLow,         // the tank gets cold before its heat catches up (FAULT c301)
+    Heater2LevelLow,     // water heater 2 runs low (WARN c363)
+    SewageHeatTrip,      // the sewage heat breaker trips (FAULT t344)
 };
 
 constexpr Episode kEpisodes[] = {
-    {TankDrainOpen, 25, 35},   {TankRefill, 70, 12},    {Heater1LevelLow, 95, 12}, {CompressorSwitching, 120, 20},
-    {HeatTapeBTrip, 175, 30},  {TankTempLow, 215, 20},  {Heater2LevelLow, 250, 10}, {SewageHeatTrip, 270, 15},
+        {TankDrainOpen, 25, 35},  {TankRefill, 70, 12},   {Heater1LevelLow, 95, 12},  {CompressorSwitching, 120, 20},
+        {HeatTapeBTrip, 175, 30}, {TankTempLow, 215, 20}, {Heater2LevelLow, 250, 10}, {SewageHeatTrip, 270, 15},
 };
 
 // The warnings the PLC latches until an alarm warning reset (c502).
 enum Warning { WaterLevelLow, Heater1Low, Heater2Low, WarningCount };
 const QString kWarningItems[WarningCount] = {QStringLiteral("c300"), QStringLiteral("c366"), QStringLiteral("c363")};
 
-const QString kFaultItems[] = {QStringLiteral("t340"), QStringLiteral("t341"), QStringLiteral("t342"),
-                               QStringLiteral("t343"), QStringLiteral("t344"), QStringLiteral("c301"),
-                               QStringLiteral("c354")};
+const QString kFaultItems[]
+        = {QStringLiteral("t340"), QStringLiteral("t341"), QStringLiteral("t342"), QStringLiteral("t343"),
+           QStringLiteral("t344"), QStringLiteral("c301"), QStringLiteral("c354")};
 
 constexpr double kLowLevel = 15;  // percent: the low level float drops below this
 constexpr double kHighLevel = 90; // percent: the high level float lifts above this

@@ -158,7 +158,7 @@ private:
         [[maybe_unused]] const auto n = ::write(m_wake[1], &byte, 1); // full pipe: already awake
     }
 
-    template <typename F>
+    template<typename F>
     void post(F &&fn)
     {
         QMetaObject::invokeMethod(m_owner, std::forward<F>(fn), Qt::QueuedConnection);
@@ -435,8 +435,8 @@ private:
         m_nextAttempt = Clock::now() + milliseconds(m_backoffMs);
         m_backoffMs = std::min(m_backoffMs * 2, m_settings.reconnectMaxMs);
         if (wasUp || !m_failureReported) {
-            const QString text = wasUp ? QStringLiteral("connection to %1 lost: %2")
-                                       : QStringLiteral("cannot connect to %1: %2");
+            const QString text
+                    = wasUp ? QStringLiteral("connection to %1 lost: %2") : QStringLiteral("cannot connect to %1: %2");
             qCInfo(lcMqtt).noquote() << text.arg(m_settings.brokerText(), m_dropReason);
             m_failureReported = true; // once per outage, not at every attempt
         }
@@ -467,17 +467,14 @@ private:
         w->post([owner = w->m_owner] { owner->setConnected(true); });
     }
 
-    static void onDisconnect(mosquitto *, void *obj, int rc)
-    {
-        self(obj)->lost(rc == 0 ? MOSQ_ERR_CONN_LOST : rc);
-    }
+    static void onDisconnect(mosquitto *, void *obj, int rc) { self(obj)->lost(rc == 0 ? MOSQ_ERR_CONN_LOST : rc); }
 
     static void onMessage(mosquitto *, void *obj, const mosquitto_message *message)
     {
         Worker *w = self(obj);
         w->m_lastHeard = Clock::now();
-        ReceivedMessage m =
-            receivedMessage(message->topic, message->payload, message->payloadlen, w->m_settings.maxPayloadBytes);
+        ReceivedMessage m
+                = receivedMessage(message->topic, message->payload, message->payloadlen, w->m_settings.maxPayloadBytes);
         w->post([owner = w->m_owner, m = std::move(m)] { Q_EMIT owner->messageReceived(m.topic, m.payload); });
     }
 

@@ -16,7 +16,7 @@ constexpr int kStopGraceMs = 2000;
 bool isTopicLevel(const QString &text)
 {
     return !text.isEmpty() && !text.startsWith(u'$') && !text.contains(u'/') && !text.contains(u'+')
-        && !text.contains(u'#') && !text.contains(QChar(0));
+           && !text.contains(u'#') && !text.contains(QChar(0));
 }
 
 } // namespace
@@ -180,7 +180,8 @@ void MqttTagSource::deliver(const QString &topic, const QString &value)
 void MqttTagSource::deliverCachedLater(LinkId id)
 {
     // Posted: a value never arrives inside the open that asked for it.
-    QMetaObject::invokeMethod(this, [this, id] { deliverCached(id); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+            this, [this, id] { deliverCached(id); }, Qt::QueuedConnection);
 }
 
 void MqttTagSource::deliverCached(LinkId id)

@@ -74,8 +74,8 @@ private:
     QString m_stateTopic;
     LinkId m_nextId = 1;
     std::map<LinkId, Link> m_links;
-    QHash<QString, int> m_subscribers; // topic -> automatic links on it
-    QHash<QString, QString> m_values;  // topic -> latest value while subscribed
+    QHash<QString, int> m_subscribers;    // topic -> automatic links on it
+    QHash<QString, QString> m_values;     // topic -> latest value while subscribed
     QHash<QString, TagAddress> m_written; // write topic -> its item, for failure reports
     bool m_online = false;
     bool m_up = false;

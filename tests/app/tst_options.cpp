@@ -17,10 +17,14 @@ private Q_SLOTS:
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("host"); // empty: refused
         QTest::addColumn<int>("port");
-        QTest::newRow("host") << "broker.car" << "broker.car" << 1883;
-        QTest::newRow("host:port") << "10.0.0.7:8883" << "10.0.0.7" << 8883;
-        QTest::newRow("[v6]:port") << "[::1]:1883" << "::1" << 1883;
-        QTest::newRow("highest port") << "broker.car:65535" << "broker.car" << 65535;
+        QTest::newRow("host") << "broker.car"
+                              << "broker.car" << 1883;
+        QTest::newRow("host:port") << "10.0.0.7:8883"
+                                   << "10.0.0.7" << 8883;
+        QTest::newRow("[v6]:port") << "[::1]:1883"
+                                   << "::1" << 1883;
+        QTest::newRow("highest port") << "broker.car:65535"
+                                      << "broker.car" << 65535;
         QTest::newRow("port 0") << "broker.car:0" << QString() << 0;
         QTest::newRow("port 65536") << "broker.car:65536" << QString() << 0;
         QTest::newRow("empty host") << ":1883" << QString() << 0;

@@ -1,10 +1,10 @@
 #pragma once
 
-#include "core/screen/Controls.h"
-#include "core/time/FlashGenerator.h"
 #include "core/link/LinkControl.h"
+#include "core/screen/Controls.h"
 #include "core/screen/Screen.h"
 #include "core/screen/Station.h"
+#include "core/time/FlashGenerator.h"
 #include "core/time/Timer.h"
 
 namespace corvane::test {
@@ -45,8 +45,7 @@ protected:
         Timer *red = addTimer(QStringLiteral("tmrFlashRed"), 200, true);
         connect(red, &Timer::tick, this, [this] {
             flash.advanceRed();
-            paintStatus(control<QLabel>(QStringLiteral("lblAStatus")),
-                        lblA->reads(1) ? flash.red() : Colours::green,
+            paintStatus(control<QLabel>(QStringLiteral("lblAStatus")), lblA->reads(1) ? flash.red() : Colours::green,
                         lblA->reads(1) ? QStringLiteral("FAULT") : QStringLiteral("OK"));
         });
         makeButton(form, QStringLiteral("cmdOk"), QStringLiteral("OK"));

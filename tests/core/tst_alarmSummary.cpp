@@ -20,14 +20,32 @@ struct SummaryCase
     QString warning, warningStatus, warningWord;
 };
 
-const SummaryCase kEnv{"frmEnvSystem", "c512", "lblEnvSysRstC512", "cmdEnvIntRst", "cmdHidefrmEnvSystem",
-                "c204", "lblC204Status", "HIGH", "FAULT C204 AC Compressor A High Motor Temp  ",
-                "CLEAR C204 AC Compressor A High Motor Temp  ",
-                "c133", "lblC133Status", "TRIPPED"};
-const SummaryCase kWater{"frmWtrSystem", "c502", "lblWtrSysRstC502", "cmdWtrSysRst", "cmdHidefrmWtrSystem",
-                  "t340", "lblT340Status", "TRIPPED", "FAULT T340 Heat Tape A Breaker Tripped  ",
-                  "CLEAR T340 Heat Tape A Breaker Tripped  ",
-                  "c300", "lblC300Status", "LOW"};
+const SummaryCase kEnv{"frmEnvSystem",
+                       "c512",
+                       "lblEnvSysRstC512",
+                       "cmdEnvIntRst",
+                       "cmdHidefrmEnvSystem",
+                       "c204",
+                       "lblC204Status",
+                       "HIGH",
+                       "FAULT C204 AC Compressor A High Motor Temp  ",
+                       "CLEAR C204 AC Compressor A High Motor Temp  ",
+                       "c133",
+                       "lblC133Status",
+                       "TRIPPED"};
+const SummaryCase kWater{"frmWtrSystem",
+                         "c502",
+                         "lblWtrSysRstC502",
+                         "cmdWtrSysRst",
+                         "cmdHidefrmWtrSystem",
+                         "t340",
+                         "lblT340Status",
+                         "TRIPPED",
+                         "FAULT T340 Heat Tape A Breaker Tripped  ",
+                         "CLEAR T340 Heat Tape A Breaker Tripped  ",
+                         "c300",
+                         "lblC300Status",
+                         "LOW"};
 
 } // namespace
 
@@ -60,7 +78,9 @@ private Q_SLOTS:
         QTest::addColumn<QString>("text");
         const char *form = "frmEnvSystem";
         auto row = [&form](const char *frame, const char *status, const char *design, const char *label,
-                           const char *text) { QTest::newRow(status) << form << frame << status << design << label << text; };
+                           const char *text) {
+            QTest::newRow(status) << form << frame << status << design << label << text;
+        };
         row("fraACUntAlrms", "lblC204Status", "HIGH", "lblACCmpAMtrTmp", "AC Compressor A Motor Temp");
         row("fraACUntAlrms", "lblC203Status", "HIGH", "lblACCmpAHdPres", "AC Compressor A Head Press");
         row("fraACUntAlrms", "lblC200Status", "LOW", "lblACCmpAFrnPres", "AC Compressor A Freon Press");
@@ -188,8 +208,8 @@ private Q_SLOTS:
         t.screens().load(form.name); // design captions: both items active
         const ColourRef face = Colours::buttonFace;
         const QList<ColourRef> red = {Colours::red, Colours::red, face, face, Colours::red, Colours::red, face, face};
-        const QList<ColourRef> yellow = {Colours::yellow, Colours::yellow, face, face,
-                                         Colours::yellow, Colours::yellow, face, face};
+        const QList<ColourRef> yellow
+                = {Colours::yellow, Colours::yellow, face, face, Colours::yellow, Colours::yellow, face, face};
         QList<ColourRef> seenRed, seenYellow;
         for (int tick = 0; tick < 8; ++tick) {
             t.advance(200);
@@ -284,13 +304,27 @@ private Q_SLOTS:
         QTest::addColumn<QString>("form");
         QTest::addColumn<QString>("button");
         QTest::addColumn<QString>("target");
-        QTest::newRow("AC unit") << "frmEnvSystem" << "cmdACUnitIO" << "frmACUnitIO";
-        QTest::newRow("blower") << "frmEnvSystem" << "cmdOHBlowIO" << "frmOvrhdBlowIO";
-        QTest::newRow("overhead heat") << "frmEnvSystem" << "cmdOHHeatIO" << "frmOvrhdHeatIO";
-        QTest::newRow("floor heat") << "frmEnvSystem" << "cmdFlrHeatIO" << "frmFlrHeatIO";
-        QTest::newRow("water system") << "frmWtrSystem" << "cmdWtrSysIO" << "frmWtrSysIO";
-        QTest::newRow("anti-freeze") << "frmWtrSystem" << "cmdAntiFrezIO" << "frmAntiFreezeIO";
-        QTest::newRow("air/vacuum") << "frmWtrSystem" << "cmdAirVacIO" << "frmAirVacIO";
+        QTest::newRow("AC unit") << "frmEnvSystem"
+                                 << "cmdACUnitIO"
+                                 << "frmACUnitIO";
+        QTest::newRow("blower") << "frmEnvSystem"
+                                << "cmdOHBlowIO"
+                                << "frmOvrhdBlowIO";
+        QTest::newRow("overhead heat") << "frmEnvSystem"
+                                       << "cmdOHHeatIO"
+                                       << "frmOvrhdHeatIO";
+        QTest::newRow("floor heat") << "frmEnvSystem"
+                                    << "cmdFlrHeatIO"
+                                    << "frmFlrHeatIO";
+        QTest::newRow("water system") << "frmWtrSystem"
+                                      << "cmdWtrSysIO"
+                                      << "frmWtrSysIO";
+        QTest::newRow("anti-freeze") << "frmWtrSystem"
+                                     << "cmdAntiFrezIO"
+                                     << "frmAntiFreezeIO";
+        QTest::newRow("air/vacuum") << "frmWtrSystem"
+                                    << "cmdAirVacIO"
+                                    << "frmAirVacIO";
     }
     void theIoButtonsShowTheirScreensAndTheSummaryStays()
     {

@@ -13,9 +13,9 @@
 #include <QSignalSpy>
 
 #include <atomic>
+#include <csignal>
 #include <functional>
 #include <mutex>
-#include <csignal>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -150,17 +150,17 @@ private Q_SLOTS:
         QTest::addColumn<QDateTime>("when");
         QTest::addColumn<QString>("line");
         QTest::newRow("afternoon, two blanks kept")
-            << "FAULT C27 Handbrake ON, Car Moving  " << QDateTime(QDate(2004, 6, 21), QTime(14, 3, 7))
-            << "FAULT C27 Handbrake ON, Car Moving  14:03:07 06/21/2004";
-        QTest::newRow("midnight is 00")
-            << "CLEAR X200 Phase Fault Relay  " << QDateTime(QDate(2005, 1, 1), QTime(0, 0, 0))
-            << "CLEAR X200 Phase Fault Relay  00:00:00 01/01/2005";
+                << "FAULT C27 Handbrake ON, Car Moving  " << QDateTime(QDate(2004, 6, 21), QTime(14, 3, 7))
+                << "FAULT C27 Handbrake ON, Car Moving  14:03:07 06/21/2004";
+        QTest::newRow("midnight is 00") << "CLEAR X200 Phase Fault Relay  "
+                                        << QDateTime(QDate(2005, 1, 1), QTime(0, 0, 0))
+                                        << "CLEAR X200 Phase Fault Relay  00:00:00 01/01/2005";
         QTest::newRow("24-hour clock, last second of the year")
-            << "WARN C511 one blank " << QDateTime(QDate(2004, 12, 31), QTime(23, 59, 59))
-            << "WARN C511 one blank 23:59:59 12/31/2004";
+                << "WARN C511 one blank " << QDateTime(QDate(2004, 12, 31), QTime(23, 59, 59))
+                << "WARN C511 one blank 23:59:59 12/31/2004";
         QTest::newRow("morning, single digits padded")
-            << "FAULT X226 Generator Control OFF  " << QDateTime(QDate(2026, 7, 3), QTime(9, 5, 2))
-            << "FAULT X226 Generator Control OFF  09:05:02 07/03/2026";
+                << "FAULT X226 Generator Control OFF  " << QDateTime(QDate(2026, 7, 3), QTime(9, 5, 2))
+                << "FAULT X226 Generator Control OFF  09:05:02 07/03/2026";
     }
     void lineIsMessageThenStampWithNothingBetween()
     {
@@ -200,8 +200,9 @@ private Q_SLOTS:
         logger(t).raise(QStringLiteral("FAULT C27 Handbrake ON, Car Moving  "));
         t.advance(2000);
         logger(t).raise(QStringLiteral("CLEAR C27 Handbrake ON, Car Moving  "));
-        QCOMPARE(t.alarmLogLines(), QStringList({"an earlier run", "FAULT C27 Handbrake ON, Car Moving  14:03:00 06/21/2004",
-                                                 "CLEAR C27 Handbrake ON, Car Moving  14:03:02 06/21/2004"}));
+        QCOMPARE(t.alarmLogLines(),
+                 QStringList({"an earlier run", "FAULT C27 Handbrake ON, Car Moving  14:03:00 06/21/2004",
+                              "CLEAR C27 Handbrake ON, Car Moving  14:03:02 06/21/2004"}));
         QCOMPARE(t.alarmListLines(), t.alarmLogLines().mid(1));
     }
 
@@ -282,10 +283,10 @@ private Q_SLOTS:
         QTest::addColumn<Breakage>("breakage");
         QTest::addColumn<bool>("recoverByTimer");
         const std::pair<const char *, Breakage> ways[] = {
-            {"folder is a file", folderIsAFile()},
-            {"directory in place of the file", directoryInPlaceOfTheFile()},
-            {"disk full (/dev/full)", diskFull()},
-            {"read-only file", readOnlyFile()},
+                {"folder is a file", folderIsAFile()},
+                {"directory in place of the file", directoryInPlaceOfTheFile()},
+                {"disk full (/dev/full)", diskFull()},
+                {"read-only file", readOnlyFile()},
         };
         for (const auto &[name, b] : ways) {
             QTest::addRow("%s, next line", name) << b << false;
@@ -382,10 +383,10 @@ private Q_SLOTS:
         QTest::newRow("no file") << QByteArray() << QByteArray();
         QTest::newRow("empty file") << QByteArray("") << QByteArray();
         QTest::newRow("whole line") << QByteArray("CLEAR C27 old  14:03:00 06/21/2004\r\n") << QByteArray();
-        QTest::newRow("torn mid-message") << QByteArray("CLEAR C27 old  14:03:00 06/21/2004\r\nFAULT C27 Han")
-                                          << QByteArray("\r\n");
-        QTest::newRow("torn between CR and LF") << QByteArray("FAULT C27 old  14:03:00 06/21/2004\r")
-                                                << QByteArray("\n");
+        QTest::newRow("torn mid-message")
+                << QByteArray("CLEAR C27 old  14:03:00 06/21/2004\r\nFAULT C27 Han") << QByteArray("\r\n");
+        QTest::newRow("torn between CR and LF")
+                << QByteArray("FAULT C27 old  14:03:00 06/21/2004\r") << QByteArray("\n");
     }
     void aTornLastLineIsEndedBeforeTheNextRunsFirstLine()
     {
@@ -572,7 +573,9 @@ private Q_SLOTS:
             // then fails (EFBIG) instead of the signal ending the process.
             rlimit saved{};
             QVERIFY(::getrlimit(RLIMIT_FSIZE, &saved) == 0);
-            struct sigaction ignore {}, previous{};
+            struct sigaction ignore
+            {
+            }, previous{};
             ignore.sa_handler = SIG_IGN;
             QVERIFY(::sigaction(SIGXFSZ, &ignore, &previous) == 0);
             const auto restore = qScopeGuard([&] {
@@ -589,7 +592,8 @@ private Q_SLOTS:
         logger(t).raise(QStringLiteral("FAULT C  "));
         QCOMPARE(logger(t).pendingCount(), 0);
         QVERIFY(t.alarmLogBytes().endsWith("\r\n"));
-        const QRegularExpression whole(QStringLiteral("^FAULT [ABC][a-z ]*  \\d\\d:\\d\\d:\\d\\d \\d\\d/\\d\\d/\\d{4}$"));
+        const QRegularExpression whole(
+                QStringLiteral("^FAULT [ABC][a-z ]*  \\d\\d:\\d\\d:\\d\\d \\d\\d/\\d\\d/\\d{4}$"));
         for (const QString &line : t.alarmLogLines())
             QVERIFY2(whole.match(line).hasMatch(), qPrintable(line));
         QCOMPARE(messages(t.alarmLogLines()), QStringList({"FAULT A  ", "FAULT B cut in two  ", "FAULT C  "}));

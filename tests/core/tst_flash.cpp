@@ -19,8 +19,8 @@ private Q_SLOTS:
     {
         FlashGenerators g;
         const qint16 counters[] = {100, 200, 300, 200, 100, 200};
-        const ColourRef colours[] = {Colours::red, Colours::red, Colours::buttonFace,
-                                     Colours::buttonFace, Colours::red, Colours::red};
+        const ColourRef colours[]
+                = {Colours::red, Colours::red, Colours::buttonFace, Colours::buttonFace, Colours::red, Colours::red};
         for (int i = 0; i < 6; ++i) {
             g.advanceRed();
             QCOMPARE(g.redCounter(), counters[i]);

@@ -9,8 +9,8 @@ using namespace corvane::test;
 
 namespace {
 
-const QStringList kIoForms = {"frmACUnitIO",  "frmOvrhdBlowIO",  "frmOvrhdHeatIO", "frmFlrHeatIO",
-                              "frmWtrSysIO",  "frmAntiFreezeIO", "frmAirVacIO"};
+const QStringList kIoForms = {"frmACUnitIO", "frmOvrhdBlowIO",  "frmOvrhdHeatIO", "frmFlrHeatIO",
+                              "frmWtrSysIO", "frmAntiFreezeIO", "frmAirVacIO"};
 
 constexpr quint32 kFace = 0x8000000F, kGreen = 0x00FF00, kRed = 0x0000FF, kYellow = 0x00FFFF, kCyan = 0xFFFF00,
                   kLightCyan = 0xFFFFC0, kOrange = 0x0080FF, kLightOrange = 0x80C0FF;
@@ -60,21 +60,28 @@ private Q_SLOTS:
         QTest::addColumn<QString>("caption");
         QTest::addColumn<QSize>("client");
         QTest::addColumn<QStringList>("frames"); // name=caption, top to bottom
-        QTest::newRow("AC unit") << "frmACUnitIO" << "AC Unit I/O" << QSize(4485, 6405)
+        QTest::newRow("AC unit") << "frmACUnitIO"
+                                 << "AC Unit I/O" << QSize(4485, 6405)
                                  << QStringList{"fraACUndrcrUnitIO=AC Undercar Unit IO",
                                                 "fraOvrhdACIO=AC Overhead Unit IO"};
-        QTest::newRow("blower") << "frmOvrhdBlowIO" << "Overhead Blower I/O" << QSize(5835, 4275)
+        QTest::newRow("blower") << "frmOvrhdBlowIO"
+                                << "Overhead Blower I/O" << QSize(5835, 4275)
                                 << QStringList{"fraOHBlowIO=Overhead Blower Inputs"};
-        QTest::newRow("overhead heat") << "frmOvrhdHeatIO" << "Overhead Heat I/O" << QSize(4485, 4560)
+        QTest::newRow("overhead heat") << "frmOvrhdHeatIO"
+                                       << "Overhead Heat I/O" << QSize(4485, 4560)
                                        << QStringList{"fraOvrhdHeatIO=Overhead Heat IO"};
-        QTest::newRow("floor heat") << "frmFlrHeatIO" << "Floor Heat I/O" << QSize(4470, 5775)
+        QTest::newRow("floor heat") << "frmFlrHeatIO"
+                                    << "Floor Heat I/O" << QSize(4470, 5775)
                                     << QStringList{"fraFlrHeatIO=Floor Heat IO"};
-        QTest::newRow("water") << "frmWtrSysIO" << "Water System I/O" << QSize()
+        QTest::newRow("water") << "frmWtrSysIO"
+                               << "Water System I/O" << QSize()
                                << QStringList{"fraWtrSysIn=Water System Inputs", "fraWtrSysOut=Water System Outputs"};
-        QTest::newRow("anti-freeze") << "frmAntiFreezeIO" << "Anti Freeze I/O" << QSize()
+        QTest::newRow("anti-freeze") << "frmAntiFreezeIO"
+                                     << "Anti Freeze I/O" << QSize()
                                      << QStringList{"fraAntiFreezeIn=Anti Freeze System Inputs",
                                                     "fraAntiFreezeOut=Anti Freeze System Outputs"};
-        QTest::newRow("air/vacuum") << "frmAirVacIO" << "Air/Vacuum Systems I/O" << QSize()
+        QTest::newRow("air/vacuum") << "frmAirVacIO"
+                                    << "Air/Vacuum Systems I/O" << QSize()
                                     << QStringList{"fraAirVacuumIn=Air/Vacuum System Inputs",
                                                    "fraAirVacuumOut=Air/Vacuum System Outputs"};
     }
@@ -106,16 +113,19 @@ private Q_SLOTS:
         QTest::newRow("AC unit") << "frmACUnitIO"
                                  << "x220 x224 x266 x221 x225 x263 x400 x404 x233 x237 x401 x405 "
                                     "y204 y200 y205 y201 y206 y202";
-        QTest::newRow("blower") << "frmOvrhdBlowIO" << "x202 x403 x406 x206 x230 x231 x203 x373 x376";
+        QTest::newRow("blower") << "frmOvrhdBlowIO"
+                                << "x202 x403 x406 x206 x230 x231 x203 x373 x376";
         QTest::newRow("overhead heat") << "frmOvrhdHeatIO"
                                        << "x410 y310 x214 x211 y314 y311 x414 x411 y315 y312 y240 y244";
         QTest::newRow("floor heat") << "frmFlrHeatIO"
                                     << "x212 x216 x213 x217 x424 x421 x412 x215 x416 x415 x413 x210 x417 "
                                        "y234 y231 y235 y232 y233 y236 y226 y223 y227 y230 y225 y237 y222";
-        QTest::newRow("water") << "frmWtrSysIO" << "x425 x422 x460 x464 x461 x465 y203 y207 y263 y260 y264";
+        QTest::newRow("water") << "frmWtrSysIO"
+                               << "x425 x422 x460 x464 x461 x465 y203 y207 y263 y260 y264";
         QTest::newRow("anti-freeze") << "frmAntiFreezeIO"
                                      << "x425 x422 c10 y262 y266 y261 y265 y220 y303 y306 y307 v1415:b";
-        QTest::newRow("air/vacuum") << "frmAirVacIO" << "x222 x402 y213 y217 y221 y267 y317 v1426:b";
+        QTest::newRow("air/vacuum") << "frmAirVacIO"
+                                    << "x222 x402 y213 y217 y221 y267 y317 v1426:b";
     }
     void linksOpenInTheirOrderThenTheTimeOutsAndCloseInTheSameOrder()
     {
@@ -146,7 +156,7 @@ private Q_SLOTS:
         QTest::addColumn<QString>("frame");
         QTest::addColumn<QString>("label");
         QTest::addColumn<QString>("text");
-        QTest::addColumn<QString>("left");  // name=design caption, or empty
+        QTest::addColumn<QString>("left"); // name=design caption, or empty
         QTest::addColumn<QString>("right");
         QTest::addColumn<QString>("below");
         const char *form = nullptr;
@@ -455,14 +465,46 @@ private Q_SLOTS:
         QTest::addColumn<QString>("status");
         QTest::addColumn<QString>("design");
         QTest::addColumn<QString>("live");
-        QTest::newRow("AC stage") << "frmACUnitIO" << "x404" << "lblX400Status" << "0" << "2nd";
-        QTest::newRow("AC compressor") << "frmACUnitIO" << "x220" << "lblX220Status" << "OFF" << "ON";
-        QTest::newRow("OH thermostat") << "frmOvrhdHeatIO" << "x410" << "lblX410Status" << "0" << "ON";
-        QTest::newRow("floor") << "frmFlrHeatIO" << "y226" << "lblY226Status" << "OFF" << "ON";
-        QTest::newRow("blower") << "frmOvrhdBlowIO" << "x230" << "lblX230Status" << "OFF" << "ON";
-        QTest::newRow("summer") << "frmAntiFreezeIO" << "c10" << "lblC10Status" << "WINTER" << "SUMMER";
-        QTest::newRow("water") << "frmWtrSysIO" << "y203" << "lblY203Status" << "OFF" << "ON";
-        QTest::newRow("air") << "frmAirVacIO" << "x402" << "lblX402Status" << "OFF" << "ON";
+        QTest::newRow("AC stage") << "frmACUnitIO"
+                                  << "x404"
+                                  << "lblX400Status"
+                                  << "0"
+                                  << "2nd";
+        QTest::newRow("AC compressor") << "frmACUnitIO"
+                                       << "x220"
+                                       << "lblX220Status"
+                                       << "OFF"
+                                       << "ON";
+        QTest::newRow("OH thermostat") << "frmOvrhdHeatIO"
+                                       << "x410"
+                                       << "lblX410Status"
+                                       << "0"
+                                       << "ON";
+        QTest::newRow("floor") << "frmFlrHeatIO"
+                               << "y226"
+                               << "lblY226Status"
+                               << "OFF"
+                               << "ON";
+        QTest::newRow("blower") << "frmOvrhdBlowIO"
+                                << "x230"
+                                << "lblX230Status"
+                                << "OFF"
+                                << "ON";
+        QTest::newRow("summer") << "frmAntiFreezeIO"
+                                << "c10"
+                                << "lblC10Status"
+                                << "WINTER"
+                                << "SUMMER";
+        QTest::newRow("water") << "frmWtrSysIO"
+                               << "y203"
+                               << "lblY203Status"
+                               << "OFF"
+                               << "ON";
+        QTest::newRow("air") << "frmAirVacIO"
+                             << "x402"
+                             << "lblX402Status"
+                             << "OFF"
+                             << "ON";
     }
     void reopeningShowsTheDesignCaptionsUntilTheFirstTick()
     {

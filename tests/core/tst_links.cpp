@@ -10,7 +10,11 @@ namespace {
 class FlakySource : public TagSource
 {
 public:
-    explicit FlakySource(TagSource &inner, QStringList failing) : m_inner(inner), m_failing(std::move(failing)) {}
+    explicit FlakySource(TagSource &inner, QStringList failing)
+        : m_inner(inner)
+        , m_failing(std::move(failing))
+    {
+    }
     std::optional<LinkId> open(const TagAddress &a, LinkMode m, ValueHandler h) override
     {
         if (m_failing.contains(a.item))
@@ -38,8 +42,8 @@ private Q_SLOTS:
         TestStation t(false);
         t.screens().add(std::make_unique<ProbeScreen>(*t.station, QStringLiteral("probe")));
         t.screens().load(QStringLiteral("probe"));
-        QCOMPARE(t.operations(), QStringList({"open a auto@0", "open b manual@0", "open c auto@0",
-                                              "timeout a 50@0", "timeout b 50@0", "timeout c 50@0"}));
+        QCOMPARE(t.operations(), QStringList({"open a auto@0", "open b manual@0", "open c auto@0", "timeout a 50@0",
+                                              "timeout b 50@0", "timeout c 50@0"}));
         t.server.clearOperations();
         t.advance(1000);
         t.screens().unload(QStringLiteral("probe"));
@@ -55,7 +59,7 @@ private Q_SLOTS:
         QTemporaryDir dir;
         Station station(s, flaky, dir.filePath(QStringLiteral("log.txt")));
         auto *probe = static_cast<ProbeScreen *>(
-            station.screens().add(std::make_unique<ProbeScreen>(station, QStringLiteral("probe"))));
+                station.screens().add(std::make_unique<ProbeScreen>(station, QStringLiteral("probe"))));
         server.setValue(QStringLiteral("a"), QStringLiteral("0"));
         server.setValue(QStringLiteral("c"), QStringLiteral("1"));
         probe->load();
@@ -70,7 +74,7 @@ private Q_SLOTS:
     {
         TestStation t(false);
         auto *probe = static_cast<ProbeScreen *>(
-            t.screens().add(std::make_unique<ProbeScreen>(*t.station, QStringLiteral("probe"))));
+                t.screens().add(std::make_unique<ProbeScreen>(*t.station, QStringLiteral("probe"))));
         t.server.setValue(QStringLiteral("a"), QStringLiteral("0"));
         t.server.setPresent(false);
         probe->show();
@@ -87,7 +91,7 @@ private Q_SLOTS:
     {
         TestStation t(false);
         auto *probe = static_cast<ProbeScreen *>(
-            t.screens().add(std::make_unique<ProbeScreen>(*t.station, QStringLiteral("probe"))));
+                t.screens().add(std::make_unique<ProbeScreen>(*t.station, QStringLiteral("probe"))));
         t.server.setValue(QStringLiteral("a"), QStringLiteral("1"));
         t.server.setValue(QStringLiteral("c"), QStringLiteral("1"));
         t.server.setValue(QStringLiteral("b"), QStringLiteral("1"));
@@ -107,9 +111,9 @@ private Q_SLOTS:
     {
         TestStation t(false);
         auto *p1 = static_cast<ProbeScreen *>(
-            t.screens().add(std::make_unique<ProbeScreen>(*t.station, QStringLiteral("one"))));
+                t.screens().add(std::make_unique<ProbeScreen>(*t.station, QStringLiteral("one"))));
         auto *p2 = static_cast<ProbeScreen *>(
-            t.screens().add(std::make_unique<ProbeScreen>(*t.station, QStringLiteral("two"))));
+                t.screens().add(std::make_unique<ProbeScreen>(*t.station, QStringLiteral("two"))));
         p1->load();
         p2->load();
         t.settle();
@@ -131,7 +135,7 @@ private Q_SLOTS:
     {
         TestStation t(false);
         auto *probe = static_cast<ProbeScreen *>(
-            t.screens().add(std::make_unique<ProbeScreen>(*t.station, QStringLiteral("probe"))));
+                t.screens().add(std::make_unique<ProbeScreen>(*t.station, QStringLiteral("probe"))));
         probe->load();
         t.settle();
         t.server.setValue(QStringLiteral("c"), QStringLiteral("1")); // posted, not yet run
@@ -155,7 +159,7 @@ private Q_SLOTS:
     {
         TestStation t(false);
         auto *probe = static_cast<ProbeScreen *>(
-            t.screens().add(std::make_unique<ProbeScreen>(*t.station, QStringLiteral("probe"))));
+                t.screens().add(std::make_unique<ProbeScreen>(*t.station, QStringLiteral("probe"))));
         probe->load();
         t.server.setValue(QStringLiteral("c"), QStringLiteral("1"));
         t.settle();
@@ -173,7 +177,7 @@ private Q_SLOTS:
     {
         TestStation t(false);
         auto *probe = static_cast<ProbeScreen *>(
-            t.screens().add(std::make_unique<ProbeScreen>(*t.station, QStringLiteral("probe"))));
+                t.screens().add(std::make_unique<ProbeScreen>(*t.station, QStringLiteral("probe"))));
         probe->show();
         t.server.setValue(QStringLiteral("a"), QStringLiteral("<b>45</b>"));
         t.settle();
@@ -188,12 +192,15 @@ private Q_SLOTS:
         QTest::addColumn<QString>("shown");
         QTest::newRow("number") << QStringLiteral("45.5") << QStringLiteral("45.5");
         QTest::newRow("line end and tab") << QStringLiteral("a\nb\tc") << QString::fromUtf16(u"a\uFFFDb\uFFFDc");
-        QTest::newRow("C1 control, line separator") << QString::fromUtf16(u"\u0085x\u2028") << QString::fromUtf16(u"\uFFFDx\uFFFD");
-        QTest::newRow("a pair is one character") << QString::fromUtf16(u"\U0001F686 ok") << QString::fromUtf16(u"\U0001F686 ok");
-        QTest::newRow("lone high half") << QString::fromUtf16(u"a") + QChar(0xD83D) + u'b' << QString::fromUtf16(u"a\uFFFDb");
+        QTest::newRow("C1 control, line separator")
+                << QString::fromUtf16(u"\u0085x\u2028") << QString::fromUtf16(u"\uFFFDx\uFFFD");
+        QTest::newRow("a pair is one character")
+                << QString::fromUtf16(u"\U0001F686 ok") << QString::fromUtf16(u"\U0001F686 ok");
+        QTest::newRow("lone high half") << QString::fromUtf16(u"a") + QChar(0xD83D) + u'b'
+                                        << QString::fromUtf16(u"a\uFFFDb");
         QTest::newRow("lone low half") << QChar(0xDE86) + QStringLiteral("b") << QString::fromUtf16(u"\uFFFDb");
-        QTest::newRow("halves the wrong way round") << QString(QChar(0xDE86)) + QChar(0xD83D)
-                                                   << QString::fromUtf16(u"\uFFFD\uFFFD");
+        QTest::newRow("halves the wrong way round")
+                << QString(QChar(0xDE86)) + QChar(0xD83D) << QString::fromUtf16(u"\uFFFD\uFFFD");
     }
     void displayTextOfOddCharacters()
     {
@@ -219,7 +226,7 @@ private Q_SLOTS:
 
         TestStation t(false);
         auto *probe = static_cast<ProbeScreen *>(
-            t.screens().add(std::make_unique<ProbeScreen>(*t.station, QStringLiteral("probe"))));
+                t.screens().add(std::make_unique<ProbeScreen>(*t.station, QStringLiteral("probe"))));
         probe->load();
         t.server.setValue(QStringLiteral("a"), huge);
         t.settle();
@@ -231,7 +238,7 @@ private Q_SLOTS:
     {
         TestStation t(false);
         auto *probe = static_cast<ProbeScreen *>(
-            t.screens().add(std::make_unique<ProbeScreen>(*t.station, QStringLiteral("probe"))));
+                t.screens().add(std::make_unique<ProbeScreen>(*t.station, QStringLiteral("probe"))));
         t.server.setValue(QStringLiteral("a"), QStringLiteral("0"));
         probe->load();
         t.settle();

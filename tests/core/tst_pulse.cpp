@@ -25,8 +25,8 @@ public:
 protected:
     void build(QWidget *form) override
     {
-        m_link = new LinkLabel(station().tags(), QStringLiteral("lblC22"), QStringLiteral("c22"),
-                               QStringLiteral("0"), LinkMode::Manual, form);
+        m_link = new LinkLabel(station().tags(), QStringLiteral("lblC22"), QStringLiteral("c22"), QStringLiteral("0"),
+                               LinkMode::Manual, form);
         Timer *t = addTimer(QStringLiteral("tmrStop"), m_interval, m_runningAtLoad);
         pulse = new Pulse(t, m_link, form);
         auto *b = makeButton(form, QStringLiteral("cmdStop"), QStringLiteral("Stop"));
@@ -51,7 +51,7 @@ struct Fixture
     explicit Fixture(int interval = 3000, bool runningAtLoad = false)
     {
         screen = static_cast<PulseScreen *>(
-            t.screens().add(std::make_unique<PulseScreen>(*t.station, interval, runningAtLoad)));
+                t.screens().add(std::make_unique<PulseScreen>(*t.station, interval, runningAtLoad)));
         screen->show();
     }
     void click() { screen->control<QPushButton>(QStringLiteral("cmdStop"))->click(); }
@@ -147,19 +147,19 @@ private Q_SLOTS:
         QTest::newRow("due while down") << QStringList{"click@0", "down@1000", "up@4000"}
                                         << QStringList{"1@0", "0@4000"};
         QTest::newRow("owed once, not at every return")
-            << QStringList{"click@0", "down@1000", "up@4000", "down@5000", "up@6000"}
-            << QStringList{"1@0", "0@4000"};
+                << QStringList{"click@0", "down@1000", "up@4000", "down@5000", "up@6000"}
+                << QStringList{"1@0", "0@4000"};
         QTest::newRow("a newer pulse started meanwhile")
-            << QStringList{"click@0", "down@1000", "click@3500", "up@4000"} << QStringList{"1@0", "0@6500"};
+                << QStringList{"click@0", "down@1000", "click@3500", "up@4000"} << QStringList{"1@0", "0@6500"};
         QTest::newRow("the keeper's zero after the screen closed")
-            << QStringList{"click@0", "unload@500", "down@1000", "up@5000"} << QStringList{"1@0", "0@5000"};
-        QTest::newRow("a refused one is never replayed") << QStringList{"down@0", "click@100", "up@1000"}
-                                                         << QStringList{"0@3100"};
+                << QStringList{"click@0", "unload@500", "down@1000", "up@5000"} << QStringList{"1@0", "0@5000"};
+        QTest::newRow("a refused one is never replayed")
+                << QStringList{"down@0", "click@100", "up@1000"} << QStringList{"0@3100"};
         QTest::newRow("sent, then not acknowledged")
-            << QStringList{"click@0", "late failure of 0@3200"} << QStringList{"1@0", "0@3000", "0@3200"};
+                << QStringList{"click@0", "late failure of 0@3200"} << QStringList{"1@0", "0@3000", "0@3200"};
         QTest::newRow("not acknowledged, but a newer pulse runs")
-            << QStringList{"click@0", "click@3100", "late failure of 0@3200"}
-            << QStringList{"1@0", "0@3000", "1@3100", "0@6100"};
+                << QStringList{"click@0", "click@3100", "late failure of 0@3200"}
+                << QStringList{"1@0", "0@3000", "1@3100", "0@6100"};
     }
     void aZeroThatCouldNotBeWrittenGoesOutOnceTheLinkIsBack()
     {

@@ -3,8 +3,8 @@
 // change. A change must still repaint (or the counter proves nothing).
 #include "TestStation.h"
 
-#include "core/screen/Controls.h"
 #include "core/link/LinkControl.h"
+#include "core/screen/Controls.h"
 
 #include <QEvent>
 #include <QHash>
@@ -109,7 +109,10 @@ private Q_SLOTS:
         {
             const char *name;
             Kind kind;
-        } kinds[] = {{"status label", StatusLabel}, {"button", Button}, {"frame", Frame}, {"shape", Shape},
+        } kinds[] = {{"status label", StatusLabel},
+                     {"button", Button},
+                     {"frame", Frame},
+                     {"shape", Shape},
                      {"visible link label", VisibleLink}};
         for (const auto &k : kinds) {
             QTest::addRow("%s: same colour, same caption", k.name) << int(k.kind) << green << "OK" << false;

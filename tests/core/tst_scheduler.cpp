@@ -23,8 +23,7 @@ private Q_SLOTS:
         a.setEnabled(true);
         b.setEnabled(true);
         s.advance(600);
-        QCOMPARE(log, QStringList({"b@200", "post@200", "a@300", "b@400", "post@400",
-                                   "a@600", "b@600", "post@600"}));
+        QCOMPARE(log, QStringList({"b@200", "post@200", "a@300", "b@400", "post@400", "a@600", "b@600", "post@600"}));
     }
 
     void nothingHappensUntilTimeMoves()

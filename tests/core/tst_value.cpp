@@ -90,12 +90,13 @@ private Q_SLOTS:
         // Rounded up, the largest doubles would pass the largest and read as no number.
         QTest::newRow("largest double") << std::numeric_limits<double>::max()
                                         << QStringLiteral("179769313486231") + QString(294, u'0');
-        QTest::newRow("largest negative double") << -std::numeric_limits<double>::max()
-                                                 << QStringLiteral("-179769313486231") + QString(294, u'0');
-        QTest::newRow("just below the cut") << 1.79769313486231e308
-                                            << QStringLiteral("179769313486231") + QString(294, u'0');
+        QTest::newRow("largest negative double")
+                << -std::numeric_limits<double>::max() << QStringLiteral("-179769313486231") + QString(294, u'0');
+        QTest::newRow("just below the cut")
+                << 1.79769313486231e308 << QStringLiteral("179769313486231") + QString(294, u'0');
         QTest::newRow("smallest double") << std::numeric_limits<double>::denorm_min()
-                                         << QStringLiteral("0.") + QString(323, u'0') + QStringLiteral("494065645841247");
+                                         << QStringLiteral("0.") + QString(323, u'0')
+                                                    + QStringLiteral("494065645841247");
     }
     void numberText()
     {

@@ -18,7 +18,8 @@ public:
     {
         m_look.callOnTimeout(this, &OperatorHand::look);
         // Created while the application is still being built: start from its loop.
-        QMetaObject::invokeMethod(this, [this] { m_look.start(20); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+                this, [this] { m_look.start(20); }, Qt::QueuedConnection);
     }
 
 private:

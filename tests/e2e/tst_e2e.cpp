@@ -222,11 +222,11 @@ private Q_SLOTS:
         QVERIFY(pki.make());
         const QString password = QStringLiteral("pass word 42");
         QVERIFY(addBrokerUser(pki.path(QStringLiteral("passwords")), QStringLiteral("station"), password));
-        Broker broker(QStringLiteral("cafile %1\ncertfile %2\nkeyfile %3\n")
-                          .arg(pki.path(QStringLiteral("ca.crt")), pki.path(QStringLiteral("server.crt")),
-                               pki.path(QStringLiteral("server.key"))),
-                      QStringLiteral("allow_anonymous false\npassword_file %1\n")
-                          .arg(pki.path(QStringLiteral("passwords"))));
+        Broker broker(
+                QStringLiteral("cafile %1\ncertfile %2\nkeyfile %3\n")
+                        .arg(pki.path(QStringLiteral("ca.crt")), pki.path(QStringLiteral("server.crt")),
+                             pki.path(QStringLiteral("server.key"))),
+                QStringLiteral("allow_anonymous false\npassword_file %1\n").arg(pki.path(QStringLiteral("passwords"))));
         QVERIFY(broker.start());
         QVERIFY(publish(broker, stateTopic(), "online", true,
                         {QStringLiteral("--cafile"), pki.path(QStringLiteral("ca.crt")), QStringLiteral("-u"),
@@ -238,9 +238,9 @@ private Q_SLOTS:
             f.write(password.toUtf8() + "\n");
         }
         const QStringList common = brokerArgs(broker)
-            << QStringLiteral("--tls-ca") << pki.path(QStringLiteral("ca.crt")) << QStringLiteral("--username")
-            << QStringLiteral("station") << QStringLiteral("--alarm-log")
-            << pki.path(QStringLiteral("alarm_log.txt"));
+                                   << QStringLiteral("--tls-ca") << pki.path(QStringLiteral("ca.crt"))
+                                   << QStringLiteral("--username") << QStringLiteral("station")
+                                   << QStringLiteral("--alarm-log") << pki.path(QStringLiteral("alarm_log.txt"));
 
         {
             Program station(QStringLiteral(CORVANE_STATION),
@@ -260,8 +260,8 @@ private Q_SLOTS:
             QVERIFY(!station.err().contains(password));
         }
         {
-            Program station(QStringLiteral(CORVANE_STATION),
-                            QStringList(common) << QStringLiteral("--password-file") << pki.path(QStringLiteral("none")));
+            Program station(QStringLiteral(CORVANE_STATION), QStringList(common) << QStringLiteral("--password-file")
+                                                                                 << pki.path(QStringLiteral("none")));
             QCOMPARE(station.waitForExit(), 2);
             QVERIFY2(station.err().contains(QLatin1String("cannot read the password file")), qPrintable(station.err()));
         }

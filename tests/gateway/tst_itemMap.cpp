@@ -17,21 +17,34 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("rows"); // after the header on line 3
         QTest::addColumn<QString>("error");
-        QTest::newRow("unknown table") << "a,coils,1,bit," << "m.csv:3: unknown table 'coils'";
-        QTest::newRow("bit in a register") << "a,holding,1,bit," << "m.csv:3: type bit is not allowed for table holding";
-        QTest::newRow("u16 in a coil") << "a,coil,1,u16," << "m.csv:3: type u16 is not allowed for table coil";
-        QTest::newRow("address too big") << "a,coil,65536,bit," << "m.csv:3: address '65536' is not 0-65535";
-        QTest::newRow("address negative") << "a,coil,-1,bit," << "m.csv:3: address '-1' is not 0-65535";
-        QTest::newRow("address octal-looking text") << "a,coil,0x10,bit," << "m.csv:3: address '0x10' is not 0-65535";
+        QTest::newRow("unknown table") << "a,coils,1,bit,"
+                                       << "m.csv:3: unknown table 'coils'";
+        QTest::newRow("bit in a register") << "a,holding,1,bit,"
+                                           << "m.csv:3: type bit is not allowed for table holding";
+        QTest::newRow("u16 in a coil") << "a,coil,1,u16,"
+                                       << "m.csv:3: type u16 is not allowed for table coil";
+        QTest::newRow("address too big") << "a,coil,65536,bit,"
+                                         << "m.csv:3: address '65536' is not 0-65535";
+        QTest::newRow("address negative") << "a,coil,-1,bit,"
+                                          << "m.csv:3: address '-1' is not 0-65535";
+        QTest::newRow("address octal-looking text") << "a,coil,0x10,bit,"
+                                                    << "m.csv:3: address '0x10' is not 0-65535";
         QTest::newRow("duplicate on a later line") << "a,coil,1,bit,\n# note\nb,coil,2,bit,\na,coil,3,bit,"
                                                    << "m.csv:6: duplicate item a";
-        QTest::newRow("u32 at the end") << "a,holding,65535,u32," << "m.csv:3: u32 at 65535 crosses the end of the address space";
-        QTest::newRow("f32 just fits") << "a,holding,65534,f32,\nb,input,70000,u16," << "m.csv:4: address '70000' is not 0-65535";
-        QTest::newRow("bit16") << "a,holding,1,bit16," << "m.csv:3: unknown type 'bit16'";
-        QTest::newRow("writing an input") << "a,input,1,u16,yes" << "m.csv:3: table input cannot be written";
-        QTest::newRow("write is yes or empty") << "a,coil,1,bit,no" << "m.csv:3: write must be yes or empty, not 'no'";
-        QTest::newRow("too few cells") << "a,coil,1,bit" << "m.csv:3: 4 cells, not 5";
-        QTest::newRow("topic wildcard") << "a+,coil,1,bit," << "m.csv:3: 'a+' cannot be an item";
+        QTest::newRow("u32 at the end") << "a,holding,65535,u32,"
+                                        << "m.csv:3: u32 at 65535 crosses the end of the address space";
+        QTest::newRow("f32 just fits") << "a,holding,65534,f32,\nb,input,70000,u16,"
+                                       << "m.csv:4: address '70000' is not 0-65535";
+        QTest::newRow("bit16") << "a,holding,1,bit16,"
+                               << "m.csv:3: unknown type 'bit16'";
+        QTest::newRow("writing an input") << "a,input,1,u16,yes"
+                                          << "m.csv:3: table input cannot be written";
+        QTest::newRow("write is yes or empty") << "a,coil,1,bit,no"
+                                               << "m.csv:3: write must be yes or empty, not 'no'";
+        QTest::newRow("too few cells") << "a,coil,1,bit"
+                                       << "m.csv:3: 4 cells, not 5";
+        QTest::newRow("topic wildcard") << "a+,coil,1,bit,"
+                                        << "m.csv:3: 'a+' cannot be an item";
     }
     void errors()
     {
@@ -85,7 +98,8 @@ private Q_SLOTS:
         QVERIFY2(missing.isEmpty(), qPrintable(QStringLiteral("no row: ") + missing.join(u' ')));
         QVERIFY2(wrongWrite.isEmpty(), qPrintable(QStringLiteral("write column wrong: ") + wrongWrite.join(u' ')));
 
-        static const QRegularExpression itemPattern(QStringLiteral("^([xyctvXYCTV])([0-7]+)(?::(b|db|1[0-5]|[0-9]))?$"));
+        static const QRegularExpression itemPattern(
+                QStringLiteral("^([xyctvXYCTV])([0-7]+)(?::(b|db|1[0-5]|[0-9]))?$"));
         for (const MapRow &row : map.rows) {
             const auto m = itemPattern.match(row.item);
             QVERIFY2(m.hasMatch(), qPrintable(row.item));
@@ -104,10 +118,10 @@ private Q_SLOTS:
                 expected = QStringLiteral("coil %1 bit").arg(1024 + n);
             else
                 expected = QStringLiteral("holding %1 %2")
-                               .arg(n)
-                               .arg(suffix == u"b" ? QStringLiteral("u16")
-                                    : suffix == u"db" ? QStringLiteral("u32")
-                                                      : QStringLiteral("bit") + suffix);
+                                   .arg(n)
+                                   .arg(suffix == u"b"    ? QStringLiteral("u16")
+                                        : suffix == u"db" ? QStringLiteral("u32")
+                                                          : QStringLiteral("bit") + suffix);
             QCOMPARE(QStringLiteral("%1 %2 %3").arg(tableName(row.table)).arg(row.address).arg(typeName(row)),
                      expected);
         }

@@ -11,20 +11,28 @@ class tst_scanPlan : public QObject
 private Q_SLOTS:
     void requests_data()
     {
-        QTest::addColumn<QString>("rows");  // "table address type" separated by ';'
-        QTest::addColumn<QString>("plan");  // "table first-last/rows" separated by ' | '
-        QTest::newRow("gap read through") << "holding 0 u16; holding 124 u16" << "holding 0-124/2";
-        QTest::newRow("126 registers are two") << "holding 0 u16; holding 125 u16" << "holding 0-0/1 | holding 125-125/1";
-        QTest::newRow("u32 ending at the limit") << "holding 0 u16; holding 123 u32" << "holding 0-124/2";
-        QTest::newRow("u32 past the limit") << "holding 0 u16; holding 124 u32" << "holding 0-0/1 | holding 124-125/1";
-        QTest::newRow("2000 coils are one") << "coil 0 bit; coil 1999 bit" << "coil 0-1999/2";
-        QTest::newRow("2001 coils are two") << "coil 0 bit; coil 2000 bit" << "coil 0-0/1 | coil 2000-2000/1";
+        QTest::addColumn<QString>("rows"); // "table address type" separated by ';'
+        QTest::addColumn<QString>("plan"); // "table first-last/rows" separated by ' | '
+        QTest::newRow("gap read through") << "holding 0 u16; holding 124 u16"
+                                          << "holding 0-124/2";
+        QTest::newRow("126 registers are two") << "holding 0 u16; holding 125 u16"
+                                               << "holding 0-0/1 | holding 125-125/1";
+        QTest::newRow("u32 ending at the limit") << "holding 0 u16; holding 123 u32"
+                                                 << "holding 0-124/2";
+        QTest::newRow("u32 past the limit") << "holding 0 u16; holding 124 u32"
+                                            << "holding 0-0/1 | holding 124-125/1";
+        QTest::newRow("2000 coils are one") << "coil 0 bit; coil 1999 bit"
+                                            << "coil 0-1999/2";
+        QTest::newRow("2001 coils are two") << "coil 0 bit; coil 2000 bit"
+                                            << "coil 0-0/1 | coil 2000-2000/1";
         QTest::newRow("tables apart") << "coil 7 bit; discrete 7 bit; input 7 u16; holding 7 u16"
                                       << "coil 7-7/1 | discrete 7-7/1 | holding 7-7/1 | input 7-7/1";
-        QTest::newRow("two spellings, one read") << "coil 300 bit; coil 300 bit" << "coil 300-300/2";
+        QTest::newRow("two spellings, one read") << "coil 300 bit; coil 300 bit"
+                                                 << "coil 300-300/2";
         QTest::newRow("out of order") << "holding 200 u16; holding 5 u16; holding 100 u16"
                                       << "holding 5-100/2 | holding 200-200/1";
-        QTest::newRow("bits of one register") << "holding 9 bit0; holding 9 bit2; holding 10 f32" << "holding 9-11/3";
+        QTest::newRow("bits of one register") << "holding 9 bit0; holding 9 bit2; holding 10 f32"
+                                              << "holding 9-11/3";
     }
     void requests()
     {
@@ -41,7 +49,11 @@ private Q_SLOTS:
             QFAIL(qPrintable(*e));
         QStringList got;
         for (const ScanRequest &r : planScan(std::get<ItemMap>(map)))
-            got << QStringLiteral("%1 %2-%3/%4").arg(tableName(r.table)).arg(r.start).arg(r.start + r.count - 1).arg(r.rows.size());
+            got << QStringLiteral("%1 %2-%3/%4")
+                            .arg(tableName(r.table))
+                            .arg(r.start)
+                            .arg(r.start + r.count - 1)
+                            .arg(r.rows.size());
         QCOMPARE(got.join(QLatin1String(" | ")), plan);
     }
 };

@@ -68,27 +68,48 @@ private Q_SLOTS:
         QTest::addColumn<QList<quint16>>("registers"); // for bit types: {0} or {1}
         QTest::addColumn<QString>("refusal");          // part of the reason; empty: accepted
         using L = QList<quint16>;
-        QTest::newRow("setpoint rounds up") << "u32" << "39321.6" << false << L{39322, 0} << "";
-        QTest::newRow("setpoint high first") << "u32" << "65536" << true << L{1, 0} << "";
-        QTest::newRow("half away from zero") << "u16" << "2.5" << false << L{3} << "";
-        QTest::newRow("negative half away") << "s16" << "-2.5" << false << L{0xFFFD} << "";
-        QTest::newRow("u16 top after rounding") << "u16" << "65535.4" << false << L{65535} << "";
-        QTest::newRow("u16 over after rounding") << "u16" << "65535.5" << false << L{} << "out of range";
-        QTest::newRow("u16 -0.4 is 0") << "u16" << "-0.4" << false << L{0} << "";
-        QTest::newRow("u16 -0.5 is -1") << "u16" << "-0.5" << false << L{} << "out of range";
-        QTest::newRow("s16 under") << "s16" << "-32769" << false << L{} << "out of range";
-        QTest::newRow("s32 -2 high first") << "s32" << "-2" << true << L{0xFFFF, 0xFFFE} << "";
-        QTest::newRow("bcd16") << "bcd16" << "1234" << false << L{0x1234} << "";
-        QTest::newRow("bcd16 five digits") << "bcd16" << "10000" << false << L{} << "out of range";
-        QTest::newRow("bcd32") << "bcd32" << "12345678" << false << L{0x5678, 0x1234} << "";
-        QTest::newRow("f32") << "f32" << "1.5" << false << L{0x0000, 0x3FC0} << "";
-        QTest::newRow("f32 beyond float") << "f32" << "1e39" << false << L{} << "out of range";
-        QTest::newRow("bitN on") << "bit4" << "1" << false << L{1} << "";
-        QTest::newRow("bitN 2") << "bit4" << "2" << false << L{} << "0 or 1";
-        QTest::newRow("bitN 0.5") << "bit4" << "0.5" << false << L{} << "0 or 1";
-        QTest::newRow("words") << "u16" << "on" << false << L{} << "not a number";
-        QTest::newRow("empty") << "u16" << "" << false << L{} << "not a number";
-        QTest::newRow("trailing garbage") << "u16" << "12x" << false << L{} << "not a number";
+        QTest::newRow("setpoint rounds up") << "u32"
+                                            << "39321.6" << false << L{39322, 0} << "";
+        QTest::newRow("setpoint high first") << "u32"
+                                             << "65536" << true << L{1, 0} << "";
+        QTest::newRow("half away from zero") << "u16"
+                                             << "2.5" << false << L{3} << "";
+        QTest::newRow("negative half away") << "s16"
+                                            << "-2.5" << false << L{0xFFFD} << "";
+        QTest::newRow("u16 top after rounding") << "u16"
+                                                << "65535.4" << false << L{65535} << "";
+        QTest::newRow("u16 over after rounding") << "u16"
+                                                 << "65535.5" << false << L{} << "out of range";
+        QTest::newRow("u16 -0.4 is 0") << "u16"
+                                       << "-0.4" << false << L{0} << "";
+        QTest::newRow("u16 -0.5 is -1") << "u16"
+                                        << "-0.5" << false << L{} << "out of range";
+        QTest::newRow("s16 under") << "s16"
+                                   << "-32769" << false << L{} << "out of range";
+        QTest::newRow("s32 -2 high first") << "s32"
+                                           << "-2" << true << L{0xFFFF, 0xFFFE} << "";
+        QTest::newRow("bcd16") << "bcd16"
+                               << "1234" << false << L{0x1234} << "";
+        QTest::newRow("bcd16 five digits") << "bcd16"
+                                           << "10000" << false << L{} << "out of range";
+        QTest::newRow("bcd32") << "bcd32"
+                               << "12345678" << false << L{0x5678, 0x1234} << "";
+        QTest::newRow("f32") << "f32"
+                             << "1.5" << false << L{0x0000, 0x3FC0} << "";
+        QTest::newRow("f32 beyond float") << "f32"
+                                          << "1e39" << false << L{} << "out of range";
+        QTest::newRow("bitN on") << "bit4"
+                                 << "1" << false << L{1} << "";
+        QTest::newRow("bitN 2") << "bit4"
+                                << "2" << false << L{} << "0 or 1";
+        QTest::newRow("bitN 0.5") << "bit4"
+                                  << "0.5" << false << L{} << "0 or 1";
+        QTest::newRow("words") << "u16"
+                               << "on" << false << L{} << "not a number";
+        QTest::newRow("empty") << "u16"
+                               << "" << false << L{} << "not a number";
+        QTest::newRow("trailing garbage") << "u16"
+                                          << "12x" << false << L{} << "not a number";
     }
     void encode()
     {

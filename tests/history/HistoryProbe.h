@@ -17,14 +17,14 @@ inline QStringList historyRows(const QString &path, const char *where = "1")
         return {QStringLiteral("cannot open")};
     }
     const QByteArray sql = QByteArray("SELECT item, time_utc, coalesce(value, 'NULL') FROM history WHERE ") + where
-        + " ORDER BY time_utc, item";
+                           + " ORDER BY time_utc, item";
     sqlite3_stmt *s = nullptr;
     if (sqlite3_prepare_v2(db, sql.constData(), -1, &s, nullptr) == SQLITE_OK) {
         while (sqlite3_step(s) == SQLITE_ROW) {
             rows << QStringLiteral("%1 %2 %3")
-                        .arg(QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(s, 0))),
-                             QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(s, 1))),
-                             QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(s, 2))));
+                            .arg(QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(s, 0))),
+                                 QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(s, 1))),
+                                 QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(s, 2))));
         }
     } else {
         rows << QString::fromUtf8(sqlite3_errmsg(db));

@@ -79,25 +79,25 @@ private Q_SLOTS:
         QTest::addColumn<int>("buckets");
         QTest::addColumn<QStringList>("points");
         QTest::newRow("few changes: each at its time")
-            << QStringList{"1000 0", "2000 1", "3500 0"} << qint64(0) << qint64(10'000) << 100
-            << QStringList{"1000:0", "2000:1", "3500:0"};
+                << QStringList{"1000 0", "2000 1", "3500 0"} << qint64(0) << qint64(10'000) << 100
+                << QStringList{"1000:0", "2000:1", "3500:0"};
         QTest::newRow("the value before the range holds from its start")
-            << QStringList{"-5000 7", "4000 8"} << qint64(0) << qint64(10'000) << 10 << QStringList{"0:7", "4000:8"};
+                << QStringList{"-5000 7", "4000 8"} << qint64(0) << qint64(10'000) << 10
+                << QStringList{"0:7", "4000:8"};
         QTest::newRow("a gap before the range: nothing known at its start")
-            << QStringList{"-5000 7", "-4000 gap", "4000 8"} << qint64(0) << qint64(10'000) << 10
-            << QStringList{"0:gap", "4000:8"};
+                << QStringList{"-5000 7", "-4000 gap", "4000 8"} << qint64(0) << qint64(10'000) << 10
+                << QStringList{"0:gap", "4000:8"};
         QTest::newRow("one bucket keeps first, both extremes and last")
-            << QStringList{"0 5", "100 5", "200 -3", "300 5", "400 99", "500 6"} << qint64(0) << qint64(1000) << 1
-            << QStringList{"0:5", "200:-3", "400:99", "500:6"};
-        QTest::newRow("a gap inside a bucket survives")
-            << QStringList{"0 1", "300 gap", "600 2"} << qint64(0) << qint64(1000) << 1
-            << QStringList{"0:1", "300:gap", "600:2"};
+                << QStringList{"0 5", "100 5", "200 -3", "300 5", "400 99", "500 6"} << qint64(0) << qint64(1000) << 1
+                << QStringList{"0:5", "200:-3", "400:99", "500:6"};
+        QTest::newRow("a gap inside a bucket survives") << QStringList{"0 1", "300 gap", "600 2"} << qint64(0)
+                                                        << qint64(1000) << 1 << QStringList{"0:1", "300:gap", "600:2"};
         QTest::newRow("rows after the range are left out")
-            << QStringList{"100 1", "10000 2"} << qint64(0) << qint64(10'000) << 10 << QStringList{"100:1"};
-        QTest::newRow("words draw as no data") << QStringList{"0 1", "100 OPEN", "200 2"} << qint64(0)
-                                              << qint64(1000) << 10 << QStringList{"0:1", "100:gap", "200:2"};
-        QTest::newRow("an unknown item has no points") << QStringList{} << qint64(0) << qint64(1000) << 10
-                                                       << QStringList{};
+                << QStringList{"100 1", "10000 2"} << qint64(0) << qint64(10'000) << 10 << QStringList{"100:1"};
+        QTest::newRow("words draw as no data") << QStringList{"0 1", "100 OPEN", "200 2"} << qint64(0) << qint64(1000)
+                                               << 10 << QStringList{"0:1", "100:gap", "200:2"};
+        QTest::newRow("an unknown item has no points")
+                << QStringList{} << qint64(0) << qint64(1000) << 10 << QStringList{};
     }
     void buckets()
     {
@@ -182,7 +182,8 @@ private Q_SLOTS:
         }
         HistoryStore store({path, 90, [](const QString &) {}});
         std::promise<std::vector<TrendPoint>> answer;
-        store.query({QStringLiteral("c27"), kT0, kT0 + 1000, 10}, [&](std::vector<TrendPoint> p) { answer.set_value(p); });
+        store.query({QStringLiteral("c27"), kT0, kT0 + 1000, 10},
+                    [&](std::vector<TrendPoint> p) { answer.set_value(p); });
         auto future = answer.get_future();
         QCOMPARE(future.wait_for(std::chrono::seconds(5)), std::future_status::ready);
         QCOMPARE(text(future.get()), (QStringList{QStringLiteral("100:1"), QStringLiteral("200:gap")}));
@@ -207,7 +208,7 @@ private Q_SLOTS:
         QVERIFY2(c27[1].endsWith(QStringLiteral(" NULL")), qPrintable(c27[1]));
         const QDateTime gapAt = QDateTime::fromString(c27[1].section(u' ', 1, 1), Qt::ISODateWithMs);
         QVERIFY(qAbs(gapAt.toMSecsSinceEpoch() - restarted) < 60'000); // the last commit, moments ago
-        QCOMPARE(historyRows(path, "item = 'x227'").size(), 2); // already ended: nothing added
+        QCOMPARE(historyRows(path, "item = 'x227'").size(), 2);        // already ended: nothing added
     }
 
     void faults_data()
@@ -218,7 +219,8 @@ private Q_SLOTS:
         QTest::addColumn<bool>("mendsItself");
         QTest::newRow("folder is a file") << int(FolderIsAFile) << "cannot create the folder" << true << false;
         QTest::newRow("locked by another program") << int(LockedByAnother) << "locked" << false << false;
-        QTest::newRow("corrupt file: a new one at once") << int(CorruptFile) << "corrupt file moved aside" << false << true;
+        QTest::newRow("corrupt file: a new one at once")
+                << int(CorruptFile) << "corrupt file moved aside" << false << true;
         QTest::newRow("disk full") << int(DiskFull) << "cannot write" << true << false;
     }
     // The station goes on; one warning per fault; recording resumes once it can, with a
@@ -249,9 +251,11 @@ private Q_SLOTS:
         case LockedByAnother:
             QVERIFY(QDir().mkpath(folder));
             QCOMPARE(sqlite3_open(path.toUtf8().constData(), &other), SQLITE_OK);
-            QCOMPARE(sqlite3_exec(other, "PRAGMA journal_mode=WAL; CREATE TABLE x(a); BEGIN EXCLUSIVE; INSERT INTO x VALUES(1)",
-                                  nullptr, nullptr, nullptr),
-                     SQLITE_OK);
+            QCOMPARE(
+                    sqlite3_exec(other,
+                                 "PRAGMA journal_mode=WAL; CREATE TABLE x(a); BEGIN EXCLUSIVE; INSERT INTO x VALUES(1)",
+                                 nullptr, nullptr, nullptr),
+                    SQLITE_OK);
             break;
         case CorruptFile: {
             QVERIFY(QDir().mkpath(folder));
@@ -315,7 +319,8 @@ private Q_SLOTS:
         QVERIFY2(rows.contains(QStringLiteral("c27 2026-12-08T10:00:05.000Z after")), qPrintable(rows.join(u'\n')));
         if (loses) {
             // The latest value seen while broken comes back after a gap.
-            QVERIFY2(rows.contains(QStringLiteral("c27 2026-12-08T10:00:03.000Z during")), qPrintable(rows.join(u'\n')));
+            QVERIFY2(rows.contains(QStringLiteral("c27 2026-12-08T10:00:03.000Z during")),
+                     qPrintable(rows.join(u'\n')));
             QVERIFY2(!rows.filter(QStringLiteral(" NULL")).isEmpty(), qPrintable(rows.join(u'\n')));
         } else {
             QCOMPARE(rows.filter(QStringLiteral(" NULL")), QStringList{});

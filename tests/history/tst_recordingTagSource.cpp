@@ -29,27 +29,27 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("steps");
         QTest::addColumn<QStringList>("rows");
         QTest::newRow("current value at open, then each change")
-            << QStringList{"0 set c27 0", "0 open c27", "100 set c27 1", "250 set c27 0"}
-            << QStringList{"c27 2026-12-08T10:00:00.000Z 0", "c27 2026-12-08T10:00:00.100Z 1",
-                           "c27 2026-12-08T10:00:00.250Z 0"};
+                << QStringList{"0 set c27 0", "0 open c27", "100 set c27 1", "250 set c27 0"}
+                << QStringList{"c27 2026-12-08T10:00:00.000Z 0", "c27 2026-12-08T10:00:00.100Z 1",
+                               "c27 2026-12-08T10:00:00.250Z 0"};
         QTest::newRow("two links of one item record each change once")
-            << QStringList{"0 set c27 0", "0 open c27", "0 open c27", "40 set c27 1"}
-            << QStringList{"c27 2026-12-08T10:00:00.000Z 0", "c27 2026-12-08T10:00:00.040Z 1"};
+                << QStringList{"0 set c27 0", "0 open c27", "0 open c27", "40 set c27 1"}
+                << QStringList{"c27 2026-12-08T10:00:00.000Z 0", "c27 2026-12-08T10:00:00.040Z 1"};
         QTest::newRow("link down is a gap; back, the value again")
-            << QStringList{"0 set x227 45.5", "0 open x227", "1500 down", "4000 up"}
-            << QStringList{"x227 2026-12-08T10:00:00.000Z 45.5", "x227 2026-12-08T10:00:01.500Z NULL",
-                           "x227 2026-12-08T10:00:04.000Z 45.5"};
+                << QStringList{"0 set x227 45.5", "0 open x227", "1500 down", "4000 up"}
+                << QStringList{"x227 2026-12-08T10:00:00.000Z 45.5", "x227 2026-12-08T10:00:01.500Z NULL",
+                               "x227 2026-12-08T10:00:04.000Z 45.5"};
         QTest::newRow("gap for every watched item, none for a closed one")
-            << QStringList{"0 set a 1", "0 set b 2", "0 open a", "0 open b", "10 close b", "20 down"}
-            << QStringList{"a 2026-12-08T10:00:00.000Z 1", "b 2026-12-08T10:00:00.000Z 2",
-                           "b 2026-12-08T10:00:00.010Z NULL", "a 2026-12-08T10:00:00.020Z NULL"};
+                << QStringList{"0 set a 1", "0 set b 2", "0 open a", "0 open b", "10 close b", "20 down"}
+                << QStringList{"a 2026-12-08T10:00:00.000Z 1", "b 2026-12-08T10:00:00.000Z 2",
+                               "b 2026-12-08T10:00:00.010Z NULL", "a 2026-12-08T10:00:00.020Z NULL"};
         QTest::newRow("the item stays watched while one link remains")
-            << QStringList{"0 set c27 0", "0 open c27", "0 open c27", "10 close c27", "20 set c27 1"}
-            << QStringList{"c27 2026-12-08T10:00:00.000Z 0", "c27 2026-12-08T10:00:00.020Z 1"};
+                << QStringList{"0 set c27 0", "0 open c27", "0 open c27", "10 close c27", "20 set c27 1"}
+                << QStringList{"c27 2026-12-08T10:00:00.000Z 0", "c27 2026-12-08T10:00:00.020Z 1"};
         QTest::newRow("manual links are not recorded")
-            << QStringList{"0 set Enable 1", "0 manual Enable", "10 set Enable 0"} << QStringList{};
+                << QStringList{"0 set Enable 1", "0 manual Enable", "10 set Enable 0"} << QStringList{};
         QTest::newRow("value text kept as received")
-            << QStringList{"0 set s  007,50 ", "0 open s"} << QStringList{"s 2026-12-08T10:00:00.000Z  007,50 "};
+                << QStringList{"0 set s  007,50 ", "0 open s"} << QStringList{"s 2026-12-08T10:00:00.000Z  007,50 "};
     }
     void recording()
     {
@@ -71,8 +71,9 @@ private Q_SLOTS:
                 if (what == u"set")
                     server.setValue(w[2], step.section(u' ', 3));
                 else if (what == u"open" || what == u"manual") {
-                    const auto id = tags.open(plc(w[2]), what == u"open" ? LinkMode::Automatic : LinkMode::Manual,
-                                              [&delivered, item = w[2]](const QString &v) { delivered << item + u'=' + v; });
+                    const auto id
+                            = tags.open(plc(w[2]), what == u"open" ? LinkMode::Automatic : LinkMode::Manual,
+                                        [&delivered, item = w[2]](const QString &v) { delivered << item + u'=' + v; });
                     QVERIFY(id);
                     links.insert(w[2], *id);
                 } else if (what == u"close") {
@@ -108,7 +109,8 @@ private Q_SLOTS:
         QSignalSpy states(&tags, &TagSource::linkStateChanged);
         server.setValue(QStringLiteral("c27"), QStringLiteral("0"));
         QStringList viaRecorder, direct;
-        const auto id = tags.open(plc(QStringLiteral("c27")), LinkMode::Automatic, [&](const QString &v) { viaRecorder << v; });
+        const auto id = tags.open(plc(QStringLiteral("c27")), LinkMode::Automatic,
+                                  [&](const QString &v) { viaRecorder << v; });
         const auto other = tags.open(plc(QStringLiteral("c27")), LinkMode::Automatic, [](const QString &) {});
         QVERIFY(server.open(plc(QStringLiteral("c27")), LinkMode::Automatic, [&](const QString &v) { direct << v; }));
         QVERIFY(id && other);

@@ -40,11 +40,11 @@ private Q_SLOTS:
     {
         m_dir = std::make_unique<QTemporaryDir>();
         m_store = std::make_unique<HistoryStore>(
-            HistoryConfig{m_dir->filePath(QStringLiteral("history.sqlite")), 90, [](const QString &) {}});
+                HistoryConfig{m_dir->filePath(QStringLiteral("history.sqlite")), 90, [](const QString &) {}});
         const int c27 = m_store->channel({QStringLiteral("DSData"), QStringLiteral("CVPlc"), QStringLiteral("c27")});
         m_store->add(c27, kT0 - 20 * kMin, QStringLiteral("0")); // before the range: holds into it
         m_store->add(c27, kT0 + 1 * kMin, QStringLiteral("1"));
-        m_store->addGap(c27, kT0 + 3 * kMin);                    // link down
+        m_store->addGap(c27, kT0 + 3 * kMin); // link down
         m_store->add(c27, kT0 + 4 * kMin, QStringLiteral("1"));
         m_store->add(c27, kT0 + 7 * kMin, QStringLiteral("0"));
         const int x227 = m_store->channel({QStringLiteral("DSData"), QStringLiteral("CVPlc"), QStringLiteral("x227")});
@@ -67,7 +67,8 @@ private Q_SLOTS:
         QCOMPARE(w->windowTitle(), QStringLiteral("Trend - c27"));
         QCOMPARE(w->chart()->title(), QStringLiteral("Brake pipe pressure"));
         QTRY_VERIFY(!w->lines(0).isEmpty());
-        QCOMPARE(text(w->lines(0)), (QStringList{QStringLiteral("0:0 1:0 1:1 3:1"), QStringLiteral("4:1 7:1 7:0 10:0")}));
+        QCOMPARE(text(w->lines(0)),
+                 (QStringList{QStringLiteral("0:0 1:0 1:1 3:1"), QStringLiteral("4:1 7:1 7:0 10:0")}));
         auto *axis = qobject_cast<QValueAxis *>(w->chart()->axes(Qt::Vertical).value(0));
         QVERIFY(axis);
         QVERIFY(axis->min() < 0 && axis->min() > -0.5);

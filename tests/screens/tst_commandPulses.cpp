@@ -75,48 +75,49 @@ private Q_SLOTS:
         const QStringList porter{kMain, kPorter};
 
         QTest::newRow("backfeed stop, main screen closed 1 s later")
-            << main << QList<Timed>{{0, click(kMain, "cmdBkfdStop")}, {1000, closeMain()}} << "c22"
-            << QStringList{"1@0", "0@3000"};
+                << main << QList<Timed>{{0, click(kMain, "cmdBkfdStop")}, {1000, closeMain()}} << "c22"
+                << QStringList{"1@0", "0@3000"};
         QTest::newRow("backfeed stop, main screen closed at the last moment")
-            << main << QList<Timed>{{0, click(kMain, "cmdBkfdStop")}, {2999, closeMain()}} << "c22"
-            << QStringList{"1@0", "0@3000"};
+                << main << QList<Timed>{{0, click(kMain, "cmdBkfdStop")}, {2999, closeMain()}} << "c22"
+                << QStringList{"1@0", "0@3000"};
         QTest::newRow("environmental reset, main screen closed")
-            << main << QList<Timed>{{0, click(kEnv, "cmdEnvIntRst")}, {1000, closeMain()}} << "c512"
-            << QStringList{"1@0", "0@3000"};
+                << main << QList<Timed>{{0, click(kEnv, "cmdEnvIntRst")}, {1000, closeMain()}} << "c512"
+                << QStringList{"1@0", "0@3000"};
         QTest::newRow("water reset, main screen closed")
-            << main << QList<Timed>{{0, click(kWater, "cmdWtrSysRst")}, {500, closeMain()}} << "c502"
-            << QStringList{"1@0", "0@3000"};
+                << main << QList<Timed>{{0, click(kWater, "cmdWtrSysRst")}, {500, closeMain()}} << "c502"
+                << QStringList{"1@0", "0@3000"};
         QTest::newRow("room call, porter screen unloads on deactivation")
-            << porter << QList<Timed>{{0, click(kPorter, "cmdDrARmCall")}, {100, activateMain()}} << "c600"
-            << QStringList{"1@0", "0@1000"};
+                << porter << QList<Timed>{{0, click(kPorter, "cmdDrARmCall")}, {100, activateMain()}} << "c600"
+                << QStringList{"1@0", "0@1000"};
         // Its load-time reset and the click share one timer, due at 200 ms.
         QTest::newRow("Drawing Room B annex call, porter screen unloads")
-            << porter << QList<Timed>{{0, click(kPorter, "cmdDrBAnxCall")}, {100, activateMain()}} << "c630"
-            << QStringList{"1@0", "0@200"};
+                << porter << QList<Timed>{{0, click(kPorter, "cmdDrBAnxCall")}, {100, activateMain()}} << "c630"
+                << QStringList{"1@0", "0@200"};
         QTest::newRow("room call, porter screen reopened before the pending 0")
-            << porter
-            << QList<Timed>{{0, click(kPorter, "cmdDrARmCall")}, {100, activateMain()}, {400, show(kPorter)}}
-            << "c600" << QStringList{"1@0", "0@1000"};
+                << porter
+                << QList<Timed>{{0, click(kPorter, "cmdDrARmCall")}, {100, activateMain()}, {400, show(kPorter)}}
+                << "c600" << QStringList{"1@0", "0@1000"};
         QTest::newRow("room call, reopened and clicked again within the pulse")
-            << porter
-            << QList<Timed>{{0, click(kPorter, "cmdDrARmCall")},
-                            {100, activateMain()},
-                            {400, show(kPorter)},
-                            {600, click(kPorter, "cmdDrARmCall")}}
-            << "c600" << QStringList{"1@0", "0@1000"};
+                << porter
+                << QList<Timed>{{0, click(kPorter, "cmdDrARmCall")},
+                                {100, activateMain()},
+                                {400, show(kPorter)},
+                                {600, click(kPorter, "cmdDrARmCall")}}
+                << "c600" << QStringList{"1@0", "0@1000"};
         QTest::newRow("room call, reopened after the pending 0, clicked again")
-            << porter
-            << QList<Timed>{{0, click(kPorter, "cmdDrARmCall")},
-                            {100, activateMain()},
-                            {1500, show(kPorter)},
-                            {1600, click(kPorter, "cmdDrARmCall")}}
-            << "c600" << QStringList{"1@0", "0@1000", "1@1600", "0@2600"};
+                << porter
+                << QList<Timed>{{0, click(kPorter, "cmdDrARmCall")},
+                                {100, activateMain()},
+                                {1500, show(kPorter)},
+                                {1600, click(kPorter, "cmdDrARmCall")}}
+                << "c600" << QStringList{"1@0", "0@1000", "1@1600", "0@2600"};
         QTest::newRow("backfeed stop, clean exit within the pulse")
-            << main << QList<Timed>{{0, click(kMain, "cmdBkfdStop")}, {1000, exitStation()}} << "c22"
-            << QStringList{"1@0", "0@1000"};
+                << main << QList<Timed>{{0, click(kMain, "cmdBkfdStop")}, {1000, exitStation()}} << "c22"
+                << QStringList{"1@0", "0@1000"};
         QTest::newRow("room call, clean exit after the porter screen unloaded")
-            << porter << QList<Timed>{{0, click(kPorter, "cmdDrARmCall")}, {100, activateMain()}, {300, exitStation()}}
-            << "c600" << QStringList{"1@0", "0@300"};
+                << porter
+                << QList<Timed>{{0, click(kPorter, "cmdDrARmCall")}, {100, activateMain()}, {300, exitStation()}}
+                << "c600" << QStringList{"1@0", "0@300"};
     }
 
     void thePulseEndsOnTime()

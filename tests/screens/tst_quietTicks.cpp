@@ -111,9 +111,9 @@ private Q_SLOTS:
                 const bool explained = std::any_of(changed.begin(), changed.end(), [w](QWidget *c) {
                     return c == w || onScreen(w).intersects(onScreen(c));
                 });
-                QVERIFY2(explained, qPrintable(QStringLiteral("%1 repainted unchanged on tick %2")
-                                                   .arg(w->objectName())
-                                                   .arg(tick)));
+                QVERIFY2(
+                        explained,
+                        qPrintable(QStringLiteral("%1 repainted unchanged on tick %2").arg(w->objectName()).arg(tick)));
             }
         }
         // Positive control: in this window and this state a needless repaint is seen,

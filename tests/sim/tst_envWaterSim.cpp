@@ -31,7 +31,7 @@ struct Car
         return false;
     }
     // Runs the car for ms, calling check after every step of the car.
-    template <typename F>
+    template<typename F>
     void run(qint64 ms, F check)
     {
         for (qint64 done = 0; done < ms; done += sim::SimulatedCar::kStepMs) {
@@ -133,7 +133,7 @@ private Q_SLOTS:
         QVERIFY(c.bit("c300") && c.bit("c501"));
         pulse(c.t, "frmWtrSystem", "cmdWtrSysRst");
         QVERIFY(c.bit("c300")); // still low: the reset cannot clear it
-        c.t.advance(30'000); // refilled
+        c.t.advance(30'000);    // refilled
         QVERIFY(c.bit("x465"));
         QVERIFY(c.bit("c300"));
         pulse(c.t, "frmWtrSystem", "cmdWtrSysRst");
@@ -146,7 +146,7 @@ private Q_SLOTS:
         Car c;
         const QString env = QStringLiteral("frmEnvSystem");
         c.t.screens().load(env); // as the main screen loads it, hidden
-        c.t.advance(190'000); // past the A end overtemp
+        c.t.advance(190'000);    // past the A end overtemp
         QVERIFY(c.bit("C446"));
         QCOMPARE(c.t.captionOf(env, "lblC446Status"), QStringLiteral("TRIPPED"));
         const QStringList before = c.t.alarmLogLines().filter(QStringLiteral(" C446 "));

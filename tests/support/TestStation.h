@@ -1,7 +1,7 @@
 #pragma once
 
-#include "core/screen/Controls.h"
 #include "core/link/LinkControl.h"
+#include "core/screen/Controls.h"
 #include "core/screen/Look.h"
 #include "core/screen/Screen.h"
 #include "core/screen/ScreenRegistry.h"
@@ -36,7 +36,7 @@ public:
     void advance(qint64 ms);
     void settle() { advance(0); }
 
-    template <typename T = QWidget>
+    template<typename T = QWidget>
     T *control(const QString &form, const QString &name) const
     {
         Screen *s = screen(form);
@@ -63,13 +63,13 @@ void prepareTestApplication();
 
 } // namespace corvane::test
 
-#define CORVANE_TEST_MAIN(TestObject)                                                                                  \
-    int main(int argc, char *argv[])                                                                                   \
-    {                                                                                                                  \
-        qputenv("QT_QPA_PLATFORM", "offscreen");                                                                       \
-        QApplication app(argc, argv);                                                                                  \
-        corvane::test::prepareTestApplication();                                                                       \
-        TestObject tc;                                                                                                 \
-        QTEST_SET_MAIN_SOURCE_PATH                                                                                     \
-        return QTest::qExec(&tc, argc, argv);                                                                          \
+#define CORVANE_TEST_MAIN(TestObject) \
+    int main(int argc, char *argv[]) \
+    { \
+        qputenv("QT_QPA_PLATFORM", "offscreen"); \
+        QApplication app(argc, argv); \
+        corvane::test::prepareTestApplication(); \
+        TestObject tc; \
+        QTEST_SET_MAIN_SOURCE_PATH \
+        return QTest::qExec(&tc, argc, argv); \
     }

@@ -73,13 +73,13 @@ void Broker::writeConfig()
                               // Whatever a test keeps, start() reads "running" and "Address
                               // already in use" from the log.
                               "log_type information\nlog_type error\n")
-                   .arg(m_port)
-                   .arg(m_listenerConfig, QString::fromLocal8Bit(me ? me->pw_name : "root"),
-                        m_dir.filePath(QStringLiteral("broker.log")),
-                        m_globalConfig.contains(QLatin1String("allow_anonymous"))
-                            ? m_globalConfig
-                            : m_globalConfig + QStringLiteral("\nallow_anonymous true"))
-                   .toUtf8());
+                       .arg(m_port)
+                       .arg(m_listenerConfig, QString::fromLocal8Bit(me ? me->pw_name : "root"),
+                            m_dir.filePath(QStringLiteral("broker.log")),
+                            m_globalConfig.contains(QLatin1String("allow_anonymous"))
+                                    ? m_globalConfig
+                                    : m_globalConfig + QStringLiteral("\nallow_anonymous true"))
+                       .toUtf8());
 }
 
 Broker::~Broker()
@@ -123,7 +123,8 @@ bool Broker::start()
 Broker::Outcome Broker::startOnce()
 {
     const qsizetype logBefore = log().size();
-    m_process.start(program(QStringLiteral("mosquitto")), {QStringLiteral("-c"), m_dir.filePath(QStringLiteral("mosquitto.conf"))});
+    m_process.start(program(QStringLiteral("mosquitto")),
+                    {QStringLiteral("-c"), m_dir.filePath(QStringLiteral("mosquitto.conf"))});
     // Ours runs once its own log says so since this start: a port that takes
     // connections may belong to another test's broker.
     const auto settled = [&] {
@@ -135,7 +136,7 @@ Broker::Outcome Broker::startOnce()
         return Outcome::Running;
     m_process.waitForFinished(1000);
     return log().mid(logBefore).contains(QLatin1String("Address already in use")) ? Outcome::PortTaken
-                                                                                : Outcome::Failed;
+                                                                                  : Outcome::Failed;
 }
 
 RefusingPort::RefusingPort()
@@ -204,7 +205,7 @@ Witness::Witness(const Broker &broker, const QString &filter, const QStringList 
                     QStringList{QStringLiteral("-p"), QString::number(broker.port()), QStringLiteral("-q"),
                                 QStringLiteral("1"), QStringLiteral("-t"), filter, QStringLiteral("-t"), m_readyTopic,
                                 QStringLiteral("-F"), QStringLiteral("%t %q %r %p")}
-                        + extraArgs);
+                            + extraArgs);
 }
 
 Witness::~Witness()
@@ -237,8 +238,8 @@ QStringList Witness::lines()
 std::unique_ptr<QProcess> startPublish(const Broker &broker, const QString &topic, const QByteArray &payload,
                                        bool retain, const QStringList &extraArgs)
 {
-    QStringList args{QStringLiteral("-p"), QString::number(broker.port()), QStringLiteral("-q"), QStringLiteral("1"),
-                     QStringLiteral("-t"), topic};
+    QStringList args{QStringLiteral("-p"), QString::number(broker.port()), QStringLiteral("-q"),
+                     QStringLiteral("1"),  QStringLiteral("-t"),           topic};
     if (retain)
         args << QStringLiteral("-r");
     args << (payload.isEmpty() ? QStringLiteral("-n") : QStringLiteral("-s"));
@@ -261,7 +262,7 @@ bool finishedWell(QProcess &process, int timeoutMs)
     if (process.state() != QProcess::NotRunning && !process.waitForFinished(timeoutMs))
         return false;
     return process.error() != QProcess::FailedToStart && process.exitStatus() == QProcess::NormalExit
-        && process.exitCode() == 0;
+           && process.exitCode() == 0;
 }
 
 // --- the station on the network link ---
@@ -279,8 +280,8 @@ void CarProbe::build(QWidget *form)
                                  LinkMode::Automatic, form, true);
     lblC27 = new LinkLabel(tags, QStringLiteral("lblC27"), QStringLiteral("c27"), QStringLiteral("1"),
                            LinkMode::Automatic, form);
-    lblC22 = new LinkLabel(tags, QStringLiteral("lblC22"), QStringLiteral("c22"), QStringLiteral("0"),
-                           LinkMode::Manual, form);
+    lblC22 = new LinkLabel(tags, QStringLiteral("lblC22"), QStringLiteral("c22"), QStringLiteral("0"), LinkMode::Manual,
+                           form);
     m_links = {lblMPHV10020, lblC27, lblC22};
     connect(lblC27, &LinkLabel::changed, this, [this] {
         ++depth;
@@ -387,15 +388,15 @@ bool TestPki::makeSigned(const QString &name, const QString &san)
     ext.close();
     return openssl({"req", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes", "-keyout",
                     name + ".key", "-out", name + ".csr", "-subj", "/CN=" + name})
-        && openssl({"x509", "-req", "-in", name + ".csr", "-CA", "ca.crt", "-CAkey", "ca.key", "-CAcreateserial",
-                    "-out", name + ".crt", "-days", "2", "-extfile", name + ".ext"});
+           && openssl({"x509", "-req", "-in", name + ".csr", "-CA", "ca.crt", "-CAkey", "ca.key", "-CAcreateserial",
+                       "-out", name + ".crt", "-days", "2", "-extfile", name + ".ext"});
 }
 
 bool TestPki::make()
 {
     return makeCa(QStringLiteral("ca")) && makeCa(QStringLiteral("stranger"))
-        && makeSigned(QStringLiteral("server"), QStringLiteral("IP:127.0.0.1,DNS:localhost"))
-        && makeSigned(QStringLiteral("client"), {});
+           && makeSigned(QStringLiteral("server"), QStringLiteral("IP:127.0.0.1,DNS:localhost"))
+           && makeSigned(QStringLiteral("client"), {});
 }
 
 bool addBrokerUser(const QString &passwordFile, const QString &user, const QString &password)
@@ -417,11 +418,11 @@ QString MqttStation::title(const QString &form) const
 
 qint64 longestStall(const std::function<void()> &fn, int spinMs)
 {
-    return longestStallUntil(fn, [] { return true; }, spinMs, spinMs + 5000);
+    return longestStallUntil(
+            fn, [] { return true; }, spinMs, spinMs + 5000);
 }
 
-qint64 longestStallUntil(const std::function<void()> &fn, const std::function<bool()> &done, int spinMs,
-                         int timeoutMs)
+qint64 longestStallUntil(const std::function<void()> &fn, const std::function<bool()> &done, int spinMs, int timeoutMs)
 {
     QElapsedTimer clock;
     clock.start();

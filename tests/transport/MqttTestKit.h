@@ -6,9 +6,9 @@
 
 #include "core/alarm/AlarmRule.h"
 #include "core/link/LinkControl.h"
-#include "core/time/QtScheduler.h"
 #include "core/screen/Screen.h"
 #include "core/screen/Station.h"
+#include "core/time/QtScheduler.h"
 #include "transport/MqttDataServer.h"
 #include "transport/MqttTagSource.h"
 
@@ -34,8 +34,8 @@ public:
     // when it does not within 10 s, or when a restart finds its port taken: it never
     // stands in for somebody else's broker on that port.
     bool start();
-    void kill();   // as a crash: the clients see their sockets close
-    void pause();  // as a silent failure: sockets stay open, nothing answers
+    void kill();  // as a crash: the clients see their sockets close
+    void pause(); // as a silent failure: sockets stay open, nothing answers
     void resume();
     bool isRunning() const { return m_process.state() == QProcess::Running; }
     QString log() const;
@@ -178,7 +178,6 @@ QString logSinceLastStart(const Broker &broker);
 qint64 longestStall(const std::function<void()> &fn, int spinMs);
 // The same, watched from fn until done() holds (and spinMs more), so the handling
 // that done() waits for is inside what is measured; -1 when done() never held.
-qint64 longestStallUntil(const std::function<void()> &fn, const std::function<bool()> &done, int spinMs,
-                         int timeoutMs);
+qint64 longestStallUntil(const std::function<void()> &fn, const std::function<bool()> &done, int spinMs, int timeoutMs);
 
 } // namespace corvane::test

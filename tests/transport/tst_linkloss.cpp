@@ -132,7 +132,7 @@ private Q_SLOTS:
         t.server.setPresent(false);
         t.settle();
         QCOMPARE(status->value(), QStringLiteral("1")); // a closed link follows nothing
-        status->setLinkMode(LinkMode::Automatic); // fails: the server is away
+        status->setLinkMode(LinkMode::Automatic);       // fails: the server is away
         QCOMPARE(status->value(), QStringLiteral("0"));
     }
 

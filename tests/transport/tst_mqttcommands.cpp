@@ -104,8 +104,8 @@ private Q_SLOTS:
 
         // The same connection carries on: no outage, and the next write goes through.
         QVERIFY(tags.poke(*c22, "1"));
-        QTRY_COMPARE_WITH_TIMEOUT(sets.lines(), QStringList({"DSData/CVPlc/c22/set 1 0 0", "DSData/CVPlc/c22/set 1 0 1"}),
-                                  kDeadline);
+        QTRY_COMPARE_WITH_TIMEOUT(sets.lines(),
+                                  QStringList({"DSData/CVPlc/c22/set 1 0 0", "DSData/CVPlc/c22/set 1 0 1"}), kDeadline);
         QCOMPARE(states.size(), 1); // the first "up", nothing since
         QCOMPARE(failures, QStringList{"c22=0"});
         QCOMPARE(tags.failedConnectAttempts(), 0);

@@ -58,7 +58,7 @@ private Q_SLOTS:
         // A second screen on the same item shares the subscription and still gets the
         // value at once.
         auto *second = static_cast<CarProbe *>(
-            s.station->screens().add(std::make_unique<CarProbe>(*s.station, QStringLiteral("second"))));
+                s.station->screens().add(std::make_unique<CarProbe>(*s.station, QStringLiteral("second"))));
         second->load();
         QCOMPARE(second->lblC27->value(), QStringLiteral("1")); // never inside the open
         QTRY_COMPARE_WITH_TIMEOUT(second->lblC27->value(), QStringLiteral("0"), kDeadline);
@@ -89,10 +89,10 @@ private Q_SLOTS:
         QVERIFY(s.car->lblC22->write(QStringLiteral("1")));
         QVERIFY(s.car->lblC22->write(QStringLiteral("1")));
         QVERIFY(s.car->lblC22->write(QStringLiteral("0")));
-        QTRY_COMPARE_WITH_TIMEOUT(sets.lines(),
-                                  QStringList({"DSData/CVPlc/c22/set 1 0 1", "DSData/CVPlc/c22/set 1 0 1",
-                                               "DSData/CVPlc/c22/set 1 0 0"}),
-                                  kDeadline);
+        QTRY_COMPARE_WITH_TIMEOUT(
+                sets.lines(),
+                QStringList({"DSData/CVPlc/c22/set 1 0 1", "DSData/CVPlc/c22/set 1 0 1", "DSData/CVPlc/c22/set 1 0 0"}),
+                kDeadline);
         Witness late(broker, QStringLiteral("DSData/CVPlc/+/set"));
         QVERIFY(late.waitReady());
         QVERIFY2(late.lines().isEmpty(), "a poke was retained");
@@ -117,11 +117,11 @@ private Q_SLOTS:
         Broker broker; // not running yet
         MqttStation s(settingsFor(broker));
         const qint64 stall = longestStall(
-            [&] {
-                s.station->screens().show(kSelect);
-                s.station->screens().show(kMain);
-            },
-            1000);
+                [&] {
+                    s.station->screens().show(kSelect);
+                    s.station->screens().show(kMain);
+                },
+                1000);
         QVERIFY2(stall < measuredBound(150), qPrintable(QStringLiteral("UI held %1 ms").arg(stall)));
         QCOMPARE(s.title(kSelect), QStringLiteral(" Ordovan [NO DATA]"));
         QCOMPARE(s.title(kMain), QStringLiteral("Corvane Main Interface [NO DATA]"));
@@ -274,7 +274,7 @@ private Q_SLOTS:
         QTest::addColumn<QString>("host");
         QTest::addColumn<int>("port");
         QTest::newRow("refusing") << QStringLiteral("127.0.0.1") << 0; // a port held, never listening
-        QTest::newRow("silent") << QStringLiteral("127.0.0.1") << -1; // takes the connection, never answers
+        QTest::newRow("silent") << QStringLiteral("127.0.0.1") << -1;  // takes the connection, never answers
         QTest::newRow("unreachable") << QStringLiteral("192.0.2.1") << 1883;
         QTest::newRow("unknown name") << QStringLiteral("no-such-broker.invalid") << 1883;
     }
@@ -296,15 +296,15 @@ private Q_SLOTS:
         settings.port = quint16(port);
         std::unique_ptr<MqttStation> s;
         const qint64 stall = longestStall(
-            [&] {
-                s = std::make_unique<MqttStation>(settings);
-                s->station->screens().show(kSelect);
-                s->station->screens().show(kMain);
-                s->car->lblC22->write(QStringLiteral("1"));
-                s->station->screens().unload(kMain);
-                s->station->screens().show(kMain);
-            },
-            2500);
+                [&] {
+                    s = std::make_unique<MqttStation>(settings);
+                    s->station->screens().show(kSelect);
+                    s->station->screens().show(kMain);
+                    s->car->lblC22->write(QStringLiteral("1"));
+                    s->station->screens().unload(kMain);
+                    s->station->screens().show(kMain);
+                },
+                2500);
         QVERIFY2(stall < measuredBound(150), qPrintable(QStringLiteral("UI held %1 ms").arg(stall)));
         QVERIFY(!s->tags->isLinkUp());
         QCOMPARE(s->title(kMain), QStringLiteral("Corvane Main Interface [NO DATA]"));

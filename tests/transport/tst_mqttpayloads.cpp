@@ -26,7 +26,7 @@ private:
     bool send(const QByteArray &payload)
     {
         return publish(*m_broker, itemTopic(QStringLiteral("c27")), payload)
-            && publish(*m_broker, itemTopic(QStringLiteral("v10020:b")), payload);
+               && publish(*m_broker, itemTopic(QStringLiteral("v10020:b")), payload);
     }
 
 private Q_SLOTS:
@@ -87,12 +87,12 @@ private Q_SLOTS:
         const QString expected = QString::fromUtf8(payload);
         std::unique_ptr<QProcess> c27, gauge;
         const qint64 stall = longestStallUntil(
-            [&] {
-                c27 = startPublish(*m_broker, itemTopic(QStringLiteral("c27")), payload);
-                gauge = startPublish(*m_broker, itemTopic(QStringLiteral("v10020:b")), payload);
-            },
-            [&] { return car->lblMPHV10020->value() == expected && car->lblC27->value() == expected; }, 200,
-            kDeadline);
+                [&] {
+                    c27 = startPublish(*m_broker, itemTopic(QStringLiteral("c27")), payload);
+                    gauge = startPublish(*m_broker, itemTopic(QStringLiteral("v10020:b")), payload);
+                },
+                [&] { return car->lblMPHV10020->value() == expected && car->lblC27->value() == expected; }, 200,
+                kDeadline);
         QVERIFY2(stall >= 0, "the payload never arrived");
         QVERIFY2(stall < measuredBound(150), qPrintable(QStringLiteral("UI held %1 ms").arg(stall)));
         QVERIFY(finishedWell(*c27));

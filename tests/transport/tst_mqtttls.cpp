@@ -36,8 +36,8 @@ private:
     QString tlsListener(bool requireCertificate) const
     {
         return QStringLiteral("cafile %1\ncertfile %2\nkeyfile %3\nrequire_certificate %4\n")
-            .arg(pki("ca.crt"), pki("server.crt"), pki("server.key"),
-                 requireCertificate ? QStringLiteral("true") : QStringLiteral("false"));
+                .arg(pki("ca.crt"), pki("server.crt"), pki("server.key"),
+                     requireCertificate ? QStringLiteral("true") : QStringLiteral("false"));
     }
 
     MqttSettings tls(const Broker &broker) const
@@ -55,7 +55,7 @@ private Q_SLOTS:
         QVERIFY(addBrokerUser(pki("passwords"), QStringLiteral("datasim"), QStringLiteral("other")));
 
         m_passwordBroker = std::make_unique<Broker>(
-            tlsListener(false), QStringLiteral("allow_anonymous false\npassword_file %1\n").arg(pki("passwords")));
+                tlsListener(false), QStringLiteral("allow_anonymous false\npassword_file %1\n").arg(pki("passwords")));
         QVERIFY(m_passwordBroker->start());
         m_certificateBroker = std::make_unique<Broker>(tlsListener(true));
         QVERIFY(m_certificateBroker->start());
@@ -93,13 +93,18 @@ private Q_SLOTS:
 
         const QByteArray password = "s3cret \xc3\xbcnd spaces";
         QTest::newRow("password file") << false << QStringLiteral("ca.crt") << password + "\n" << false << true;
-        QTest::newRow("password file, CR LF, more lines") << false << QStringLiteral("ca.crt") << password + "\r\nnext\n" << false << true;
+        QTest::newRow("password file, CR LF, more lines")
+                << false << QStringLiteral("ca.crt") << password + "\r\nnext\n"
+                << false << true;
         QTest::newRow("password file, no line end") << false << QStringLiteral("ca.crt") << password << false << true;
-        QTest::newRow("wrong password") << false << QStringLiteral("ca.crt") << QByteArray("s3cret\n") << false << false;
-        QTest::newRow("server not signed by our CA") << false << QStringLiteral("stranger.crt") << password << false << false;
+        QTest::newRow("wrong password") << false << QStringLiteral("ca.crt") << QByteArray("s3cret\n") << false
+                                        << false;
+        QTest::newRow("server not signed by our CA")
+                << false << QStringLiteral("stranger.crt") << password << false << false;
         QTest::newRow("no TLS") << false << QString() << password << false << false;
         QTest::newRow("client certificate") << true << QStringLiteral("ca.crt") << QByteArray() << true << true;
-        QTest::newRow("client certificate missing") << true << QStringLiteral("ca.crt") << QByteArray() << false << false;
+        QTest::newRow("client certificate missing")
+                << true << QStringLiteral("ca.crt") << QByteArray() << false << false;
     }
 
     void credentials()
@@ -138,10 +143,7 @@ private Q_SLOTS:
         }
     }
 
-    void unreadablePasswordFile()
-    {
-        QVERIFY(!readPasswordFile(pki("no-such-file")));
-    }
+    void unreadablePasswordFile() { QVERIFY(!readPasswordFile(pki("no-such-file"))); }
 };
 
 CORVANE_TEST_MAIN(TestMqttTls)

@@ -109,7 +109,7 @@ void AlarmLogger::flush()
     // Appending means seeking to the end, which a device (a pipe, /dev/null) has not.
     const auto append = info.exists() && !info.isFile() ? QIODevice::NotOpen : QIODevice::Append;
     bool ok = file.open(QIODevice::WriteOnly | append | QIODevice::Unbuffered);
-    size_t done = 0;              // waiting lines now wholly in the file
+    size_t done = 0;                  // waiting lines now wholly in the file
     qsizetype offset = m_headWritten; // bytes of the line at `done` already in the file
     if (ok) {
         if (m_dropped > 0) {

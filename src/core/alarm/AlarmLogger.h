@@ -67,8 +67,8 @@ Q_SIGNALS:
 private:
     struct Pending
     {
-        QByteArray bytes;    // the line with its CR LF
-        qint64 stands = 1;   // lines it accounts for (a dropped-lines note: that many)
+        QByteArray bytes;  // the line with its CR LF
+        qint64 stands = 1; // lines it accounts for (a dropped-lines note: that many)
     };
     void enqueue(QByteArray bytes, qint64 stands);
     // Writes waiting lines, oldest first, until the file refuses or a chunk is done.

@@ -1,14 +1,13 @@
 #include "core/alarm/DataServerWatch.h"
 
 #include "core/alarm/AlarmLogger.h"
-#include "core/time/Scheduler.h"
-#include "core/screen/ScreenRegistry.h"
 #include "core/link/TagSource.h"
+#include "core/screen/ScreenRegistry.h"
+#include "core/time/Scheduler.h"
 
 namespace corvane {
 
-DataServerWatch::DataServerWatch(Scheduler &scheduler, TagSource &tags, ScreenRegistry &screens,
-                                 AlarmLogger &alarms)
+DataServerWatch::DataServerWatch(Scheduler &scheduler, TagSource &tags, ScreenRegistry &screens, AlarmLogger &alarms)
     : m_scheduler(scheduler)
     , m_tags(tags)
     , m_screens(screens)

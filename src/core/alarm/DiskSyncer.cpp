@@ -62,7 +62,9 @@ bool syncFile(const QByteArray &path, FileId *folderSyncedFor)
         return !QFileInfo(f).exists() ? false : !QFileInfo(f).isFile();
     return ::_commit(f.handle()) == 0;
 #else
-    struct stat st {};
+    struct stat st
+    {
+    };
     if (::stat(path.constData(), &st) != 0)
         return false;
     if (!S_ISREG(st.st_mode))

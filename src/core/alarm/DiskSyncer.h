@@ -39,7 +39,8 @@ public:
     // Devices and pipes keep nothing to sync: true. A missing file: false.
     static SyncFunction fileSync();
 
-    explicit DiskSyncer(const QString &path, SyncFunction sync = fileSync(), std::chrono::milliseconds interval = kInterval);
+    explicit DiskSyncer(const QString &path, SyncFunction sync = fileSync(),
+                        std::chrono::milliseconds interval = kInterval);
     // Syncs what is still unsynced, then ends the thread.
     ~DiskSyncer();
     DiskSyncer(const DiskSyncer &) = delete;

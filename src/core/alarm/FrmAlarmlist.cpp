@@ -4,11 +4,11 @@
 
 #include <QEvent>
 #include <QHBoxLayout>
-#include <QLineEdit>
 #include <QHeaderView>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QScrollBar>
 #include <QTableView>
-#include <QPushButton>
 #include <QVBoxLayout>
 
 namespace corvane {
@@ -167,13 +167,13 @@ void FrmAlarmlist::followEnd()
         return;
     m_followPending = true;
     QMetaObject::invokeMethod(
-        this, // dropped with this screen object
-        [this] {
-            m_followPending = false;
-            if (QTableView *lstAlarm = view()) // the window may have been unloaded meanwhile
-                lstAlarm->scrollToBottom();
-        },
-        Qt::QueuedConnection);
+            this, // dropped with this screen object
+            [this] {
+                m_followPending = false;
+                if (QTableView *lstAlarm = view()) // the window may have been unloaded meanwhile
+                    lstAlarm->scrollToBottom();
+            },
+            Qt::QueuedConnection);
 }
 
 QStringList FrmAlarmlist::lines() const

@@ -38,7 +38,7 @@ private:
         quint32 size;
     };
     std::vector<QByteArray> m_blocks; // reserved once, so appends never move the text
-    std::deque<Entry> m_rows;          // grows without copying what it holds
+    std::deque<Entry> m_rows;         // grows without copying what it holds
 };
 
 // The alarm list window: every alarm line since the list was created or cleared.

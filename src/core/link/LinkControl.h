@@ -65,7 +65,9 @@ private:
 };
 
 // An invisible (or gauge) label bound to one item: its caption is the item's value.
-class LinkLabel : public QLabel, public LinkControl
+class LinkLabel
+    : public QLabel
+    , public LinkControl
 {
     Q_OBJECT
 public:
@@ -82,7 +84,9 @@ protected:
 };
 
 // A text box bound to one item; the write links of the blower speed screens.
-class LinkTextBox : public QLineEdit, public LinkControl
+class LinkTextBox
+    : public QLineEdit
+    , public LinkControl
 {
     Q_OBJECT
 public:

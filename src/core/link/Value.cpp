@@ -9,9 +9,15 @@ namespace corvane {
 
 namespace {
 
-bool isBlank(QChar c) { return c == u' ' || c == u'\t'; }
+bool isBlank(QChar c)
+{
+    return c == u' ' || c == u'\t';
+}
 
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
+bool isDigit(char c)
+{
+    return c >= '0' && c <= '9';
+}
 
 // Accepts [+-]? (digits [. digits?] | . digits) ([eE] [+-]? digits)? and nothing else.
 bool isDecimalSyntax(const std::string &s)
@@ -21,10 +27,16 @@ bool isDecimalSyntax(const std::string &s)
     if (i < n && (s[i] == '+' || s[i] == '-'))
         ++i;
     std::size_t intDigits = 0, fracDigits = 0;
-    while (i < n && isDigit(s[i])) { ++i; ++intDigits; }
+    while (i < n && isDigit(s[i])) {
+        ++i;
+        ++intDigits;
+    }
     if (i < n && s[i] == '.') {
         ++i;
-        while (i < n && isDigit(s[i])) { ++i; ++fracDigits; }
+        while (i < n && isDigit(s[i])) {
+            ++i;
+            ++fracDigits;
+        }
     }
     if (intDigits + fracDigits == 0)
         return false;
@@ -33,7 +45,10 @@ bool isDecimalSyntax(const std::string &s)
         if (i < n && (s[i] == '+' || s[i] == '-'))
             ++i;
         std::size_t expDigits = 0;
-        while (i < n && isDigit(s[i])) { ++i; ++expDigits; }
+        while (i < n && isDigit(s[i])) {
+            ++i;
+            ++expDigits;
+        }
         if (expDigits == 0)
             return false;
     }

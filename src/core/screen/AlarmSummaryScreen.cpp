@@ -1,9 +1,9 @@
 #include "core/screen/AlarmSummaryScreen.h"
 
-#include "core/screen/Controls.h"
 #include "core/link/LinkControl.h"
-#include "core/time/Pulse.h"
+#include "core/screen/Controls.h"
 #include "core/screen/Station.h"
+#include "core/time/Pulse.h"
 #include "core/time/Timer.h"
 
 #include <QPushButton>

@@ -1,10 +1,10 @@
 #pragma once
 
 #include "core/alarm/AlarmRule.h"
-#include "core/time/FlashGenerator.h"
 #include "core/screen/Indicator.h"
 #include "core/screen/Panel.h"
 #include "core/screen/Screen.h"
+#include "core/time/FlashGenerator.h"
 
 #include <span>
 
@@ -25,7 +25,7 @@ struct SummaryItem
     int frame = -1;
     const char16_t *textName = nullptr;
     const char16_t *text = nullptr;
-    Indicator rule{};                 // a test without a link name reads this item
+    Indicator rule{}; // a test without a link name reads this item
 };
 
 struct SummaryDesign

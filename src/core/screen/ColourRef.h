@@ -15,7 +15,10 @@ class ColourRef
 {
 public:
     constexpr ColourRef() = default;
-    constexpr explicit ColourRef(quint32 value) : m_value(value) {}
+    constexpr explicit ColourRef(quint32 value)
+        : m_value(value)
+    {
+    }
 
     constexpr quint32 value() const { return m_value; }
     constexpr bool isSystem() const { return (m_value & 0xff000000u) == 0x80000000u; }

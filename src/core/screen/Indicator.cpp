@@ -1,8 +1,8 @@
 #include "core/screen/Indicator.h"
 
+#include "core/link/LinkControl.h"
 #include "core/screen/Controls.h"
 #include "core/time/FlashGenerator.h"
-#include "core/link/LinkControl.h"
 
 namespace corvane {
 

@@ -26,7 +26,10 @@ struct Paint
 };
 
 namespace Paints {
-constexpr Paint steady(ColourRef c) { return Paint{Paint::Steady, c}; }
+constexpr Paint steady(ColourRef c)
+{
+    return Paint{Paint::Steady, c};
+}
 inline constexpr Paint redFlash{Paint::RedFlash, {}};
 inline constexpr Paint yellowFlash{Paint::YellowFlash, {}};
 } // namespace Paints
@@ -67,8 +70,8 @@ constexpr Indicator whenEither(const char16_t *first, double firstValue, Outcome
                                double secondValue, Outcome secondMatch, Outcome other)
 {
     return Indicator{
-        {IndicatorTest{first, firstValue, firstMatch, true}, IndicatorTest{second, secondValue, secondMatch, true}},
-        other};
+            {IndicatorTest{first, firstValue, firstMatch, true}, IndicatorTest{second, secondValue, secondMatch, true}},
+            other};
 }
 
 // A rule bound to its controls on a loaded window.

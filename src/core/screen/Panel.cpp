@@ -1,7 +1,7 @@
 #include "core/screen/Panel.h"
 
-#include "core/screen/Controls.h"
 #include "core/link/LinkControl.h"
+#include "core/screen/Controls.h"
 #include "core/screen/ScreenRegistry.h"
 #include "core/screen/WrapButton.h"
 
@@ -13,10 +13,10 @@
 namespace corvane {
 
 namespace {
-constexpr int kTitle = 270;  // the frame's caption line
+constexpr int kTitle = 270; // the frame's caption line
 constexpr int kBottom = 120;
 constexpr int kMargin = 120;
-constexpr int kGap = 90;     // between a status label and its text
+constexpr int kGap = 90; // between a status label and its text
 constexpr int kMaxLabelHeight = 285;
 
 QString text(const char16_t *s)

@@ -21,10 +21,10 @@ class ScreenRegistry;
 struct LinkDesign
 {
     const char16_t *name;
-    const char16_t *item;               // exactly as the server knows it ("C442", "v1415:b")
-    const char16_t *design = u"0";      // the caption until the first delivery
+    const char16_t *item;          // exactly as the server knows it ("C442", "v1415:b")
+    const char16_t *design = u"0"; // the caption until the first delivery
     LinkMode mode = LinkMode::Automatic;
-    bool visible = false;               // a value shown as delivered; placed by a row
+    bool visible = false; // a value shown as delivered; placed by a row
 };
 
 // A frame: its rows share the height evenly; slotWidth is the width of a status label.
@@ -42,7 +42,7 @@ struct FrameDesign
 struct PanelRow
 {
     int frame;
-    const char16_t *textName;           // nullptr: a row of headings only
+    const char16_t *textName; // nullptr: a row of headings only
     const char16_t *text = nullptr;
     const char16_t *left = nullptr;
     const char16_t *right = nullptr;
@@ -69,7 +69,7 @@ struct ButtonDesign
     const char16_t *caption;
     int left, top, width, height;
     Action action = Show;
-    const char16_t *shows = nullptr;    // Show: the form it opens
+    const char16_t *shows = nullptr; // Show: the form it opens
 };
 
 // Creates a named control of a row inside its frame; nullptr when the name is unknown.
@@ -94,7 +94,7 @@ QList<LinkControl *> buildLinks(QWidget *form, TagSource &tags, std::span<const 
 QWidget *makeValueLink(QWidget *parent, TagSource &tags, const LinkDesign &design);
 
 // The row of the named item of a table, or nullptr.
-template <typename Row>
+template<typename Row>
 const Row *findRow(std::span<const Row> table, const QString &name)
 {
     for (const Row &s : table) {

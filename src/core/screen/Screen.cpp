@@ -1,12 +1,12 @@
 #include "core/screen/Screen.h"
 
 #include "core/link/LinkControl.h"
-#include "core/time/Pulse.h"
+#include "core/link/TagSource.h"
+#include "core/screen/Controls.h"
 #include "core/screen/ScreenRegistry.h"
 #include "core/screen/Station.h"
-#include "core/link/TagSource.h"
+#include "core/time/Pulse.h"
 #include "core/time/Timer.h"
-#include "core/screen/Controls.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -92,8 +92,7 @@ LinkLabel *Screen::linkNamed(QStringView name) const
     return nullptr;
 }
 
-void Screen::addIndicator(QWidget *status, const Indicator &rule, const LinkControl *own,
-                          std::function<void()> before)
+void Screen::addIndicator(QWidget *status, const Indicator &rule, const LinkControl *own, std::function<void()> before)
 {
     auto find = [this, own](const char16_t *name) -> const LinkControl * {
         return name ? linkNamed(QStringView(name)) : own;
@@ -242,8 +241,7 @@ void Screen::windowLostFocus()
         return;
     QWidget *now = QApplication::focusWidget();
     QWidget *active = QApplication::activeWindow();
-    const bool toOurs = (now && !m_window->isAncestorOf(now) && now != m_window)
-        || (active && active != m_window);
+    const bool toOurs = (now && !m_window->isAncestorOf(now) && now != m_window) || (active && active != m_window);
     if (toOurs)
         unload();
 }

@@ -61,7 +61,7 @@ public:
     // it, as its Hide button does: its links and alarm lines must go on.
     void setHeldBy(const Screen *holder) { m_holder = holder; }
 
-    template <typename T>
+    template<typename T>
     T *control(const QString &name) const
     {
         QWidget *w = window();
@@ -73,10 +73,10 @@ protected:
 
     // Builds the controls on the new window in their design state.
     virtual void build(QWidget *form) = 0;
-    virtual void formLoad() {}
-    virtual void formUnload() {}
+    virtual void formLoad() { }
+    virtual void formUnload() { }
     // The window is gone (the base has forgotten its links and indicators).
-    virtual void released() {}
+    virtual void released() { }
 
     void setClientSizeTwips(int width, int height);
     void setCentred(bool centred) { m_centred = centred; }

@@ -3,8 +3,8 @@
 #include "core/alarm/AlarmLogger.h"
 #include "core/alarm/DataServerWatch.h"
 #include "core/alarm/FrmAlarmlist.h"
-#include "core/time/Pulse.h"
 #include "core/screen/ScreenRegistry.h"
+#include "core/time/Pulse.h"
 
 #include <QDir>
 #include <QStandardPaths>

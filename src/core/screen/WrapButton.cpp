@@ -19,7 +19,7 @@ QPalette sharedPalette(const QPalette &palette)
     // Bounded in case something sets colours without end; clearing only costs repaints.
     constexpr qsizetype kMaxPalettes = 256;
     const quint64 key = quint64(palette.color(QPalette::Active, QPalette::Button).rgba()) << 32
-        | palette.color(QPalette::Active, QPalette::ButtonText).rgba();
+                        | palette.color(QPalette::Active, QPalette::ButtonText).rgba();
     auto it = shared.find(key);
     if (it == shared.end() || !(*it == palette)) {
         if (it == shared.end() && shared.size() >= kMaxPalettes)

@@ -54,11 +54,20 @@ private:
 
 } // namespace
 
-QtScheduler::QtScheduler() { m_clock.start(); }
+QtScheduler::QtScheduler()
+{
+    m_clock.start();
+}
 
-qint64 QtScheduler::elapsedMs() const { return m_clock.elapsed(); }
+qint64 QtScheduler::elapsedMs() const
+{
+    return m_clock.elapsed();
+}
 
-QDateTime QtScheduler::now() const { return QDateTime::currentDateTime(); }
+QDateTime QtScheduler::now() const
+{
+    return QDateTime::currentDateTime();
+}
 
 void QtScheduler::post(QObject *guard, std::function<void()> fn)
 {

@@ -5,7 +5,11 @@ namespace corvane {
 class VirtualScheduler::Backend final : public TimerBackend
 {
 public:
-    Backend(VirtualScheduler &s, std::function<void()> onFire) : m_s(s), m_onFire(std::move(onFire)) {}
+    Backend(VirtualScheduler &s, std::function<void()> onFire)
+        : m_s(s)
+        , m_onFire(std::move(onFire))
+    {
+    }
     ~Backend() override { stop(); }
 
     void start(int intervalMs, int firstDelayMs) override
@@ -29,7 +33,10 @@ public:
     Key m_key{};
 };
 
-VirtualScheduler::VirtualScheduler(QDateTime wallClockAtZero) : m_wallAtZero(std::move(wallClockAtZero)) {}
+VirtualScheduler::VirtualScheduler(QDateTime wallClockAtZero)
+    : m_wallAtZero(std::move(wallClockAtZero))
+{
+}
 
 VirtualScheduler::~VirtualScheduler()
 {

@@ -32,7 +32,12 @@ public:
 private:
     class Backend;
     friend class Backend;
-    struct Post { QPointer<QObject> guard; bool guarded; std::function<void()> fn; };
+    struct Post
+    {
+        QPointer<QObject> guard;
+        bool guarded;
+        std::function<void()> fn;
+    };
     using Key = std::pair<qint64, quint64>; // deadline, arming sequence
 
     void arm(Backend *b, qint64 deadline);

@@ -1,7 +1,7 @@
 #include "frmSelect.h"
 
-#include "core/screen/Controls.h"
 #include "core/link/LinkControl.h"
+#include "core/screen/Controls.h"
 #include "core/screen/ScreenRegistry.h"
 #include "core/screen/Station.h"
 #include "core/time/Timer.h"

@@ -9,7 +9,9 @@
 
 namespace corvane::test {
 
-Plc::Plc(quint16 port, int size) : m_port(port), m_size(size)
+Plc::Plc(quint16 port, int size)
+    : m_port(port)
+    , m_size(size)
 {
     QObject::connect(&m_process, &QProcess::readyReadStandardOutput, [this] { readOut(); });
     m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
@@ -88,7 +90,8 @@ QString Plc::command(const QString &line)
 
 Program::Program(const QString &path, const QStringList &args)
 {
-    QObject::connect(&m_process, &QProcess::readyReadStandardError, [this] { m_err += m_process.readAllStandardError(); });
+    QObject::connect(&m_process, &QProcess::readyReadStandardError,
+                     [this] { m_err += m_process.readAllStandardError(); });
     m_process.setStandardOutputFile(QProcess::nullDevice());
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));

@@ -39,10 +39,10 @@ gone,holding,10001,u16,
 )";
 
 const QStringList kInitial{
-    "set coil 1047 1",       "set discrete 128 1",       "set holding 10 65535", "set holding 11 65535",
-    "set holding 12 4660",   "set holding 14 0 1",       "set holding 16 65534 65535",
-    "set holding 18 22136 4660", "set holding 20 0 16320", "set holding 22 65527", "set holding 23 7",
-    "set input 5 65535",     "set holding 9998 42"};
+        "set coil 1047 1",        "set discrete 128 1",   "set holding 10 65535",       "set holding 11 65535",
+        "set holding 12 4660",    "set holding 14 0 1",   "set holding 16 65534 65535", "set holding 18 22136 4660",
+        "set holding 20 0 16320", "set holding 22 65527", "set holding 23 7",           "set input 5 65535",
+        "set holding 9998 42"};
 
 } // namespace
 
@@ -69,19 +69,19 @@ private Q_SLOTS:
         map.close();
         witness = std::make_unique<Witness>(broker, QStringLiteral("DSData/CVPlc/#"));
         QVERIFY(witness->waitReady());
-        gateway = std::make_unique<Program>(
-            QStringLiteral(CORVANE_GATEWAY),
-            QStringList{"--plc", QStringLiteral("127.0.0.1:%1").arg(plc.port()), "--map", map.fileName(), "--print-plan", "--broker",
-                        QStringLiteral("127.0.0.1:%1").arg(broker.port())});
+        gateway = std::make_unique<Program>(QStringLiteral(CORVANE_GATEWAY),
+                                            QStringList{"--plc", QStringLiteral("127.0.0.1:%1").arg(plc.port()),
+                                                        "--map", map.fileName(), "--print-plan", "--broker",
+                                                        QStringLiteral("127.0.0.1:%1").arg(broker.port())});
     }
 
     // Each type decoded; the values are out before the data is said to be live.
     void readsEveryType()
     {
         const QList<std::pair<QString, QString>> expected{
-            {"c27", "1"},     {"x200", "1"},        {"hu", "65535"}, {"hs", "-1"},   {"hb", "1234"},
-            {"hU", "65536"},  {"hS", "-2"},         {"hB", "12345678"}, {"hf", "1.5"}, {"hbit", "0"},
-            {"ro", "7"},      {"ir", "-1"},         {"edge", "42"}};
+                {"c27", "1"},    {"x200", "1"}, {"hu", "65535"},    {"hs", "-1"},  {"hb", "1234"},
+                {"hU", "65536"}, {"hS", "-2"},  {"hB", "12345678"}, {"hf", "1.5"}, {"hbit", "0"},
+                {"ro", "7"},     {"ir", "-1"},  {"edge", "42"}};
         QTRY_COMPARE_WITH_TIMEOUT(value("$state"), QStringLiteral("online"), kDeadline);
         // coil 1042-1047, discrete 128, holding 10-23, holding 9998-10001, input 5
         QVERIFY2(gateway->err().contains("plan: 5 requests, 15 rows, 40 bytes a scan"), qPrintable(gateway->err()));
@@ -110,15 +110,42 @@ private Q_SLOTS:
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("plcWrite");
         QTest::addColumn<QString>("published");
-        QTest::newRow("coil") << "c22" << "1" << "write coil 1042 1" << "1";
-        QTest::newRow("u16 rounded") << "hu" << "39321.6" << "write holding 10 39322" << "39322";
-        QTest::newRow("s16 half away") << "hs" << "-2.5" << "write holding 11 65533" << "-3";
-        QTest::newRow("bcd16") << "hb" << "99" << "write holding 12 153" << "99";
-        QTest::newRow("u32 setpoint") << "hU" << "39321.6" << "write holding 14 39322 0" << "39322";
-        QTest::newRow("s32") << "hS" << "-70000" << "write holding 16 61072 65534" << "-70000";
-        QTest::newRow("bcd32") << "hB" << "87654321" << "write holding 18 17185 34661" << "87654321";
-        QTest::newRow("f32") << "hf" << "-0.5" << "write holding 20 0 48896" << "-0.5";
-        QTest::newRow("bit3 keeps the others") << "hbit" << "1" << "write holding 22 65535" << "1";
+        QTest::newRow("coil") << "c22"
+                              << "1"
+                              << "write coil 1042 1"
+                              << "1";
+        QTest::newRow("u16 rounded") << "hu"
+                                     << "39321.6"
+                                     << "write holding 10 39322"
+                                     << "39322";
+        QTest::newRow("s16 half away") << "hs"
+                                       << "-2.5"
+                                       << "write holding 11 65533"
+                                       << "-3";
+        QTest::newRow("bcd16") << "hb"
+                               << "99"
+                               << "write holding 12 153"
+                               << "99";
+        QTest::newRow("u32 setpoint") << "hU"
+                                      << "39321.6"
+                                      << "write holding 14 39322 0"
+                                      << "39322";
+        QTest::newRow("s32") << "hS"
+                             << "-70000"
+                             << "write holding 16 61072 65534"
+                             << "-70000";
+        QTest::newRow("bcd32") << "hB"
+                               << "87654321"
+                               << "write holding 18 17185 34661"
+                               << "87654321";
+        QTest::newRow("f32") << "hf"
+                             << "-0.5"
+                             << "write holding 20 0 48896"
+                             << "-0.5";
+        QTest::newRow("bit3 keeps the others") << "hbit"
+                                               << "1"
+                                               << "write holding 22 65535"
+                                               << "1";
     }
     void writes()
     {
@@ -135,11 +162,14 @@ private Q_SLOTS:
     // one log line with the item, the text and the reason.
     void refusedWrites()
     {
-        const QList<std::array<QString, 3>> refused{
-            {"nosuch", "1", "not in the map"},       {"ro", "5", "not marked write"},
-            {"x200", "0", "discrete input"},          {"ir", "3", "input register"},
-            {"hu", "70000", "out of range for u16"}, {"hu", "abc", "not a number"},
-            {"c22", "2", "0 or 1"},                   {"hbit", "0.5", "0 or 1"}};
+        const QList<std::array<QString, 3>> refused{{"nosuch", "1", "not in the map"},
+                                                    {"ro", "5", "not marked write"},
+                                                    {"x200", "0", "discrete input"},
+                                                    {"ir", "3", "input register"},
+                                                    {"hu", "70000", "out of range for u16"},
+                                                    {"hu", "abc", "not a number"},
+                                                    {"c22", "2", "0 or 1"},
+                                                    {"hbit", "0.5", "0 or 1"}};
         const QStringList before = witness->lines();
         const qsizetype writesBefore = plc.writes().size();
         for (const auto &[item, text, reason] : refused)

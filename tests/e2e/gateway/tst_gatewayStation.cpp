@@ -10,8 +10,8 @@
 
 #include <QFileInfo>
 #include <QLineEdit>
-#include <csignal>
 #include <QPushButton>
+#include <csignal>
 
 using namespace corvane;
 using namespace corvane::test;
@@ -32,9 +32,9 @@ private Q_SLOTS:
         const QString passwords = dir.filePath("passwd");
         const QString acl = dir.filePath("acl");
         const QString gatewayPw = dir.filePath("gateway.pw"), stationPw = dir.filePath("station.pw");
-        for (const auto &[user, file, pw] : {std::tuple{"corvane-gateway", gatewayPw, "g4te"},
-                                             std::tuple{"station1", stationPw, "st4tion one"},
-                                             std::tuple{"viewer", QString(), "v1ew"}}) {
+        for (const auto &[user, file, pw] :
+             {std::tuple{"corvane-gateway", gatewayPw, "g4te"}, std::tuple{"station1", stationPw, "st4tion one"},
+              std::tuple{"viewer", QString(), "v1ew"}}) {
             QVERIFY(addBrokerUser(passwords, QString::fromLatin1(user), QString::fromLatin1(pw)));
             if (!file.isEmpty()) {
                 QFile f(file);
@@ -62,10 +62,11 @@ private Q_SLOTS:
                         {"--plc", QStringLiteral("127.0.0.1:%1").arg(plc.port()), "--map", QStringLiteral(CORVANE_MAP),
                          "--broker", brokerText, "--username", "corvane-gateway", "--password-file", gatewayPw});
         const QString log = dir.filePath("alarm_log.txt");
-        Program station(QStringLiteral(CORVANE_STATION), {"--broker", brokerText, "--car-main", "--alarm-log", log,
-                                                          "--dump-links", dir.filePath("links.json"),
-                                                          "--username", "station1", "--password-file", stationPw});
-        QTRY_COMPARE_WITH_TIMEOUT(lastPayload(witness.lines(), "DSData/CVPlc/$state"), QStringLiteral("online"), kDeadline);
+        Program station(QStringLiteral(CORVANE_STATION),
+                        {"--broker", brokerText, "--car-main", "--alarm-log", log, "--dump-links",
+                         dir.filePath("links.json"), "--username", "station1", "--password-file", stationPw});
+        QTRY_COMPARE_WITH_TIMEOUT(lastPayload(witness.lines(), "DSData/CVPlc/$state"), QStringLiteral("online"),
+                                  kDeadline);
 
         // The PLC's hand brake flag reaches the station's alarm log. Changed once the
         // station is up and has logged the car's state: a value that is already there
@@ -82,7 +83,8 @@ private Q_SLOTS:
             f.open(QIODevice::ReadOnly);
             QString links;
             for (const QString &line : QString::fromUtf8(f.readAll()).split(u'\n')) {
-                if (line.contains(QLatin1String("\"item\":\"c27\"")) || line.contains(QLatin1String("\"item\":\"x226\"")))
+                if (line.contains(QLatin1String("\"item\":\"c27\""))
+                    || line.contains(QLatin1String("\"item\":\"x226\"")))
                     links += line + u'\n';
             }
             QFAIL(qPrintable(gateway.err() + station.err() + lastPayload(witness.lines(), "DSData/CVPlc/c27") + u'\n'

@@ -17,46 +17,59 @@ namespace {
 // Main car, water and environmental screens: the items their change handlers watch
 // (all but four of the environmental overhead-heat warnings).
 constexpr FloodItem kItems[] = {
-    {"c27", 1, 1, "FAULT C27 Handbrake ON, Car Moving  ", "CLEAR C27 Handbrake ON, Car Moving  "},
-    {"c302", 1, 1, "FAULT C302 Fuel Level LOW  ", "CLEAR C302 Fuel Level LOW  "},
-    {"x200", 0, 0, "FAULT X200 Phase Fault Relay  ", "CLEAR X200 Phase Fault Relay  "},
-    {"x226", 0, 0, "FAULT X226 Generator Control OFF  ", "CLEAR X226 Generator Control OFF  "},
-    {"t340", 1, 1, "FAULT T340 Heat Tape A Breaker Tripped  ", "CLEAR T340 Heat Tape A Breaker Tripped  "},
-    {"t341", 1, 1, "FAULT T341 Heat Tape B Breaker Tripped  ", "CLEAR T341 Heat Tape B Breaker Tripped  "},
-    {"t342", 1, 1, "FAULT T342 Heat A Breaker Tripped  ", "CLEAR T342 Heat A Breaker Tripped  "},
-    {"t343", 1, 1, "FAULT T343 Heat B Breaker Tripped  ", "CLEAR T343 Heat B Breaker Tripped  "},
-    {"t344", 1, 1, "FAULT T344 Sewage Heat Breaker Tripped  ", "CLEAR T344 Sewage Heat Breaker Tripped  "},
-    {"c301", 1, 1, "FAULT C301 Water Tank Temp Low  ", "CLEAR C301 Water Tank Temp Low  "},
-    {"c354", 1, 1, "FAULT C354 Air Compressor Switching Fault ", "CLEAR C354 Air Compressor Switching Fault  "},
-    {"c300", 1, 1, "WARN C300 Water Level Low  ", "CLEAR C300 Water Level Low  "},
-    {"c366", 1, 1, "WARN C366 Water Heater 1 Level Low  ", "CLEAR C366 Water Heater 1 Level Low  "},
-    {"c363", 1, 1, "WARN C363 Water Heater 2 Level Low  ", "CLEAR C363 Water Heater 2 Level Low  "},
-    {"c204", 1, 1, "FAULT C204 AC Compressor A High Motor Temp  ", "CLEAR C204 AC Compressor A High Motor Temp  "},
-    {"c203", 1, 1, "FAULT C203 AC Compressor A High Head Pressure  ", "CLEAR C203 AC Compressor A High Head Pressure  "},
-    {"c200", 1, 1, "FAULT C200 AC Compressor A Low Freon Pressure  ", "CLEAR C200 AC Compressor A Low Freon Pressure  "},
-    {"c214", 1, 1, "FAULT C214 AC Compressor B High Motor Temp  ", "CLEAR C214 AC Compressor B High Motor Temp  "},
-    {"c213", 1, 1, "FAULT C213 AC Compressor B High Head Pressure  ", "CLEAR C213 AC Compressor B High Head Pressure  "},
-    {"c210", 1, 1, "FAULT C210 AC Compressor B Low Freon Pressure  ", "CLEAR C210 AC Compressor B Low Freon Pressure  "},
-    {"c133", 1, 1, "WARN C133 AC Compressor A Block Heat Breaker Tripped  ",
-     "CLEAR C133 AC Compressor A Block Heat Breaker Tripped  "},
-    {"x364", 0, 0, "WARN X364 AC Compressor A Control Switch in OFF  ", "CLEAR X364 AC Compressor A Control Switch in OFF  "},
-    {"x360", 1, 1, "WARN X360 AC Compressor A Control Switch in HAND  ",
-     "CLEAR X360 AC Compressor A Control Switch in HAND  "},
-    {"c143", 1, 1, "WARN C143 AC Compressor B Block Heat Breaker Tripped  ",
-     "CLEAR C143 AC Compressor B Block Heat Breaker Tripped  "},
-    {"x374", 0, 0, "WARN X374 AC Compressor B Control Switch in OFF  ", "CLEAR X374 AC Compressor B Control Switch in OFF  "},
-    {"x370", 1, 1, "WARN X370 AC Compressor B Control Switch in HAND  ",
-     "CLEAR X370 AC Compressor B Control Switch in HAND  "},
-    {"c355", 1, 1, "FAULT C355 Overhead Blower A Switching Fault ", "CLEAR C355 Overhead Blower A Switching Fault  "},
-    {"c356", 1, 1, "FAULT C356 Overhead Blower B Switching Fault ", "CLEAR C356 Overhead Blower B Switching Fault  "},
-    {"c357", 1, 1, "FAULT C357 Dome Overhead Blower Switching Fault ", "CLEAR C357 Dome Overhead Blower Switching Fault  "},
-    {"x407", 0, 0, "FAULT X407 Overhead Blower A Drive Fault ", "CLEAR X407 Overhead Blower A Drive Fault  "},
-    {"x234", 0, 0, "FAULT X234 Overhead Blower B Drive Fault ", "CLEAR X234 Overhead Blower B Drive Fault  "},
-    {"x377", 0, 0, "FAULT X377 Dome Overhead Blower Drive Fault ", "CLEAR X377 Dome Overhead Blower Drive Fault  "},
-    {"C442", 1, 1, "WARN C442 Overhead Heat A End Overtemp 1 Tripped ", "CLEAR C442 Overhead Heat A End Overtemp 1 Tripped  "},
-    {"C446", 1, 1, "WARN C446 Overhead Heat A End Overtemp 2 Tripped ", "CLEAR C446 Overhead Heat A End Overtemp 2 Tripped  "},
-    {"C447", 1, 1, "WARN C447 Overhead Heat B End Overtemp 1 Tripped ", "CLEAR C447 Overhead Heat B End Overtemp 1 Tripped  "},
-    {"C451", 1, 0, "WARN C451 Overhead Heat B End Overtemp 2 Tripped ", "CLEAR C451 Overhead Heat B End Overtemp 2 Tripped  "},
+        {"c27", 1, 1, "FAULT C27 Handbrake ON, Car Moving  ", "CLEAR C27 Handbrake ON, Car Moving  "},
+        {"c302", 1, 1, "FAULT C302 Fuel Level LOW  ", "CLEAR C302 Fuel Level LOW  "},
+        {"x200", 0, 0, "FAULT X200 Phase Fault Relay  ", "CLEAR X200 Phase Fault Relay  "},
+        {"x226", 0, 0, "FAULT X226 Generator Control OFF  ", "CLEAR X226 Generator Control OFF  "},
+        {"t340", 1, 1, "FAULT T340 Heat Tape A Breaker Tripped  ", "CLEAR T340 Heat Tape A Breaker Tripped  "},
+        {"t341", 1, 1, "FAULT T341 Heat Tape B Breaker Tripped  ", "CLEAR T341 Heat Tape B Breaker Tripped  "},
+        {"t342", 1, 1, "FAULT T342 Heat A Breaker Tripped  ", "CLEAR T342 Heat A Breaker Tripped  "},
+        {"t343", 1, 1, "FAULT T343 Heat B Breaker Tripped  ", "CLEAR T343 Heat B Breaker Tripped  "},
+        {"t344", 1, 1, "FAULT T344 Sewage Heat Breaker Tripped  ", "CLEAR T344 Sewage Heat Breaker Tripped  "},
+        {"c301", 1, 1, "FAULT C301 Water Tank Temp Low  ", "CLEAR C301 Water Tank Temp Low  "},
+        {"c354", 1, 1, "FAULT C354 Air Compressor Switching Fault ", "CLEAR C354 Air Compressor Switching Fault  "},
+        {"c300", 1, 1, "WARN C300 Water Level Low  ", "CLEAR C300 Water Level Low  "},
+        {"c366", 1, 1, "WARN C366 Water Heater 1 Level Low  ", "CLEAR C366 Water Heater 1 Level Low  "},
+        {"c363", 1, 1, "WARN C363 Water Heater 2 Level Low  ", "CLEAR C363 Water Heater 2 Level Low  "},
+        {"c204", 1, 1, "FAULT C204 AC Compressor A High Motor Temp  ", "CLEAR C204 AC Compressor A High Motor Temp  "},
+        {"c203", 1, 1, "FAULT C203 AC Compressor A High Head Pressure  ",
+         "CLEAR C203 AC Compressor A High Head Pressure  "},
+        {"c200", 1, 1, "FAULT C200 AC Compressor A Low Freon Pressure  ",
+         "CLEAR C200 AC Compressor A Low Freon Pressure  "},
+        {"c214", 1, 1, "FAULT C214 AC Compressor B High Motor Temp  ", "CLEAR C214 AC Compressor B High Motor Temp  "},
+        {"c213", 1, 1, "FAULT C213 AC Compressor B High Head Pressure  ",
+         "CLEAR C213 AC Compressor B High Head Pressure  "},
+        {"c210", 1, 1, "FAULT C210 AC Compressor B Low Freon Pressure  ",
+         "CLEAR C210 AC Compressor B Low Freon Pressure  "},
+        {"c133", 1, 1, "WARN C133 AC Compressor A Block Heat Breaker Tripped  ",
+         "CLEAR C133 AC Compressor A Block Heat Breaker Tripped  "},
+        {"x364", 0, 0, "WARN X364 AC Compressor A Control Switch in OFF  ",
+         "CLEAR X364 AC Compressor A Control Switch in OFF  "},
+        {"x360", 1, 1, "WARN X360 AC Compressor A Control Switch in HAND  ",
+         "CLEAR X360 AC Compressor A Control Switch in HAND  "},
+        {"c143", 1, 1, "WARN C143 AC Compressor B Block Heat Breaker Tripped  ",
+         "CLEAR C143 AC Compressor B Block Heat Breaker Tripped  "},
+        {"x374", 0, 0, "WARN X374 AC Compressor B Control Switch in OFF  ",
+         "CLEAR X374 AC Compressor B Control Switch in OFF  "},
+        {"x370", 1, 1, "WARN X370 AC Compressor B Control Switch in HAND  ",
+         "CLEAR X370 AC Compressor B Control Switch in HAND  "},
+        {"c355", 1, 1, "FAULT C355 Overhead Blower A Switching Fault ",
+         "CLEAR C355 Overhead Blower A Switching Fault  "},
+        {"c356", 1, 1, "FAULT C356 Overhead Blower B Switching Fault ",
+         "CLEAR C356 Overhead Blower B Switching Fault  "},
+        {"c357", 1, 1, "FAULT C357 Dome Overhead Blower Switching Fault ",
+         "CLEAR C357 Dome Overhead Blower Switching Fault  "},
+        {"x407", 0, 0, "FAULT X407 Overhead Blower A Drive Fault ", "CLEAR X407 Overhead Blower A Drive Fault  "},
+        {"x234", 0, 0, "FAULT X234 Overhead Blower B Drive Fault ", "CLEAR X234 Overhead Blower B Drive Fault  "},
+        {"x377", 0, 0, "FAULT X377 Dome Overhead Blower Drive Fault ", "CLEAR X377 Dome Overhead Blower Drive Fault  "},
+        {"C442", 1, 1, "WARN C442 Overhead Heat A End Overtemp 1 Tripped ",
+         "CLEAR C442 Overhead Heat A End Overtemp 1 Tripped  "},
+        {"C446", 1, 1, "WARN C446 Overhead Heat A End Overtemp 2 Tripped ",
+         "CLEAR C446 Overhead Heat A End Overtemp 2 Tripped  "},
+        {"C447", 1, 1, "WARN C447 Overhead Heat B End Overtemp 1 Tripped ",
+         "CLEAR C447 Overhead Heat B End Overtemp 1 Tripped  "},
+        {"C451", 1, 0, "WARN C451 Overhead Heat B End Overtemp 2 Tripped ",
+         "CLEAR C451 Overhead Heat B End Overtemp 2 Tripped  "},
 };
 static_assert(std::size(kItems) == 36);
 
@@ -99,11 +112,12 @@ StationProcess::StationProcess(const Broker &broker, const QString &logPath, con
             m_outBuffer.remove(0, nl + 1);
         }
     });
-    QObject::connect(&m_process, &QProcess::readyReadStandardError, [this] { m_err += m_process.readAllStandardError(); });
+    QObject::connect(&m_process, &QProcess::readyReadStandardError,
+                     [this] { m_err += m_process.readAllStandardError(); });
     m_process.start(QStringLiteral(CORVANE_STATION),
                     QStringList{QStringLiteral("--broker"), QStringLiteral("127.0.0.1:%1").arg(broker.port()),
                                 QStringLiteral("--car-main"), QStringLiteral("--alarm-log"), logPath}
-                        + extraArgs);
+                            + extraArgs);
 }
 
 StationProcess::~StationProcess()
@@ -157,9 +171,8 @@ FloodPublisher::FloodPublisher(const Broker &broker)
     mosquitto_connect_callback_set(m_mosq, [](mosquitto *, void *self, int rc) {
         static_cast<FloodPublisher *>(self)->m_connected = rc == 0;
     });
-    mosquitto_publish_callback_set(m_mosq, [](mosquitto *, void *self, int) {
-        ++static_cast<FloodPublisher *>(self)->m_acknowledged;
-    });
+    mosquitto_publish_callback_set(
+            m_mosq, [](mosquitto *, void *self, int) { ++static_cast<FloodPublisher *>(self)->m_acknowledged; });
 }
 
 FloodPublisher::~FloodPublisher()
@@ -186,7 +199,7 @@ bool FloodPublisher::send(const QByteArray &topic, const QByteArray &payload, bo
 {
     ++m_published;
     return mosquitto_publish(m_mosq, nullptr, topic.constData(), int(payload.size()), payload.constData(), 1, retain)
-        == MOSQ_ERR_SUCCESS;
+           == MOSQ_ERR_SUCCESS;
 }
 
 bool FloodPublisher::publishInitial()
@@ -248,7 +261,7 @@ bool FloodPublisher::waitAcknowledged(int ms)
 ParsedLog parseAlarmLog(const QString &path, qint64 fromByte)
 {
     static const QRegularExpression lineShape(
-        QStringLiteral("^(.*[^\\r\\n])(\\d\\d:\\d\\d:\\d\\d \\d\\d/\\d\\d/\\d{4})$"));
+            QStringLiteral("^(.*[^\\r\\n])(\\d\\d:\\d\\d:\\d\\d \\d\\d/\\d\\d/\\d{4})$"));
     QHash<QString, std::pair<int, bool>> items;
     for (int i = 0; i < int(std::size(kItems)); ++i) {
         items.insert(QString::fromLatin1(kItems[i].raised), {i, true});
@@ -309,7 +322,10 @@ QStringList checkPerItem(const ParsedLog &log, int toggles, bool complete)
         const std::vector<bool> &got = perItem[i];
         const int want = expectedLines(item, toggles);
         if (complete ? int(got.size()) != want : int(got.size()) > want)
-            problems << QStringLiteral("%1: %2 lines, expected %3").arg(QLatin1String(item.item)).arg(got.size()).arg(want);
+            problems << QStringLiteral("%1: %2 lines, expected %3")
+                                .arg(QLatin1String(item.item))
+                                .arg(got.size())
+                                .arg(want);
         // The first delivery clears when it differs from the caption; then the toggles
         // raise and clear in turn.
         const int first = inactive(item) != item.caption ? 1 : 0;
@@ -317,10 +333,10 @@ QStringList checkPerItem(const ParsedLog &log, int toggles, bool complete)
             const bool expectRaised = int(k) >= first && (int(k) - first) % 2 == 0;
             if (got[k] != expectRaised) {
                 problems << QStringLiteral("%1: line %2 of the item is %3, expected %4")
-                                .arg(QLatin1String(item.item))
-                                .arg(k + 1)
-                                .arg(QLatin1String(got[k] ? "raised" : "cleared"),
-                                     QLatin1String(expectRaised ? "raised" : "cleared"));
+                                    .arg(QLatin1String(item.item))
+                                    .arg(k + 1)
+                                    .arg(QLatin1String(got[k] ? "raised" : "cleared"),
+                                         QLatin1String(expectRaised ? "raised" : "cleared"));
                 break;
             }
         }

@@ -110,7 +110,7 @@ private Q_SLOTS:
         const double cpu = station.cpuSeconds() - cpuBefore;
         const qint64 rssEnd = station.residentBytes();
         const qsizetype reportsEnd = station.stdoutLines().size() + 1; // the second the last line fell in
-        QTest::qWait(3000); // idle: nothing may grow now
+        QTest::qWait(3000);                                            // idle: nothing may grow now
         const qint64 rssAfter = station.residentBytes();
         if (qEnvironmentVariableIsSet("CORVANE_FLOOD_VERBOSE")) {
             for (int i = 0; i < 10; ++i) {
@@ -130,7 +130,8 @@ private Q_SLOTS:
         // The list holds the same lines as the file, in the same order.
         const QStringList out = station.stdoutLines();
         const QString listReport = out.filter(QStringLiteral("alarm list: ")).value(0);
-        QCOMPARE(listReport, QStringLiteral("alarm list: %1 lines, sha1 %2").arg(expected).arg(QLatin1String(parsed.sha1)));
+        QCOMPARE(listReport,
+                 QStringLiteral("alarm list: %1 lines, sha1 %2").arg(expected).arg(QLatin1String(parsed.sha1)));
 
         const qint64 gap = largestGap(out, reportsBefore, reportsEnd);
         const QString syncReport = out.filter(QStringLiteral("alarm log: ")).value(0);
@@ -142,8 +143,8 @@ private Q_SLOTS:
               "publish",
               seconds, toggles, static_cast<long long>(expected), double(expected - initial) * 1000.0 / double(floodMs),
               static_cast<long long>(drainMs));
-        qInfo("flood: disk sync %s; largest UI gap %lld ms; station CPU %.2f s (%.1f %% of one core)", sync ? "on" : "off",
-              static_cast<long long>(gap), cpu, 100.0 * cpu * 1000.0 / double(floodMs + drainMs));
+        qInfo("flood: disk sync %s; largest UI gap %lld ms; station CPU %.2f s (%.1f %% of one core)",
+              sync ? "on" : "off", static_cast<long long>(gap), cpu, 100.0 * cpu * 1000.0 / double(floodMs + drainMs));
         qInfo("flood: resident memory %.1f MiB before, %.1f at two thirds, %.1f at the end, %.1f 3 s later; "
               "%.0f bytes a line in the last third, %.0f over the whole flood",
               double(rssBefore) / 1048576.0, double(rssThird) / 1048576.0, double(rssEnd) / 1048576.0,
@@ -173,7 +174,8 @@ private Q_SLOTS:
             QVERIFY2(bytesPerLineAll <= kBytesPerLine, qPrintable(QString::number(bytesPerLineAll)));
         }
         if (sync)
-            QVERIFY2(!syncReport.contains(QLatin1String(" 0 syncs")) && syncReport.contains(QLatin1String(", 0 failed")),
+            QVERIFY2(!syncReport.contains(QLatin1String(" 0 syncs"))
+                             && syncReport.contains(QLatin1String(", 0 failed")),
                      qPrintable(syncReport));
     }
 };

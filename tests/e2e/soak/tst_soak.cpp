@@ -103,9 +103,9 @@ QHash<QString, QString> brokerValues(const Broker &broker)
 {
     QProcess sub;
     sub.start(Broker::program(QStringLiteral("mosquitto_sub")),
-              {QStringLiteral("-p"), QString::number(broker.port()), QStringLiteral("-t"), itemTopic(QStringLiteral("+")),
-               QStringLiteral("--retained-only"), QStringLiteral("-W"), QStringLiteral("2"), QStringLiteral("-F"),
-               QStringLiteral("%t %p")});
+              {QStringLiteral("-p"), QString::number(broker.port()), QStringLiteral("-t"),
+               itemTopic(QStringLiteral("+")), QStringLiteral("--retained-only"), QStringLiteral("-W"),
+               QStringLiteral("2"), QStringLiteral("-F"), QStringLiteral("%t %p")});
     sub.waitForFinished(10'000);
     QHash<QString, QString> out;
     const QString prefix = itemTopic(QString());
@@ -190,9 +190,10 @@ private Q_SLOTS:
         // its own table from the healthy car and goes on changing it.
         auto startDataSim = [&](int seed) {
             const qint64 left = qMax<qint64>(0, qint64(seconds) * 1000 - clock.elapsed());
-            datasim.start(brokerArgs + QStringList{QStringLiteral("--seed"), QString::number(seed),
-                                                   QStringLiteral("--random"), QString::number(kChangesPerSecond),
-                                                   QStringLiteral("--random-seconds"), QString::number(left / 1000)});
+            datasim.start(brokerArgs
+                          + QStringList{QStringLiteral("--seed"), QString::number(seed), QStringLiteral("--random"),
+                                        QString::number(kChangesPerSecond), QStringLiteral("--random-seconds"),
+                                        QString::number(left / 1000)});
         };
         startDataSim(1);
         Program station(QStringLiteral(CORVANE_STATION));
@@ -265,19 +266,19 @@ private Q_SLOTS:
         const qint64 endRss = residentBytes(station.pid());
         const int endLines = lineCount(log);
         const qint64 allowed = qint64(endLines - startLines) * kBytesPerLine + kToleranceBytes;
-        std::printf("soak %d s: %d broker and %d data server restarts, %d of %d open links checked, alarm lines %d -> %d, "
-                    "VmRSS start %lld KiB, peak %lld KiB, end %lld KiB (growth %lld KiB, allowed %lld KiB)\n",
-                    seconds, brokerRestarts, dataSimRestarts, checked, open, startLines, endLines, startRss / 1024,
-                    peakRss / 1024, endRss / 1024, (endRss - startRss) / 1024, allowed / 1024);
+        std::printf(
+                "soak %d s: %d broker and %d data server restarts, %d of %d open links checked, alarm lines %d -> %d, "
+                "VmRSS start %lld KiB, peak %lld KiB, end %lld KiB (growth %lld KiB, allowed %lld KiB)\n",
+                seconds, brokerRestarts, dataSimRestarts, checked, open, startLines, endLines, startRss / 1024,
+                peakRss / 1024, endRss / 1024, (endRss - startRss) / 1024, allowed / 1024);
         std::printf("VmRSS every 10 s (KiB):");
         for (qint64 kib : trail)
             std::printf(" %lld", kib);
         std::printf("\n");
         if (!underSanitizer())
-            QVERIFY2(endRss - startRss <= allowed,
-                 qPrintable(QStringLiteral("memory grew by %1 KiB, allowed %2 KiB")
-                                .arg((endRss - startRss) / 1024)
-                                .arg(allowed / 1024)));
+            QVERIFY2(endRss - startRss <= allowed, qPrintable(QStringLiteral("memory grew by %1 KiB, allowed %2 KiB")
+                                                                      .arg((endRss - startRss) / 1024)
+                                                                      .arg(allowed / 1024)));
 
         QCOMPARE(station.stop(), 0);
         QCOMPARE(datasim.stop(), 0);

@@ -33,8 +33,8 @@ struct Car
     sim::DemoCar demo{t.scheduler, t.server, 5};
 };
 
-const std::pair<const char *, const char *> kARows[] = {
-    {"AEndNo", "DV10200"}, {"AEndHeat", "DV10202"}, {"AEnd1Cool", "DV10204"}, {"AEnd2Cool", "DV10206"}};
+const std::pair<const char *, const char *> kARows[]
+        = {{"AEndNo", "DV10200"}, {"AEndHeat", "DV10202"}, {"AEnd1Cool", "DV10204"}, {"AEnd2Cool", "DV10206"}};
 
 } // namespace
 

@@ -17,7 +17,8 @@ const QString kNoNumber = QStringLiteral("INVALID");
 
 struct Fixture
 {
-    explicit Fixture(const QString &form = kA) : form(form)
+    explicit Fixture(const QString &form = kA)
+        : form(form)
     {
         t.screens().show(form);
         t.settle();
@@ -53,20 +54,27 @@ private Q_SLOTS:
         QTest::addColumn<QString>("caption");
         QTest::addColumn<QString>("frame");
         QTest::addColumn<QStringList>("rows");
-        QTest::newRow("A end") << kA << "A End Overhead Blower Speeds" << "A End Overhead Unit Blower Speeds"
+        QTest::newRow("A end") << kA << "A End Overhead Blower Speeds"
+                               << "A End Overhead Unit Blower Speeds"
                                << QStringList{"AEndAct|Actual|v7024:db", "AEndNo|No Heat or Cool|v10200:db",
                                               "AEndHeat|Heat|v10202:db", "AEnd1Cool|1st Stage Cool|v10204:db",
                                               "AEnd2Cool|2nd Stage Cool|v10206:db"};
-        QTest::newRow("B end") << kB << "B End Overhead Blower Speeds" << "B End Overhead Unit Blower Speeds"
-                               << QStringList{"BEndAct|Actual|v7030:db", "BEndNo|No Heat or Cool|v10230:db",
+        QTest::newRow("B end") << kB << "B End Overhead Blower Speeds"
+                               << "B End Overhead Unit Blower Speeds"
+                               << QStringList{"BEndAct|Actual|v7030:db",
+                                              "BEndNo|No Heat or Cool|v10230:db",
                                               "BEnd1Heat|1st Stage Heat|v10232:db",
                                               "BEnd2Heat|2nd Stage Heat|v10234:db",
                                               "BEnd1Cool|1st Stage Cool|v10236:db",
                                               "BEnd2Cool|2nd Stage Cool|v10240:db"};
-        QTest::newRow("dome") << kDm << "Dome Overhead Blower Speeds" << "Dome Overhead Unit Blower Speeds"
-                              << QStringList{"DmAct|Actual|v7026:db", "DmNo|No Heat or Cool|v10260:db",
-                                             "Dm1Heat|1st Stage Heat|v10262:db", "Dm2Heat|2nd Stage Heat|v10264:db",
-                                             "Dm1Cool|1st Stage Cool|v10266:db", "Dm2Cool|2nd Stage Cool|v10270:db"};
+        QTest::newRow("dome") << kDm << "Dome Overhead Blower Speeds"
+                              << "Dome Overhead Unit Blower Speeds"
+                              << QStringList{"DmAct|Actual|v7026:db",
+                                             "DmNo|No Heat or Cool|v10260:db",
+                                             "Dm1Heat|1st Stage Heat|v10262:db",
+                                             "Dm2Heat|2nd Stage Heat|v10264:db",
+                                             "Dm1Cool|1st Stage Cool|v10266:db",
+                                             "Dm2Cool|2nd Stage Cool|v10270:db"};
     }
     void configuration()
     {
@@ -188,11 +196,16 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("entry");
         QTest::addColumn<QString>("written");
-        QTest::newRow("60") << "60" << "39321.6";
-        QTest::newRow("45") << "45" << "29491.2";
-        QTest::newRow("45.5") << "45.5" << "29818.88";
-        QTest::newRow("100") << "100" << "65536";
-        QTest::newRow("72.25") << "72.25" << "47349.76";
+        QTest::newRow("60") << "60"
+                            << "39321.6";
+        QTest::newRow("45") << "45"
+                            << "29491.2";
+        QTest::newRow("45.5") << "45.5"
+                              << "29818.88";
+        QTest::newRow("100") << "100"
+                             << "65536";
+        QTest::newRow("72.25") << "72.25"
+                               << "47349.76";
     }
     void writeSendsPercentInPlcUnits()
     {
@@ -217,11 +230,16 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("value");
         QTest::addColumn<QString>("shown");
-        QTest::newRow("full") << "65536" << "100";
-        QTest::newRow("60 and a bit") << "39322" << "60.0006103515625";
-        QTest::newRow("zero") << "0" << "0";
-        QTest::newRow("fraction") << "29818.88" << "45.5";
-        QTest::newRow("blanks") << " 32768 " << "50";
+        QTest::newRow("full") << "65536"
+                              << "100";
+        QTest::newRow("60 and a bit") << "39322"
+                                      << "60.0006103515625";
+        QTest::newRow("zero") << "0"
+                              << "0";
+        QTest::newRow("fraction") << "29818.88"
+                                  << "45.5";
+        QTest::newRow("blanks") << " 32768 "
+                                << "50";
         QTest::newRow("error word") << "#ERR" << kNoNumber;
         QTest::newRow("empty") << "" << kNoNumber;
         QTest::newRow("nan") << "nan" << kNoNumber;

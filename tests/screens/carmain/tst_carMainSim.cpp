@@ -50,7 +50,10 @@ struct Car
             module->step();
         }
     }
-    double number(const char *item) const { return readValue(plc.values.value(QString::fromLatin1(item))).value_or(-1); }
+    double number(const char *item) const
+    {
+        return readValue(plc.values.value(QString::fromLatin1(item))).value_or(-1);
+    }
     QString value(const char *item) const { return plc.values.value(QString::fromLatin1(item)); }
     QString backfeed() const
     {
@@ -66,8 +69,8 @@ struct Car
     std::unique_ptr<sim::SimModule> module;
 };
 
-const QStringList kGauges = {"v10020:b", "v1002:db", "v1000:db", "v1416:b", "v1415:b",
-                             "v1422:b",  "v1412:b",  "v1413:b",  "v1414:b"};
+const QStringList kGauges
+        = {"v10020:b", "v1002:db", "v1000:db", "v1416:b", "v1415:b", "v1422:b", "v1412:b", "v1413:b", "v1414:b"};
 
 } // namespace
 
@@ -88,8 +91,8 @@ private Q_SLOTS:
 
         car.run(3 * 3600 * 1000);
         QSet<QString> own(kGauges.begin(), kGauges.end());
-        own += QSet<QString>{"x227", "c27", "x200", "x226", "c302", "y253", "y255", "x251", "x252", "x255",
-                             "x253", "x256"};
+        own += QSet<QString>{"x227", "c27",  "x200", "x226", "c302", "y253",
+                             "y255", "x251", "x252", "x255", "x253", "x256"};
         QCOMPARE(car.plc.written, own); // never c500-c511 nor c750/c751, nor c22
     }
 
@@ -124,9 +127,8 @@ private Q_SLOTS:
             if (c.item == u"c27" && c.value == u"1")
                 QVERIFY(now.value("x227") == u"0" && readValue(now.value("v10020:b")).value_or(0) > 0);
         }
-        for (const auto &[item, pattern] : {std::pair{"c27", "010"}, std::pair{"x200", "101"},
-                                            std::pair{"x226", "101"}, std::pair{"c302", "010"},
-                                            std::pair{"x227", "010"}})
+        for (const auto &[item, pattern] : {std::pair{"c27", "010"}, std::pair{"x200", "101"}, std::pair{"x226", "101"},
+                                            std::pair{"c302", "010"}, std::pair{"x227", "010"}})
             QVERIFY2(transitions.value(item).contains(pattern), item);
 
         QVERIFY(high["v10020:b"] >= 35 && low["v10020:b"] == 0);
@@ -150,8 +152,8 @@ private Q_SLOTS:
             if (states.isEmpty() || states.last() != car.backfeed())
                 states << car.backfeed();
         }
-        const QStringList cycle = {"0000000", "1000000", "1100000", "1110000", "1111000",
-                                   "1111100", "0111110", "0000001"};
+        const QStringList cycle
+                = {"0000000", "1000000", "1100000", "1110000", "1111000", "1111100", "0111110", "0000001"};
         QVERIFY(states.size() > 2 * cycle.size());
         for (int i = 0; i < states.size(); ++i)
             QCOMPARE(states.at(i), cycle.at(i % cycle.size()));

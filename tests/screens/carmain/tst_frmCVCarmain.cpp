@@ -22,9 +22,9 @@ const QString kPorter = QStringLiteral("frmPorter");
 // The screens other than this one and the alarm list, in the order the main screen
 // unloads them.
 const QStringList kOtherScreens = {
-    "frmACUnitIO", "frmAirVacIO", "frmAntiFreezeIO", "frmBlowASpeeds", "frmBlowBSpeeds",
-    "frmBlowDmSpeeds", "frmEnvSystem", "frmFlrHeatIO", "frmOvrhdBlowIO", "frmOvrhdHeatIO",
-    "frmPorter", "frmWtrSysIO", "frmWtrSystem",
+        "frmACUnitIO",     "frmAirVacIO",  "frmAntiFreezeIO", "frmBlowASpeeds", "frmBlowBSpeeds",
+        "frmBlowDmSpeeds", "frmEnvSystem", "frmFlrHeatIO",    "frmOvrhdBlowIO", "frmOvrhdHeatIO",
+        "frmPorter",       "frmWtrSysIO",  "frmWtrSystem",
 };
 
 // Another engineer's screen, standing in by name: the main screen only knows names.
@@ -39,7 +39,7 @@ public:
     }
 
 protected:
-    void build(QWidget *) override {}
+    void build(QWidget *) override { }
 };
 
 struct Fixture
@@ -65,9 +65,10 @@ struct Fixture
     void setHealthy()
     {
         set({"v10020:b=45", "v1002:db=184532", "v1000:db=212", "v1416:b=177", "v1415:b=120", "v1422:b=128",
-             "v1412:b=54", "v1413:b=90", "v1414:b=0", "c500=0", "c501=0", "c510=0", "c511=0", "c750=0",
-             "c751=0", "x227=1", "c27=0", "x200=1", "x226=1", "y253=0", "y255=0", "x251=0", "x252=0",
-             "x255=0", "x253=0", "x256=0"});
+             "v1412:b=54",  "v1413:b=90",      "v1414:b=0",    "c500=0",      "c501=0",      "c510=0",
+             "c511=0",      "c750=0",          "c751=0",       "x227=1",      "c27=0",       "x200=1",
+             "x226=1",      "y253=0",          "y255=0",       "x251=0",      "x252=0",      "x255=0",
+             "x253=0",      "x256=0"});
     }
     void showMain()
     {
@@ -76,8 +77,11 @@ struct Fixture
     }
     QString caption(const char *name) const { return t.captionOf(kMain, QString::fromLatin1(name)); }
     ColourRef colour(const char *name) const { return t.colourOf(kMain, QString::fromLatin1(name)); }
-    template <typename T = QWidget>
-    T *control(const char *name) const { return t.control<T>(kMain, QString::fromLatin1(name)); }
+    template<typename T = QWidget>
+    T *control(const char *name) const
+    {
+        return t.control<T>(kMain, QString::fromLatin1(name));
+    }
     QWidget *window(const QString &form) const { return t.screen(form)->window(); }
     QString stamped(const QString &message) const { return message + AlarmLogger::timeStamp(t.scheduler.now()); }
 
@@ -104,22 +108,48 @@ private Q_SLOTS:
         QVERIFY(qAbs(w->frameGeometry().center().y() - avail.center().y()) <= 1);
 
         const std::pair<const char *, const char *> texts[] = {
-            {"frmSpdMls", "Speed/Miles"}, {"fraLevels", " Undercar"}, {"fraMiscStatus", "Misc Status"},
-            {"frmBackfd", "Backfeed Status"}, {"lblCV", "Vantrell Industries"}, {"lblGMT", "CST"},
-            {"lblTime", ""}, {"lblMPH", "MPH"}, {"lblCOdm", "Car Odometer"}, {"lblTOdm", "Trip Odometer"},
-            {"lblCOdmMiles", "Miles"}, {"lblWaterGall", "Water Level"}, {"lblFuelGall", "Fuel Level"},
-            {"lblWaterTemp", "Water Temp"}, {"lblPipePsi", "Brake Pipe"}, {"lblCylPsi", "Brake Cyl"},
-            {"lblCylPsiUnit", "PSI"}, {"lblWaterTempUnit", "Degrees"}, {"lblFuelGallUnit", "Gallons"},
-            {"lblOutAirTemp", "Outside Air Temp"}, {"lblHandBrake", "Hand Brake"},
-            {"lblElecPhaseCtrl", "Electrical Phase Control"}, {"lblGenCtrl", "Generator Control"},
-            {"lblFuelLevel", "Fuel Level"}, {"lblHandBrakeStatus", "MOVING"}, {"lblX200Status", "FAULT"},
-            {"lblX226Status", "OFF"}, {"lblC302Status", "LOW"}, {"lblBkfd", "Backfeed Off"},
-            {"lblBkfdReq", "Backfeed Requesting"}, {"lblBkfdTranLineOpn", "Trainline Open"},
-            {"lblBkfd24v", "24v On Trainline"}, {"lblBkfdTranLineProv", "Trainline Proven"},
-            {"lblBkfdBypsHEP", "Bypass HEP Lock"}, {"lblBkfdComp", "Backfeed Complete"},
-            {"lblY253Status", " "}, {"lblX256Status", " "}, {"cmdBkfdStop", "Backfeed Stop"},
-            {"cmdWtrSystem", "Water System Status"}, {"cmdHeatAC", "Environmental System Status"},
-            {"cmdPorterfrm", "Porter Call"}, {"cmdAlarmlistfrm", "Alarm List"},
+                {"frmSpdMls", "Speed/Miles"},
+                {"fraLevels", " Undercar"},
+                {"fraMiscStatus", "Misc Status"},
+                {"frmBackfd", "Backfeed Status"},
+                {"lblCV", "Vantrell Industries"},
+                {"lblGMT", "CST"},
+                {"lblTime", ""},
+                {"lblMPH", "MPH"},
+                {"lblCOdm", "Car Odometer"},
+                {"lblTOdm", "Trip Odometer"},
+                {"lblCOdmMiles", "Miles"},
+                {"lblWaterGall", "Water Level"},
+                {"lblFuelGall", "Fuel Level"},
+                {"lblWaterTemp", "Water Temp"},
+                {"lblPipePsi", "Brake Pipe"},
+                {"lblCylPsi", "Brake Cyl"},
+                {"lblCylPsiUnit", "PSI"},
+                {"lblWaterTempUnit", "Degrees"},
+                {"lblFuelGallUnit", "Gallons"},
+                {"lblOutAirTemp", "Outside Air Temp"},
+                {"lblHandBrake", "Hand Brake"},
+                {"lblElecPhaseCtrl", "Electrical Phase Control"},
+                {"lblGenCtrl", "Generator Control"},
+                {"lblFuelLevel", "Fuel Level"},
+                {"lblHandBrakeStatus", "MOVING"},
+                {"lblX200Status", "FAULT"},
+                {"lblX226Status", "OFF"},
+                {"lblC302Status", "LOW"},
+                {"lblBkfd", "Backfeed Off"},
+                {"lblBkfdReq", "Backfeed Requesting"},
+                {"lblBkfdTranLineOpn", "Trainline Open"},
+                {"lblBkfd24v", "24v On Trainline"},
+                {"lblBkfdTranLineProv", "Trainline Proven"},
+                {"lblBkfdBypsHEP", "Bypass HEP Lock"},
+                {"lblBkfdComp", "Backfeed Complete"},
+                {"lblY253Status", " "},
+                {"lblX256Status", " "},
+                {"cmdBkfdStop", "Backfeed Stop"},
+                {"cmdWtrSystem", "Water System Status"},
+                {"cmdHeatAC", "Environmental System Status"},
+                {"cmdPorterfrm", "Porter Call"},
+                {"cmdAlarmlistfrm", "Alarm List"},
         };
         for (const auto &[name, text] : texts)
             QCOMPARE(f.caption(name), QString::fromLatin1(text));
@@ -128,11 +158,10 @@ private Q_SLOTS:
         QStringList entries;
         for (int i = 0; i < combo->count(); ++i)
             entries << combo->itemText(i);
-        QCOMPARE(entries, QStringList({"AC Unit I/O", "Anti Freeze I/O", "Blower A End Speeds",
-                                       "Blower B End Speeds", "Blower Dome Speeds", "Blower Unit I/O",
-                                       "Compressed Air Vacuum I/O", "Environmental System Interface",
-                                       "Floor Heat I/O", "Overhead Heat I/O", "Porter Interface",
-                                       "Water System Interface", "WaterSystem I/O"}));
+        QCOMPARE(entries, QStringList({"AC Unit I/O", "Anti Freeze I/O", "Blower A End Speeds", "Blower B End Speeds",
+                                       "Blower Dome Speeds", "Blower Unit I/O", "Compressed Air Vacuum I/O",
+                                       "Environmental System Interface", "Floor Heat I/O", "Overhead Heat I/O",
+                                       "Porter Interface", "Water System Interface", "WaterSystem I/O"}));
         QCOMPARE(combo->currentText(), QString());
 
         // The clock: red on the menu-text colour, "CST" red on black where the blanks fall.
@@ -149,8 +178,8 @@ private Q_SLOTS:
         // Clock along the top left; lamps, list and buttons along the bottom right.
         const QRect client = w->rect();
         QVERIFY(time->x() < client.width() / 4 && time->geometry().bottom() < f.control("frmSpdMls")->y());
-        for (const char *name : {"Combo1", "cmdWtrSystem", "cmdHeatAC", "cmdPorterfrm", "cmdAlarmlistfrm",
-                                 "Shape19", "Shape20"}) {
+        for (const char *name :
+             {"Combo1", "cmdWtrSystem", "cmdHeatAC", "cmdPorterfrm", "cmdAlarmlistfrm", "Shape19", "Shape20"}) {
             const QRect r = f.control(name)->geometry();
             QVERIFY2(r.left() > client.width() / 3 && r.top() > client.height() / 2, name);
             QVERIFY2(client.contains(r), name);
@@ -174,10 +203,10 @@ private Q_SLOTS:
     {
         Fixture f;
         f.t.screens().load(kMain);
-        const QStringList items = {"v10020:b", "v1002:db", "v1000:db", "v1416:b", "v1415:b", "v1422:b",
-                                   "v1412:b", "v1413:b", "v1414:b", "c500", "c501", "c510", "c511", "c750",
-                                   "c751", "x227", "c27", "x200", "x226", "c302", "y253", "y255", "x251",
-                                   "x252", "x255", "x253", "x256", "c22"};
+        const QStringList items = {"v10020:b", "v1002:db", "v1000:db", "v1416:b", "v1415:b", "v1422:b", "v1412:b",
+                                   "v1413:b",  "v1414:b",  "c500",     "c501",    "c510",    "c511",    "c750",
+                                   "c751",     "x227",     "c27",      "x200",    "x226",    "c302",    "y253",
+                                   "y255",     "x251",     "x252",     "x255",    "x253",    "x256",    "c22"};
         QStringList expected;
         for (const QString &item : items)
             expected << QStringLiteral("open %1 %2@0").arg(item, item == u"c22" ? "manual" : "auto");
@@ -197,15 +226,21 @@ private Q_SLOTS:
         QTest::addColumn<QString>("gauge");
         QTest::addColumn<QString>("text");
         const std::pair<const char *, const char *> gauges[] = {
-            {"v10020:b", "lblMPHV10020"},      {"v1002:db", "lblCOdmV1002"},       {"v1000:db", "lblTOdmV1000"},
-            {"v1416:b", "lblWaterGallV1416"},  {"v1415:b", "lblWaterTempV1415"},   {"v1422:b", "lblFuelGallV1422"},
-            {"v1412:b", "lblOutAirTempV1412"}, {"v1413:b", "lblPipePsiV1413"},     {"v1414:b", "lblCylPsiV1414"},
+                {"v10020:b", "lblMPHV10020"},      {"v1002:db", "lblCOdmV1002"},     {"v1000:db", "lblTOdmV1000"},
+                {"v1416:b", "lblWaterGallV1416"},  {"v1415:b", "lblWaterTempV1415"}, {"v1422:b", "lblFuelGallV1422"},
+                {"v1412:b", "lblOutAirTempV1412"}, {"v1413:b", "lblPipePsiV1413"},   {"v1414:b", "lblCylPsiV1414"},
         };
         for (const auto &[item, gauge] : gauges)
             QTest::newRow(gauge) << item << gauge << "<b>45</b>";
-        QTest::newRow("45") << "v10020:b" << "lblMPHV10020" << "45";
-        QTest::newRow("45.5 not rounded") << "v10020:b" << "lblMPHV10020" << "45.5";
-        QTest::newRow("blanks kept") << "v1422:b" << "lblFuelGallV1422" << " 12 ";
+        QTest::newRow("45") << "v10020:b"
+                            << "lblMPHV10020"
+                            << "45";
+        QTest::newRow("45.5 not rounded") << "v10020:b"
+                                          << "lblMPHV10020"
+                                          << "45.5";
+        QTest::newRow("blanks kept") << "v1422:b"
+                                     << "lblFuelGallV1422"
+                                     << " 12 ";
     }
     void gaugesShowTheServerTextUntouched()
     {
@@ -237,9 +272,9 @@ private Q_SLOTS:
             f.set({"c302=0"});
         f.t.advance(1000);
         f.showMain();
-        QStringList expected = {f.stamped("CLEAR C27 Handbrake ON, Car Moving  "),
-                                f.stamped("CLEAR X200 Phase Fault Relay  "),
-                                f.stamped("CLEAR X226 Generator Control OFF  ")};
+        QStringList expected
+                = {f.stamped("CLEAR C27 Handbrake ON, Car Moving  "), f.stamped("CLEAR X200 Phase Fault Relay  "),
+                   f.stamped("CLEAR X226 Generator Control OFF  ")};
         if (fuelDelivered)
             expected << f.stamped("CLEAR C302 Fuel Level LOW  ");
         QCOMPARE(f.t.alarmLogLines(), expected);
@@ -255,17 +290,17 @@ private Q_SLOTS:
                                       << QStringList{"CLEAR C27 Handbrake ON, Car Moving  ",
                                                      "FAULT C27 Handbrake ON, Car Moving  "};
         QTest::newRow("c27 1 is no change") << "c27" << QStringList{"1"} << QStringList{};
-        QTest::newRow("c27 blanks around 1") << "c27" << QStringList{"0", " 1 "}
-                                             << QStringList{"CLEAR C27 Handbrake ON, Car Moving  ",
-                                                            "FAULT C27 Handbrake ON, Car Moving  "};
-        QTest::newRow("x200 fault then clear") << "x200" << QStringList{"1", "0", "1"}
-                                               << QStringList{"CLEAR X200 Phase Fault Relay  ",
-                                                              "FAULT X200 Phase Fault Relay  ",
-                                                              "CLEAR X200 Phase Fault Relay  "};
+        QTest::newRow("c27 blanks around 1")
+                << "c27" << QStringList{"0", " 1 "}
+                << QStringList{"CLEAR C27 Handbrake ON, Car Moving  ", "FAULT C27 Handbrake ON, Car Moving  "};
+        QTest::newRow("x200 fault then clear")
+                << "x200" << QStringList{"1", "0", "1"}
+                << QStringList{"CLEAR X200 Phase Fault Relay  ", "FAULT X200 Phase Fault Relay  ",
+                               "CLEAR X200 Phase Fault Relay  "};
         QTest::newRow("x200 2 raises nothing") << "x200" << QStringList{"2"} << QStringList{};
-        QTest::newRow("x226 off then auto") << "x226" << QStringList{"1", "0"}
-                                            << QStringList{"CLEAR X226 Generator Control OFF  ",
-                                                           "FAULT X226 Generator Control OFF  "};
+        QTest::newRow("x226 off then auto")
+                << "x226" << QStringList{"1", "0"}
+                << QStringList{"CLEAR X226 Generator Control OFF  ", "FAULT X226 Generator Control OFF  "};
         QTest::newRow("x226 a word raises nothing") << "x226" << QStringList{"error"} << QStringList{};
         QTest::newRow("c302 ok, low, ok") << "c302" << QStringList{"0", "1", "0"}
                                           << QStringList{"CLEAR C302 Fuel Level LOW  ", "FAULT C302 Fuel Level LOW  ",
@@ -304,39 +339,57 @@ private Q_SLOTS:
 
         // With no data, the design captions put everything in its alarm state.
         const QStringList none;
-        QTest::newRow("no data: hand brake") << none << "lblHandBrakeStatus" << "MOVING" << quint32(RedFlash);
-        QTest::newRow("no data: phase") << none << "lblX200Status" << "FAULT" << quint32(RedFlash);
-        QTest::newRow("no data: generator") << none << "lblX226Status" << "OFF" << quint32(YellowFlash);
-        QTest::newRow("no data: fuel") << none << "lblC302Status" << "LOW" << quint32(YellowFlash);
-        QTest::newRow("no data: water lamp") << none << "cmdWtrSystem" << "Water System Alarm" << quint32(RedFlash);
-        QTest::newRow("no data: env lamp") << none << "cmdHeatAC" << "Environmental System Alarm"
-                                           << quint32(RedFlash);
-        QTest::newRow("no data: porter lamp") << none << "cmdPorterfrm" << "Porter Call" << 0x8000000Fu;
-        QTest::newRow("no data: backfeed off") << none << "lblY253Status" << " " << quint32(RedFlash);
-        QTest::newRow("no data: requesting") << none << "lblY255Status" << " " << quint32(YellowFlash);
-        QTest::newRow("no data: bypass") << none << "lblX256Status" << " " << quint32(YellowFlash);
-        QTest::newRow("no data: complete") << none << "lblX253Status" << " " << 0x00FFFFu;
+        QTest::newRow("no data: hand brake") << none << "lblHandBrakeStatus"
+                                             << "MOVING" << quint32(RedFlash);
+        QTest::newRow("no data: phase") << none << "lblX200Status"
+                                        << "FAULT" << quint32(RedFlash);
+        QTest::newRow("no data: generator") << none << "lblX226Status"
+                                            << "OFF" << quint32(YellowFlash);
+        QTest::newRow("no data: fuel") << none << "lblC302Status"
+                                       << "LOW" << quint32(YellowFlash);
+        QTest::newRow("no data: water lamp") << none << "cmdWtrSystem"
+                                             << "Water System Alarm" << quint32(RedFlash);
+        QTest::newRow("no data: env lamp") << none << "cmdHeatAC"
+                                           << "Environmental System Alarm" << quint32(RedFlash);
+        QTest::newRow("no data: porter lamp") << none << "cmdPorterfrm"
+                                              << "Porter Call" << 0x8000000Fu;
+        QTest::newRow("no data: backfeed off") << none << "lblY253Status"
+                                               << " " << quint32(RedFlash);
+        QTest::newRow("no data: requesting") << none << "lblY255Status"
+                                             << " " << quint32(YellowFlash);
+        QTest::newRow("no data: bypass") << none << "lblX256Status"
+                                         << " " << quint32(YellowFlash);
+        QTest::newRow("no data: complete") << none << "lblX253Status"
+                                           << " " << 0x00FFFFu;
 
         // Hand brake: moving over on over check.
-        QTest::newRow("brake released") << QStringList{"c27=0", "x227=1"} << "lblHandBrakeStatus" << "CHECK"
-                                        << 0x00FF00u;
-        QTest::newRow("brake on") << QStringList{"c27=0", "x227=0"} << "lblHandBrakeStatus" << "ON" << 0x00FFFFu;
-        QTest::newRow("brake on, moving") << QStringList{"c27=1", "x227=0"} << "lblHandBrakeStatus" << "MOVING"
-                                          << quint32(RedFlash);
+        QTest::newRow("brake released") << QStringList{"c27=0", "x227=1"} << "lblHandBrakeStatus"
+                                        << "CHECK" << 0x00FF00u;
+        QTest::newRow("brake on") << QStringList{"c27=0", "x227=0"} << "lblHandBrakeStatus"
+                                  << "ON" << 0x00FFFFu;
+        QTest::newRow("brake on, moving") << QStringList{"c27=1", "x227=0"} << "lblHandBrakeStatus"
+                                          << "MOVING" << quint32(RedFlash);
         QTest::newRow("moving wins over released") << QStringList{"c27=1", "x227=1"} << "lblHandBrakeStatus"
                                                    << "MOVING" << quint32(RedFlash);
-        QTest::newRow("c27 = 2, released") << QStringList{"c27=2", "x227=1"} << "lblHandBrakeStatus" << "CHECK"
-                                           << 0x00FF00u;
-        QTest::newRow("x227 = 2 is not on") << QStringList{"c27=0", "x227=2"} << "lblHandBrakeStatus" << "CHECK"
-                                            << 0x00FF00u;
+        QTest::newRow("c27 = 2, released") << QStringList{"c27=2", "x227=1"} << "lblHandBrakeStatus"
+                                           << "CHECK" << 0x00FF00u;
+        QTest::newRow("x227 = 2 is not on") << QStringList{"c27=0", "x227=2"} << "lblHandBrakeStatus"
+                                            << "CHECK" << 0x00FF00u;
 
-        QTest::newRow("phase ok") << QStringList{"x200=1"} << "lblX200Status" << "OK" << 0x00FF00u;
-        QTest::newRow("phase fault") << QStringList{"x200=0"} << "lblX200Status" << "FAULT" << quint32(RedFlash);
-        QTest::newRow("phase 2 is ok") << QStringList{"x200=2"} << "lblX200Status" << "OK" << 0x00FF00u;
-        QTest::newRow("generator auto") << QStringList{"x226=1"} << "lblX226Status" << "AUTO" << 0x00FF00u;
-        QTest::newRow("generator off") << QStringList{"x226=0"} << "lblX226Status" << "OFF" << quint32(YellowFlash);
-        QTest::newRow("fuel ok") << QStringList{"c302=0"} << "lblC302Status" << "OK" << 0x00FF00u;
-        QTest::newRow("fuel 2 is ok") << QStringList{"c302=2"} << "lblC302Status" << "OK" << 0x00FF00u;
+        QTest::newRow("phase ok") << QStringList{"x200=1"} << "lblX200Status"
+                                  << "OK" << 0x00FF00u;
+        QTest::newRow("phase fault") << QStringList{"x200=0"} << "lblX200Status"
+                                     << "FAULT" << quint32(RedFlash);
+        QTest::newRow("phase 2 is ok") << QStringList{"x200=2"} << "lblX200Status"
+                                       << "OK" << 0x00FF00u;
+        QTest::newRow("generator auto") << QStringList{"x226=1"} << "lblX226Status"
+                                        << "AUTO" << 0x00FF00u;
+        QTest::newRow("generator off") << QStringList{"x226=0"} << "lblX226Status"
+                                       << "OFF" << quint32(YellowFlash);
+        QTest::newRow("fuel ok") << QStringList{"c302=0"} << "lblC302Status"
+                                 << "OK" << 0x00FF00u;
+        QTest::newRow("fuel 2 is ok") << QStringList{"c302=2"} << "lblC302Status"
+                                      << "OK" << 0x00FF00u;
 
         // System lamps: the alarm wins over the warning.
         QTest::newRow("water alarm and warning") << QStringList{"c500=1", "c501=1"} << "cmdWtrSystem"
@@ -353,25 +406,31 @@ private Q_SLOTS:
                                      << "Environmental System Warning" << quint32(YellowFlash);
         QTest::newRow("env healthy") << QStringList{"c510=0", "c511=0"} << "cmdHeatAC"
                                      << "Environmental System Status" << 0x8000000Fu;
-        QTest::newRow("porter call active") << QStringList{"c751=1"} << "cmdPorterfrm" << "Porter Call Active"
-                                            << quint32(YellowFlash);
+        QTest::newRow("porter call active") << QStringList{"c751=1"} << "cmdPorterfrm"
+                                            << "Porter Call Active" << quint32(YellowFlash);
 
         // Backfeed rows.
-        QTest::newRow("backfeed not off") << QStringList{"y253=0"} << "lblY253Status" << " " << 0x00FF00u;
-        QTest::newRow("backfeed off 2") << QStringList{"y253=2"} << "lblY253Status" << " " << 0x00FF00u;
-        const char *const rows[][2] = {{"y255", "lblY255Status"}, {"x251", "lblX251Status"},
-                                       {"x252", "lblX252Status"}, {"x255", "lblX255Status"},
+        QTest::newRow("backfeed not off") << QStringList{"y253=0"} << "lblY253Status"
+                                          << " " << 0x00FF00u;
+        QTest::newRow("backfeed off 2") << QStringList{"y253=2"} << "lblY253Status"
+                                        << " " << 0x00FF00u;
+        const char *const rows[][2] = {{"y255", "lblY255Status"},
+                                       {"x251", "lblX251Status"},
+                                       {"x252", "lblX252Status"},
+                                       {"x255", "lblX255Status"},
                                        {"x256", "lblX256Status"}};
         for (const auto &[item, square] : rows) {
-            QTest::addRow("%s = 1", item) << QStringList{QStringLiteral("%1=1").arg(item)} << square << " "
-                                          << quint32(YellowFlash);
-            QTest::addRow("%s = 0", item) << QStringList{QStringLiteral("%1=0").arg(item)} << square << " "
-                                          << 0x8000000Fu;
-            QTest::addRow("%s = 2", item) << QStringList{QStringLiteral("%1=2").arg(item)} << square << " "
-                                          << 0x8000000Fu;
+            QTest::addRow("%s = 1", item)
+                    << QStringList{QStringLiteral("%1=1").arg(item)} << square << " " << quint32(YellowFlash);
+            QTest::addRow("%s = 0", item)
+                    << QStringList{QStringLiteral("%1=0").arg(item)} << square << " " << 0x8000000Fu;
+            QTest::addRow("%s = 2", item)
+                    << QStringList{QStringLiteral("%1=2").arg(item)} << square << " " << 0x8000000Fu;
         }
-        QTest::newRow("complete 0") << QStringList{"x253=0"} << "lblX253Status" << " " << 0x8000000Fu;
-        QTest::newRow("complete 2") << QStringList{"x253=2"} << "lblX253Status" << " " << 0x8000000Fu;
+        QTest::newRow("complete 0") << QStringList{"x253=0"} << "lblX253Status"
+                                    << " " << 0x8000000Fu;
+        QTest::newRow("complete 2") << QStringList{"x253=2"} << "lblX253Status"
+                                    << " " << 0x8000000Fu;
     }
     void indicatorsFollowTheirRules()
     {
@@ -423,8 +482,8 @@ private Q_SLOTS:
         }
         const ColourRef face = Colours::buttonFace;
         QCOMPARE(red, QList<ColourRef>({Colours::red, Colours::red, face, face, Colours::red, Colours::red}));
-        QCOMPARE(yellow, QList<ColourRef>({Colours::yellow, Colours::yellow, face, face, Colours::yellow,
-                                           Colours::yellow}));
+        QCOMPARE(yellow,
+                 QList<ColourRef>({Colours::yellow, Colours::yellow, face, face, Colours::yellow, Colours::yellow}));
     }
 
     void theFlashCarriesOnAcrossAReload()
@@ -518,24 +577,32 @@ private Q_SLOTS:
         QTest::addColumn<QString>("button"); // empty: the navigation entry
         QTest::addColumn<QString>("entry");
         QTest::addColumn<QString>("form");
-        QTest::newRow("water button") << "cmdWtrSystem" << "" << "frmWtrSystem";
-        QTest::newRow("environment button") << "cmdHeatAC" << "" << "frmEnvSystem";
-        QTest::newRow("porter button") << "cmdPorterfrm" << "" << "frmPorter";
-        QTest::newRow("alarm list button") << "cmdAlarmlistfrm" << "" << "frmAlarmlist";
+        QTest::newRow("water button") << "cmdWtrSystem"
+                                      << ""
+                                      << "frmWtrSystem";
+        QTest::newRow("environment button") << "cmdHeatAC"
+                                            << ""
+                                            << "frmEnvSystem";
+        QTest::newRow("porter button") << "cmdPorterfrm"
+                                       << ""
+                                       << "frmPorter";
+        QTest::newRow("alarm list button") << "cmdAlarmlistfrm"
+                                           << ""
+                                           << "frmAlarmlist";
         const char *const entries[][2] = {
-            {"AC Unit I/O", "frmACUnitIO"},
-            {"Anti Freeze I/O", "frmAntiFreezeIO"},
-            {"Blower A End Speeds", "frmBlowASpeeds"},
-            {"Blower B End Speeds", "frmBlowBSpeeds"},
-            {"Blower Dome Speeds", "frmBlowDmSpeeds"},
-            {"Blower Unit I/O", "frmOvrhdBlowIO"},
-            {"Compressed Air Vacuum I/O", "frmAirVacIO"},
-            {"Environmental System Interface", "frmEnvSystem"},
-            {"Floor Heat I/O", "frmFlrHeatIO"},
-            {"Overhead Heat I/O", "frmOvrhdHeatIO"},
-            {"Porter Interface", "frmPorter"},
-            {"Water System Interface", "frmWtrSystem"},
-            {"WaterSystem I/O", "frmWtrSysIO"},
+                {"AC Unit I/O", "frmACUnitIO"},
+                {"Anti Freeze I/O", "frmAntiFreezeIO"},
+                {"Blower A End Speeds", "frmBlowASpeeds"},
+                {"Blower B End Speeds", "frmBlowBSpeeds"},
+                {"Blower Dome Speeds", "frmBlowDmSpeeds"},
+                {"Blower Unit I/O", "frmOvrhdBlowIO"},
+                {"Compressed Air Vacuum I/O", "frmAirVacIO"},
+                {"Environmental System Interface", "frmEnvSystem"},
+                {"Floor Heat I/O", "frmFlrHeatIO"},
+                {"Overhead Heat I/O", "frmOvrhdHeatIO"},
+                {"Porter Interface", "frmPorter"},
+                {"Water System Interface", "frmWtrSystem"},
+                {"WaterSystem I/O", "frmWtrSysIO"},
         };
         for (const auto &[entry, form] : entries)
             QTest::newRow(entry) << "" << entry << form;
@@ -671,8 +738,7 @@ private Q_SLOTS:
         for (const QString &name : kOtherScreens)
             f.t.screens().show(name);
         QStringList unloaded;
-        connect(&f.t.screens(), &ScreenRegistry::screenUnloaded, this,
-                [&](const QString &name) { unloaded << name; });
+        connect(&f.t.screens(), &ScreenRegistry::screenUnloaded, this, [&](const QString &name) { unloaded << name; });
         f.t.advance(1000);
         f.t.server.clearOperations();
 
@@ -686,9 +752,9 @@ private Q_SLOTS:
 
         QStringList closes;
         for (const char *item : {"v10020:b", "v1002:db", "v1000:db", "v1416:b", "v1415:b", "v1422:b", "v1412:b",
-                                    "v1413:b", "v1414:b", "c500", "c501", "c510", "c511", "c750", "c751", "x227",
-                                    "c27", "x200", "x226", "c302", "y253", "y255", "x251", "x252", "x255", "x253",
-                                    "x256", "c22"})
+                                 "v1413:b",  "v1414:b",  "c500",     "c501",    "c510",    "c511",    "c750",
+                                 "c751",     "x227",     "c27",      "x200",    "x226",    "c302",    "y253",
+                                 "y255",     "x251",     "x252",     "x255",    "x253",    "x256",    "c22"})
             closes << QStringLiteral("close %1@1000").arg(item);
         QCOMPARE(f.t.operations(), closes);
 

@@ -12,9 +12,9 @@ namespace {
 const QString kEnv = QStringLiteral("frmEnvSystem");
 
 // Items as the server knows them, in the order the screen opens its links.
-const QStringList kItems = {"c204", "c203", "c200", "c214", "c213", "c210", "c133", "x364", "x360",
-                            "c143", "x374", "x370", "c355", "c356", "c357", "x407", "x234", "x377",
-                            "C442", "C446", "C447", "C451", "C440", "C444", "C441", "C12"};
+const QStringList kItems
+        = {"c204", "c203", "c200", "c214", "c213", "c210", "c133", "x364", "x360", "c143", "x374", "x370", "c355",
+           "c356", "c357", "x407", "x234", "x377", "C442", "C446", "C447", "C451", "C440", "C444", "C441", "C12"};
 } // namespace
 
 class TestFrmEnvSystem : public QObject
@@ -43,8 +43,8 @@ private Q_SLOTS:
         QCOMPARE(t.captionOf(kEnv, "cmdHidefrmEnvSystem"), QStringLiteral("Hide"));
 
         const QStringList frames = {"fraACUntAlrms", "fraACUntWarn", "fraOHUntAlrm", "fraOHUntWrn"};
-        const QStringList frameCaptions = {"AC Unit Alarms", "AC Unit Warnings", "Overhead Unit Alarms",
-                                           "Overhead Unit Warnings"};
+        const QStringList frameCaptions
+                = {"AC Unit Alarms", "AC Unit Warnings", "Overhead Unit Alarms", "Overhead Unit Warnings"};
         QList<QRect> r;
         for (int i = 0; i < frames.size(); ++i) {
             QCOMPARE(t.captionOf(kEnv, frames[i]), frameCaptions[i]);
@@ -97,12 +97,14 @@ private Q_SLOTS:
         auto row = [](const char *item, const char *active, const char *raised, const char *cleared) {
             QTest::newRow(item) << item << active << raised << cleared;
         };
-        row("c204", "1", "FAULT C204 AC Compressor A High Motor Temp  ", "CLEAR C204 AC Compressor A High Motor Temp  ");
+        row("c204", "1", "FAULT C204 AC Compressor A High Motor Temp  ",
+            "CLEAR C204 AC Compressor A High Motor Temp  ");
         row("c203", "1", "FAULT C203 AC Compressor A High Head Pressure  ",
             "CLEAR C203 AC Compressor A High Head Pressure  ");
         row("c200", "1", "FAULT C200 AC Compressor A Low Freon Pressure  ",
             "CLEAR C200 AC Compressor A Low Freon Pressure  ");
-        row("c214", "1", "FAULT C214 AC Compressor B High Motor Temp  ", "CLEAR C214 AC Compressor B High Motor Temp  ");
+        row("c214", "1", "FAULT C214 AC Compressor B High Motor Temp  ",
+            "CLEAR C214 AC Compressor B High Motor Temp  ");
         row("c213", "1", "FAULT C213 AC Compressor B High Head Pressure  ",
             "CLEAR C213 AC Compressor B High Head Pressure  ");
         row("c210", "1", "FAULT C210 AC Compressor B Low Freon Pressure  ",
@@ -119,13 +121,16 @@ private Q_SLOTS:
             "CLEAR X374 AC Compressor B Control Switch in OFF  ");
         row("x370", "1", "WARN X370 AC Compressor B Control Switch in HAND  ",
             "CLEAR X370 AC Compressor B Control Switch in HAND  ");
-        row("c355", "1", "FAULT C355 Overhead Blower A Switching Fault ", "CLEAR C355 Overhead Blower A Switching Fault  ");
-        row("c356", "1", "FAULT C356 Overhead Blower B Switching Fault ", "CLEAR C356 Overhead Blower B Switching Fault  ");
+        row("c355", "1", "FAULT C355 Overhead Blower A Switching Fault ",
+            "CLEAR C355 Overhead Blower A Switching Fault  ");
+        row("c356", "1", "FAULT C356 Overhead Blower B Switching Fault ",
+            "CLEAR C356 Overhead Blower B Switching Fault  ");
         row("c357", "1", "FAULT C357 Dome Overhead Blower Switching Fault ",
             "CLEAR C357 Dome Overhead Blower Switching Fault  ");
         row("x407", "0", "FAULT X407 Overhead Blower A Drive Fault ", "CLEAR X407 Overhead Blower A Drive Fault  ");
         row("x234", "0", "FAULT X234 Overhead Blower B Drive Fault ", "CLEAR X234 Overhead Blower B Drive Fault  ");
-        row("x377", "0", "FAULT X377 Dome Overhead Blower Drive Fault ", "CLEAR X377 Dome Overhead Blower Drive Fault  ");
+        row("x377", "0", "FAULT X377 Dome Overhead Blower Drive Fault ",
+            "CLEAR X377 Dome Overhead Blower Drive Fault  ");
         row("C442", "1", "WARN C442 Overhead Heat A End Overtemp 1 Tripped ",
             "CLEAR C442 Overhead Heat A End Overtemp 1 Tripped  ");
         row("C446", "1", "WARN C446 Overhead Heat A End Overtemp 2 Tripped ",
@@ -176,21 +181,27 @@ private Q_SLOTS:
         t.advance(200);
         // Those whose design caption already was the healthy value raise nothing.
         QStringList expected;
-        for (const char *msg :
-             {"CLEAR C204 AC Compressor A High Motor Temp  ", "CLEAR C203 AC Compressor A High Head Pressure  ",
-              "CLEAR C200 AC Compressor A Low Freon Pressure  ", "CLEAR C214 AC Compressor B High Motor Temp  ",
-              "CLEAR C213 AC Compressor B High Head Pressure  ", "CLEAR C210 AC Compressor B Low Freon Pressure  ",
-              "CLEAR C133 AC Compressor A Block Heat Breaker Tripped  ",
-              "CLEAR X364 AC Compressor A Control Switch in OFF  ",
-              "CLEAR X360 AC Compressor A Control Switch in HAND  ",
-              "CLEAR C143 AC Compressor B Block Heat Breaker Tripped  ",
-              "CLEAR X374 AC Compressor B Control Switch in OFF  ",
-              "CLEAR X370 AC Compressor B Control Switch in HAND  ", "CLEAR C355 Overhead Blower A Switching Fault  ",
-              "CLEAR C356 Overhead Blower B Switching Fault  ", "CLEAR C357 Dome Overhead Blower Switching Fault  ",
-              "CLEAR X407 Overhead Blower A Drive Fault  ", "CLEAR X234 Overhead Blower B Drive Fault  ",
-              "CLEAR X377 Dome Overhead Blower Drive Fault  ", "CLEAR C442 Overhead Heat A End Overtemp 1 Tripped  ",
-              "CLEAR C446 Overhead Heat A End Overtemp 2 Tripped  ",
-              "CLEAR C447 Overhead Heat B End Overtemp 1 Tripped  "})
+        for (const char *msg : {"CLEAR C204 AC Compressor A High Motor Temp  ",
+                                "CLEAR C203 AC Compressor A High Head Pressure  ",
+                                "CLEAR C200 AC Compressor A Low Freon Pressure  ",
+                                "CLEAR C214 AC Compressor B High Motor Temp  ",
+                                "CLEAR C213 AC Compressor B High Head Pressure  ",
+                                "CLEAR C210 AC Compressor B Low Freon Pressure  ",
+                                "CLEAR C133 AC Compressor A Block Heat Breaker Tripped  ",
+                                "CLEAR X364 AC Compressor A Control Switch in OFF  ",
+                                "CLEAR X360 AC Compressor A Control Switch in HAND  ",
+                                "CLEAR C143 AC Compressor B Block Heat Breaker Tripped  ",
+                                "CLEAR X374 AC Compressor B Control Switch in OFF  ",
+                                "CLEAR X370 AC Compressor B Control Switch in HAND  ",
+                                "CLEAR C355 Overhead Blower A Switching Fault  ",
+                                "CLEAR C356 Overhead Blower B Switching Fault  ",
+                                "CLEAR C357 Dome Overhead Blower Switching Fault  ",
+                                "CLEAR X407 Overhead Blower A Drive Fault  ",
+                                "CLEAR X234 Overhead Blower B Drive Fault  ",
+                                "CLEAR X377 Dome Overhead Blower Drive Fault  ",
+                                "CLEAR C442 Overhead Heat A End Overtemp 1 Tripped  ",
+                                "CLEAR C446 Overhead Heat A End Overtemp 2 Tripped  ",
+                                "CLEAR C447 Overhead Heat B End Overtemp 1 Tripped  "})
             expected << QString::fromLatin1(msg) + stamp(t);
         QCOMPARE(t.alarmLogLines(), expected);
         // Every label healthy at the first tick.
@@ -276,7 +287,6 @@ private Q_SLOTS:
         QVERIFY(t.screens().isLoaded(kEnv));
         QVERIFY(t.screen(kEnv)->isVisible());
     }
-
 };
 
 CORVANE_TEST_MAIN(TestFrmEnvSystem)

@@ -12,7 +12,10 @@ const QString kBlowIO = QStringLiteral("frmOvrhdBlowIO");
 class StandIn : public Screen
 {
 public:
-    StandIn(Station &s, const QString &name) : Screen(s, name, name) {}
+    StandIn(Station &s, const QString &name)
+        : Screen(s, name, name)
+    {
+    }
 
 protected:
     void build(QWidget *form) override { makeButton(form, QStringLiteral("cmdOk"), QStringLiteral("OK")); }
@@ -28,9 +31,15 @@ private Q_SLOTS:
         QTest::addColumn<QString>("button");
         QTest::addColumn<QString>("caption");
         QTest::addColumn<QString>("form");
-        QTest::newRow("A end") << "cmdAOHBloSpds" << "A End Overhead Blower Speeds" << "frmBlowASpeeds";
-        QTest::newRow("B end") << "cmdBOHBloSpds" << "B End Overhead Blower Speeds" << "frmBlowBSpeeds";
-        QTest::newRow("dome") << "cmdDmOHBloSpds" << "Dome Overhead Blower Speeds" << "frmBlowDmSpeeds";
+        QTest::newRow("A end") << "cmdAOHBloSpds"
+                               << "A End Overhead Blower Speeds"
+                               << "frmBlowASpeeds";
+        QTest::newRow("B end") << "cmdBOHBloSpds"
+                               << "B End Overhead Blower Speeds"
+                               << "frmBlowBSpeeds";
+        QTest::newRow("dome") << "cmdDmOHBloSpds"
+                              << "Dome Overhead Blower Speeds"
+                              << "frmBlowDmSpeeds";
     }
     void aSpeedButtonLeavesItsSpeedScreenOpenAndThisOneClosed()
     {

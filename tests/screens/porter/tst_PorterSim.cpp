@@ -14,7 +14,7 @@ const QString kPorter = QStringLiteral("frmPorter");
 
 const QStringList kCalls = QStringLiteral("c42 c43 c604 c624 c44 c45 c634 c654 c46 c47 c664 c704 c50 c51 c714 c734 "
                                           "c562 c565 c40 c41 c52 c53 c54 c55 c56 c57 c60")
-                               .split(u' ');
+                                   .split(u' ');
 const QStringList kTables = QStringLiteral("c53 c54 c55 c56 c57 c60").split(u' ');
 
 // The simulated car behind the station, with the porter screen open.
@@ -91,8 +91,8 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("calls");
         QTest::addColumn<QStringList>("staying"); // calls of the same room another command answers
         QTest::newRow("room call reset") << "cmdDrARmCall" << QStringList{"c42", "c43"} << QStringList{"c604", "c624"};
-        QTest::newRow("annex sends the same reset") << "cmdCmpDAnxCall" << QStringList{"c50", "c51"}
-                                                    << QStringList{"c714"};
+        QTest::newRow("annex sends the same reset")
+                << "cmdCmpDAnxCall" << QStringList{"c50", "c51"} << QStringList{"c714"};
         QTest::newRow("meal call") << "cmdDrBMealCall" << QStringList{"c634"} << QStringList{"c44"};
         QTest::newRow("destination") << "cmdAllDest" << QStringList{"c562"} << QStringList{"c565"};
         QTest::newRow("meal service") << "cmdAllMeal" << QStringList{"c565"} << QStringList{"c562"};

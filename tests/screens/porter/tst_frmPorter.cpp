@@ -27,22 +27,29 @@ struct Shown
 QList<Shown> indications()
 {
     const QString flash = QStringLiteral("flash");
-    struct Function { const char *control; const char *active; const char *idle; quint32 colour; bool flashes; };
+    struct Function
+    {
+        const char *control;
+        const char *active;
+        const char *idle;
+        quint32 colour;
+        bool flashes;
+    };
     const Function functions[] = {
-        {"cmd%1RmCall", "Room Call Active", "Room Call", 0x00FFFF, true},
-        {"cmd%1AnxCall", " Annex Call Active", "Annex Call", 0x00FFFF, true},
-        {"lbl%1DoNotDist", "Do Not Disturb", "Do Not Disturb", 0x0000FF, false},
-        {"lbl%1MakeUp", "Make Up", "Make Up", 0x00FFFF, true},
-        {"cmd%1MealCall", "Meal Call Active", "Meal Call", 0x00FF00, false},
-        {"cmd%1CommCall", "Comm Call Active", "Comm Call", 0x00FF00, false},
-        {"cmd%1Comm", "Comm Active", "Comm", 0x00FF00, false},
-        {"cmd%1Wake", "Wake Active", "Wake Call", 0x00FFFF, true},
+            {"cmd%1RmCall", "Room Call Active", "Room Call", 0x00FFFF, true},
+            {"cmd%1AnxCall", " Annex Call Active", "Annex Call", 0x00FFFF, true},
+            {"lbl%1DoNotDist", "Do Not Disturb", "Do Not Disturb", 0x0000FF, false},
+            {"lbl%1MakeUp", "Make Up", "Make Up", 0x00FFFF, true},
+            {"cmd%1MealCall", "Meal Call Active", "Meal Call", 0x00FF00, false},
+            {"cmd%1CommCall", "Comm Call Active", "Comm Call", 0x00FF00, false},
+            {"cmd%1Comm", "Comm Active", "Comm", 0x00FF00, false},
+            {"cmd%1Wake", "Wake Active", "Wake Call", 0x00FFFF, true},
     };
     const std::pair<const char *, QStringList> rooms[] = {
-        {"DrA", {"c42", "c43", "v17414:0", "v17414:2", "c604", "c624", "c614", "c605"}},
-        {"DrB", {"c44", "c45", "v17450:0", "v17450:2", "c634", "c654", "c644", "c635"}},
-        {"CmpC", {"c46", "c47", "v17504:0", "v17504:2", "c664", "c704", "c674", "c665"}},
-        {"CmpD", {"c50", "c51", "v17540:0", "v17540:2", "c714", "c734", "c724", "c715"}},
+            {"DrA", {"c42", "c43", "v17414:0", "v17414:2", "c604", "c624", "c614", "c605"}},
+            {"DrB", {"c44", "c45", "v17450:0", "v17450:2", "c634", "c654", "c644", "c635"}},
+            {"CmpC", {"c46", "c47", "v17504:0", "v17504:2", "c664", "c704", "c674", "c665"}},
+            {"CmpD", {"c50", "c51", "v17540:0", "v17540:2", "c714", "c734", "c724", "c715"}},
     };
     QList<Shown> out;
     for (const auto &[room, items] : rooms) {
@@ -66,17 +73,17 @@ QList<Shown> indications()
     return out;
 }
 
-const QStringList kLinkOrder = QStringLiteral(
-    "c42 c43 v17414:0 v17414:2 c604 c623 c614 c605 c600 c603 c624 c613 c100 "
-    "c44 c45 v17450:0 v17450:2 c634 c654 c644 c635 c630 c633 c653 c643 c101 "
-    "c46 c47 v17504:0 v17504:2 c664 c704 c674 c665 c660 c663 c703 c673 c102 "
-    "c50 c51 v17540:0 v17540:2 c714 c734 c724 c715 c710 c713 c733 c723 c103 "
-    "c562 c40 c52 c565 c41 c560 c570 c572 c563 c571 c53 c54 c55 c56 c57 c60 c575 c576 c577")
-                                      .split(u' ');
-const QStringList kCommands = QStringLiteral(
-    "c600 c603 c623 c613 c100 c630 c633 c653 c643 c101 c660 c663 c703 c673 c102 "
-    "c710 c713 c733 c723 c103 c560 c563 c570 c571 c572 c577 c575")
-                                      .split(u' ');
+const QStringList kLinkOrder
+        = QStringLiteral("c42 c43 v17414:0 v17414:2 c604 c623 c614 c605 c600 c603 c624 c613 c100 "
+                         "c44 c45 v17450:0 v17450:2 c634 c654 c644 c635 c630 c633 c653 c643 c101 "
+                         "c46 c47 v17504:0 v17504:2 c664 c704 c674 c665 c660 c663 c703 c673 c102 "
+                         "c50 c51 v17540:0 v17540:2 c714 c734 c724 c715 c710 c713 c733 c723 c103 "
+                         "c562 c40 c52 c565 c41 c560 c570 c572 c563 c571 c53 c54 c55 c56 c57 c60 c575 c576 c577")
+                  .split(u' ');
+const QStringList kCommands
+        = QStringLiteral("c600 c603 c623 c613 c100 c630 c633 c653 c643 c101 c660 c663 c703 c673 c102 "
+                         "c710 c713 c733 c723 c103 c560 c563 c570 c571 c572 c577 c575")
+                  .split(u' ');
 
 struct Fixture
 {
@@ -214,7 +221,7 @@ private Q_SLOTS:
         QTest::addColumn<bool>("flashes");
         for (const Shown &s : indications()) {
             QTest::newRow(qPrintable(s.control + u' ' + s.item))
-                << s.control << s.item << s.active << s.idle << s.activeColour << s.flashes;
+                    << s.control << s.item << s.active << s.idle << s.activeColour << s.flashes;
         }
     }
     void indicationFollowsItsTagOnly()
@@ -342,9 +349,12 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("first");
         QTest::addColumn<QString>("second");
-        QTest::newRow("two quick clicks") << "cmdAllMeal" << "cmdAllMeal";
-        QTest::newRow("room then annex") << "cmdDrARmCall" << "cmdDrAAnxCall";
-        QTest::newRow("annex then room") << "cmdDrAAnxCall" << "cmdDrARmCall";
+        QTest::newRow("two quick clicks") << "cmdAllMeal"
+                                          << "cmdAllMeal";
+        QTest::newRow("room then annex") << "cmdDrARmCall"
+                                         << "cmdDrAAnxCall";
+        QTest::newRow("annex then room") << "cmdDrAAnxCall"
+                                         << "cmdDrARmCall";
     }
     void clicksWithinOnePulse()
     {
@@ -389,12 +399,17 @@ private Q_SLOTS:
         QTest::addColumn<QString>("item");
         QTest::addColumn<bool>("reopen");
         QTest::addColumn<QStringList>("expected");
-        QTest::newRow("c600 closed") << "cmdDrARmCall" << "c600" << false << QStringList({"1@300", "0@1300"});
-        QTest::newRow("c600 reopened") << "cmdDrARmCall" << "c600" << true << QStringList({"1@300", "0@1300"});
-        QTest::newRow("c575 reopened") << "cmdDmTblDisabl" << "c575" << true << QStringList({"1@300", "0@1300"});
+        QTest::newRow("c600 closed") << "cmdDrARmCall"
+                                     << "c600" << false << QStringList({"1@300", "0@1300"});
+        QTest::newRow("c600 reopened") << "cmdDrARmCall"
+                                       << "c600" << true << QStringList({"1@300", "0@1300"});
+        QTest::newRow("c575 reopened") << "cmdDmTblDisabl"
+                                       << "c575" << true << QStringList({"1@300", "0@1300"});
         // The 200 ms resets also get the "0" of the reload 200 ms after it.
-        QTest::newRow("c630 closed") << "cmdDrBRmCall" << "c630" << false << QStringList({"0@200", "1@300", "0@500"});
-        QTest::newRow("c630 reopened") << "cmdDrBAnxCall" << "c630" << true
+        QTest::newRow("c630 closed") << "cmdDrBRmCall"
+                                     << "c630" << false << QStringList({"0@200", "1@300", "0@500"});
+        QTest::newRow("c630 reopened") << "cmdDrBAnxCall"
+                                       << "c630" << true
                                        << QStringList({"0@200", "1@300", "0@500", "0@650", "1@700", "0@900"});
     }
     void closingWithinAPulseStillEndsItOnTime()

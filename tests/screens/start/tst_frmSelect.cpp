@@ -31,8 +31,8 @@ private Q_SLOTS:
         QVERIFY(qAbs(w->frameGeometry().center().x() - avail.center().x()) <= 1);
         QVERIFY(qAbs(w->frameGeometry().center().y() - avail.center().y()) <= 1);
         const QStringList captions = {t.captionOf(kSelect, "lblSelection"), t.captionOf(kSelect, "cmdLK"),
-                                      t.captionOf(kSelect, "cmdCV"), t.captionOf(kSelect, "cmdBD"),
-                                      t.captionOf(kSelect, "Command3"), t.captionOf(kSelect, "cmdCVReActvLink"),
+                                      t.captionOf(kSelect, "cmdCV"),        t.captionOf(kSelect, "cmdBD"),
+                                      t.captionOf(kSelect, "Command3"),     t.captionOf(kSelect, "cmdCVReActvLink"),
                                       t.captionOf(kSelect, "Command1")};
         QCOMPARE(captions, QStringList({"Select Car To Monitor", "Larkspur", "Corvane", "Baggage Dorm",
                                         "Reactivate Link", "Click to Run Demo", "Reactivate Link"}));
@@ -63,12 +63,10 @@ private Q_SLOTS:
         QTest::newRow("active with blanks") << QStringList{" 1 "} << "Corvane Link Active" << 0x00FF00u << true;
         QTest::newRow("not active") << QStringList{"0"} << "Corvane Link NOT Active" << 0x00FFFFu << false;
         QTest::newRow("1 then 0") << QStringList{"1", "0"} << "Corvane Link NOT Active" << 0x00FFFFu << false;
-        QTest::newRow("1 then 2 keeps active")
-            << QStringList{"1", "2"} << "Corvane Link Active" << 0x00FF00u << true;
+        QTest::newRow("1 then 2 keeps active") << QStringList{"1", "2"} << "Corvane Link Active" << 0x00FF00u << true;
         QTest::newRow("0 then word keeps not active")
-            << QStringList{"0", "down"} << "Corvane Link NOT Active" << 0x00FFFFu << false;
-        QTest::newRow("2 from the start keeps the design")
-            << QStringList{"2"} << "Corvane" << 0x8000000Fu << false;
+                << QStringList{"0", "down"} << "Corvane Link NOT Active" << 0x00FFFFu << false;
+        QTest::newRow("2 from the start keeps the design") << QStringList{"2"} << "Corvane" << 0x8000000Fu << false;
     }
     void corvaneButtonFollowsStatus()
     {

@@ -38,10 +38,10 @@ private Q_SLOTS:
 
         // A column at the right: Hide, the three I/O buttons beside the faults, the
         // reset beside the warnings.
-        const QStringList buttons = {"cmdHidefrmWtrSystem", "cmdWtrSysIO", "cmdAntiFrezIO", "cmdAirVacIO",
-                                     "cmdWtrSysRst"};
-        const QStringList captions = {"Hide", "Water System I/O", "Anti Freeze  I/O", "Air/Vacuum I/O",
-                                      "Alarm Warning Reset"};
+        const QStringList buttons
+                = {"cmdHidefrmWtrSystem", "cmdWtrSysIO", "cmdAntiFrezIO", "cmdAirVacIO", "cmdWtrSysRst"};
+        const QStringList captions
+                = {"Hide", "Water System I/O", "Anti Freeze  I/O", "Air/Vacuum I/O", "Alarm Warning Reset"};
         for (int i = 0; i < buttons.size(); ++i) {
             QWidget *b = t.control(kWater, buttons[i]);
             QCOMPARE(t.captionOf(kWater, buttons[i]), captions[i]);
@@ -140,7 +140,7 @@ private Q_SLOTS:
         const quint32 red = 0x0000FF, yellow = 0x00FFFF, green = 0x00FF00;
         auto row = [](const char *item, const char *value, const char *caption, quint32 colour) {
             QTest::addRow("%s = %s", item, value)
-                << item << value << "lbl" + QString(item).toUpper() + "Status" << caption << colour;
+                    << item << value << "lbl" + QString(item).toUpper() + "Status" << caption << colour;
         };
         row("t340", "1", "TRIPPED", red);
         row("t343", "1", "TRIPPED", red);
@@ -251,10 +251,9 @@ private Q_SLOTS:
         TestStation::activate(t.screen("frmSelect")->window());
         QVERIFY(!t.screens().isLoaded(kWater));
         QCOMPARE(t.server.openLinkCount(), 2); // the selection window's own
-        t.screens().show(kWater); // the next show request loads it again
+        t.screens().show(kWater);              // the next show request loads it again
         QVERIFY(t.screens().isLoaded(kWater));
     }
-
 };
 
 CORVANE_TEST_MAIN(TestFrmWtrSystem)
