@@ -32,10 +32,15 @@ struct Range
     const char *caption;
     qint64 spanMs;
 };
+// clang-format off
 constexpr Range kRanges[] = {
-        {"10 min", 10 * 60'000},       {"1 h", 3'600'000}, {"8 h", 8 * 3'600'000}, {"24 h", 24 * 3'600'000},
-        {"7 d", 7 * 24 * 3'600'000LL},
+    {"10 min", 10 * 60'000},
+    {"1 h", 3'600'000},
+    {"8 h", 8 * 3'600'000},
+    {"24 h", 24 * 3'600'000},
+    {"7 d", 7 * 24 * 3'600'000LL},
 };
+// clang-format on
 const QColor kTraceColours[] = {QColor(0x1f, 0x4e, 0xb4), QColor(0xc0, 0x39, 0x2b)};
 constexpr qint64 kShortestSpanMs = 10'000;
 

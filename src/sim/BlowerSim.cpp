@@ -23,11 +23,13 @@ struct Unit
     std::array<double, 5> percent;
 };
 
+// clang-format off
 constexpr Unit kUnits[] = {
-        {"v7024:db", {"v10200:db", "v10202:db", "v10204:db", "v10206:db"}, 4, {55, 70, 80, 100}},
-        {"v7030:db", {"v10230:db", "v10232:db", "v10234:db", "v10236:db", "v10240:db"}, 5, {55, 65, 75, 80, 100}},
-        {"v7026:db", {"v10260:db", "v10262:db", "v10264:db", "v10266:db", "v10270:db"}, 5, {50, 60, 70, 75, 95}},
+    {"v7024:db", {"v10200:db", "v10202:db", "v10204:db", "v10206:db"}, 4, {55, 70, 80, 100}},
+    {"v7030:db", {"v10230:db", "v10232:db", "v10234:db", "v10236:db", "v10240:db"}, 5, {55, 65, 75, 80, 100}},
+    {"v7026:db", {"v10260:db", "v10262:db", "v10264:db", "v10266:db", "v10270:db"}, 5, {50, 60, 70, 75, 95}},
 };
+// clang-format on
 constexpr int kUnitCount = int(std::size(kUnits));
 
 // The drive ramps at 10 % of full speed a second; the thermostat changes the mode

@@ -25,11 +25,13 @@ enum Event {
     BlowerBSwitching,   // overhead blower B's starter does not pull in (FAULT c356)
 };
 
+// clang-format off
 constexpr Episode kEpisodes[] = {
-        {HighHeadPressureA, 15, 25},  {ControlSwitchAHand, 50, 30}, {BlowerADriveFault, 90, 20},
-        {BlowersStopped, 125, 15},    {OverheatA2, 170, 12},        {BlockHeatBreakerB, 200, 35},
-        {ControlSwitchBOff, 240, 25}, {BlowerBSwitching, 270, 15},
+    {HighHeadPressureA, 15, 25}, {ControlSwitchAHand, 50, 30}, {BlowerADriveFault, 90, 20},
+    {BlowersStopped, 125, 15},   {OverheatA2, 170, 12},        {BlockHeatBreakerB, 200, 35},
+    {ControlSwitchBOff, 240, 25}, {BlowerBSwitching, 270, 15},
 };
+// clang-format on
 
 // The overhead heat overtemps latch in the PLC until an alarm warning reset (c512).
 const QString kOvertemps[]
@@ -83,12 +85,14 @@ struct FloorZone
     const char *thermostat, *output;
     bool allYear;
 };
+// clang-format off
 constexpr FloorZone kFloorZones[] = {
-        {"x212", "y234", false}, {"x216", "y231", true},  {"x213", "y235", false}, {"x217", "y232", true},
-        {"x424", "y233", false}, {"x421", "y236", false}, {"x412", "y226", false}, {"x215", "y223", false},
-        {"x416", "y227", false}, {"x415", "y230", false}, {"x413", "y225", false}, {"x210", "y237", true},
-        {"x417", "y222", false},
+    {"x212", "y234", false}, {"x216", "y231", true},  {"x213", "y235", false}, {"x217", "y232", true},
+    {"x424", "y233", false}, {"x421", "y236", false}, {"x412", "y226", false}, {"x215", "y223", false},
+    {"x416", "y227", false}, {"x415", "y230", false}, {"x413", "y225", false}, {"x210", "y237", true},
+    {"x417", "y222", false},
 };
+// clang-format on
 
 QString item(const char *name)
 {

@@ -17,38 +17,20 @@ struct Call
 
 constexpr const char *kTableReset = "c577";
 
+// clang-format off
 constexpr Call kCalls[] = {
-        // Per room: room call, annex call (both answered by the room's call reset), meal call, comm call.
-        {"c42", "c600"},
-        {"c43", "c600"},
-        {"c604", "c603"},
-        {"c624", "c623"},
-        {"c44", "c630"},
-        {"c45", "c630"},
-        {"c634", "c633"},
-        {"c654", "c653"},
-        {"c46", "c660"},
-        {"c47", "c660"},
-        {"c664", "c663"},
-        {"c704", "c703"},
-        {"c50", "c710"},
-        {"c51", "c710"},
-        {"c714", "c713"},
-        {"c734", "c733"},
-        // The car: destination, meal service, A and B end doors, general toilet.
-        {"c562", "c560"},
-        {"c565", "c563"},
-        {"c40", "c570"},
-        {"c41", "c571"},
-        {"c52", "c572"},
-        // The dome tables, answered all at once.
-        {"c53", kTableReset},
-        {"c54", kTableReset},
-        {"c55", kTableReset},
-        {"c56", kTableReset},
-        {"c57", kTableReset},
-        {"c60", kTableReset},
+    // Per room: room call, annex call (both answered by the room's call reset), meal call, comm call.
+    {"c42", "c600"}, {"c43", "c600"}, {"c604", "c603"}, {"c624", "c623"},
+    {"c44", "c630"}, {"c45", "c630"}, {"c634", "c633"}, {"c654", "c653"},
+    {"c46", "c660"}, {"c47", "c660"}, {"c664", "c663"}, {"c704", "c703"},
+    {"c50", "c710"}, {"c51", "c710"}, {"c714", "c713"}, {"c734", "c733"},
+    // The car: destination, meal service, A and B end doors, general toilet.
+    {"c562", "c560"}, {"c565", "c563"}, {"c40", "c570"}, {"c41", "c571"}, {"c52", "c572"},
+    // The dome tables, answered all at once.
+    {"c53", kTableReset}, {"c54", kTableReset}, {"c55", kTableReset},
+    {"c56", kTableReset}, {"c57", kTableReset}, {"c60", kTableReset},
 };
+// clang-format on
 constexpr int kCallCount = int(std::size(kCalls));
 
 // What else a room shows: the passenger's do-not-disturb and make-up switches, the
@@ -65,12 +47,14 @@ struct Room
     const char *otherCommands[2]; // call reset, meal call command
 };
 
+// clang-format off
 constexpr Room kRooms[] = {
-        {"v17414:0", "v17414:2", "c614", "c613", "c623", "c605", "c100", {"c600", "c603"}},
-        {"v17450:0", "v17450:2", "c644", "c643", "c653", "c635", "c101", {"c630", "c633"}},
-        {"v17504:0", "v17504:2", "c674", "c673", "c703", "c665", "c102", {"c660", "c663"}},
-        {"v17540:0", "v17540:2", "c724", "c723", "c733", "c715", "c103", {"c710", "c713"}},
+    {"v17414:0", "v17414:2", "c614", "c613", "c623", "c605", "c100", {"c600", "c603"}},
+    {"v17450:0", "v17450:2", "c644", "c643", "c653", "c635", "c101", {"c630", "c633"}},
+    {"v17504:0", "v17504:2", "c674", "c673", "c703", "c665", "c102", {"c660", "c663"}},
+    {"v17540:0", "v17540:2", "c724", "c723", "c733", "c715", "c103", {"c710", "c713"}},
 };
+// clang-format on
 constexpr int kRoomCount = int(std::size(kRooms));
 
 constexpr const char *kCarCommands[] = {"c560", "c563", "c570", "c571", "c572", "c575", kTableReset};

@@ -27,10 +27,12 @@ enum Event {
     SewageHeatTrip,      // the sewage heat breaker trips (FAULT t344)
 };
 
+// clang-format off
 constexpr Episode kEpisodes[] = {
-        {TankDrainOpen, 25, 35},  {TankRefill, 70, 12},   {Heater1LevelLow, 95, 12},  {CompressorSwitching, 120, 20},
-        {HeatTapeBTrip, 175, 30}, {TankTempLow, 215, 20}, {Heater2LevelLow, 250, 10}, {SewageHeatTrip, 270, 15},
+    {TankDrainOpen, 25, 35},   {TankRefill, 70, 12},    {Heater1LevelLow, 95, 12}, {CompressorSwitching, 120, 20},
+    {HeatTapeBTrip, 175, 30},  {TankTempLow, 215, 20},  {Heater2LevelLow, 250, 10}, {SewageHeatTrip, 270, 15},
 };
+// clang-format on
 
 // The warnings the PLC latches until an alarm warning reset (c502).
 enum Warning { WaterLevelLow, Heater1Low, Heater2Low, WarningCount };

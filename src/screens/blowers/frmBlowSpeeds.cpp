@@ -15,60 +15,59 @@ namespace {
 using Row = FrmBlowSpeeds::Row;
 using Unit = FrmBlowSpeeds::Unit;
 
+// clang-format off
 constexpr Row kARows[] = {
-        {"v10200:db", "No Heat or Cool", "lblAEndNo", "lblAEndNoDV10200", "lblAEndNoDV10200Status", "txtAEndNoDV10200",
-         "cmdWrtDV10200", "txtAEndNoWrtDV10200"},
-        {"v10202:db", "Heat", "lblAEndHeat", "lblAEndHeatDV10202", "lblAEndHeatDV10202Status", "txtAEndHeatDV10202",
-         "cmdWrtDV10202", "txtAEndHeatWrtDV10202"},
-        {"v10204:db", "1st Stage Cool", "lblAEnd1Cool", "lblAEnd1CoolDV10204", "lblAEnd1CoolDV10204Status",
-         "txtAEnd1CoolDV10204", "cmdWrtDV10204", "txtAEnd1CoolWrtDV10204"},
-        {"v10206:db", "2nd Stage Cool", "lblAEnd2Cool", "lblAEnd2CoolDV10206", "lblAEnd2CoolDV10206Status",
-         "txtAEnd2CoolDV10206", "cmdWrtDV10206", "txtAEnd2CoolWrtDV10206"},
+    {"v10200:db", "No Heat or Cool", "lblAEndNo", "lblAEndNoDV10200", "lblAEndNoDV10200Status",
+     "txtAEndNoDV10200", "cmdWrtDV10200", "txtAEndNoWrtDV10200"},
+    {"v10202:db", "Heat", "lblAEndHeat", "lblAEndHeatDV10202", "lblAEndHeatDV10202Status",
+     "txtAEndHeatDV10202", "cmdWrtDV10202", "txtAEndHeatWrtDV10202"},
+    {"v10204:db", "1st Stage Cool", "lblAEnd1Cool", "lblAEnd1CoolDV10204", "lblAEnd1CoolDV10204Status",
+     "txtAEnd1CoolDV10204", "cmdWrtDV10204", "txtAEnd1CoolWrtDV10204"},
+    {"v10206:db", "2nd Stage Cool", "lblAEnd2Cool", "lblAEnd2CoolDV10206", "lblAEnd2CoolDV10206Status",
+     "txtAEnd2CoolDV10206", "cmdWrtDV10206", "txtAEnd2CoolWrtDV10206"},
 };
+// clang-format on
+// clang-format off
 constexpr Row kBRows[] = {
-        {"v10230:db", "No Heat or Cool", "lblBEndNo", "lblBEndNoDV10230", "lblBEndNoDV10230Status", "txtBEndNoDV10230",
-         "cmdWrtDV10230", "txtBEndNoWrtDV10230"},
-        {"v10232:db", "1st Stage Heat", "lblBEnd1Heat", "lblBEnd1HeatDV10232", "lblBEnd1HeatDV10232Status",
-         "txtBEnd1HeatDV10232", "cmdWrtDV10232", "txtBEnd1HeatWrtDV10232"},
-        {"v10234:db", "2nd Stage Heat", "lblBEnd2Heat", "lblBEnd2HeatDV10234", "lblBEnd2HeatDV10234Status",
-         "txtBEnd2HeatDV10234", "cmdWrtDV10234", "txtBEnd2HeatWrtDV10234"},
-        {"v10236:db", "1st Stage Cool", "lblBEnd1Cool", "lblBEnd1CoolDV10236", "lblBEnd1CoolDV10236Status",
-         "txtBEnd1CoolDV10236", "cmdWrtDV10236", "txtBEnd1CoolWrtDV10236"},
-        {"v10240:db", "2nd Stage Cool", "lblBEnd2Cool", "lblBEnd2CoolDV10240", "lblBEnd2CoolDV10240Status",
-         "txtBEnd2CoolDV10240", "cmdWrtDV10240", "txtBEnd2CoolWrtDV10240"},
+    {"v10230:db", "No Heat or Cool", "lblBEndNo", "lblBEndNoDV10230", "lblBEndNoDV10230Status",
+     "txtBEndNoDV10230", "cmdWrtDV10230", "txtBEndNoWrtDV10230"},
+    {"v10232:db", "1st Stage Heat", "lblBEnd1Heat", "lblBEnd1HeatDV10232", "lblBEnd1HeatDV10232Status",
+     "txtBEnd1HeatDV10232", "cmdWrtDV10232", "txtBEnd1HeatWrtDV10232"},
+    {"v10234:db", "2nd Stage Heat", "lblBEnd2Heat", "lblBEnd2HeatDV10234", "lblBEnd2HeatDV10234Status",
+     "txtBEnd2HeatDV10234", "cmdWrtDV10234", "txtBEnd2HeatWrtDV10234"},
+    {"v10236:db", "1st Stage Cool", "lblBEnd1Cool", "lblBEnd1CoolDV10236", "lblBEnd1CoolDV10236Status",
+     "txtBEnd1CoolDV10236", "cmdWrtDV10236", "txtBEnd1CoolWrtDV10236"},
+    {"v10240:db", "2nd Stage Cool", "lblBEnd2Cool", "lblBEnd2CoolDV10240", "lblBEnd2CoolDV10240Status",
+     "txtBEnd2CoolDV10240", "cmdWrtDV10240", "txtBEnd2CoolWrtDV10240"},
 };
+// clang-format on
+// clang-format off
 constexpr Row kDmRows[] = {
-        {"v10260:db", "No Heat or Cool", "lblDmNo", "lblDmNoDV10260", "lblDmNoDV10260Status", "txtDmNoDV10260",
-         "cmdWrtDV10260", "txtDmNoWrtDV10260"},
-        {"v10262:db", "1st Stage Heat", "lblDm1Heat", "lblDm1HeatDV10262", "lblDm1HeatDV10262Status",
-         "txtDm1HeatDV10262", "cmdWrtDV10262", "txtDm1HeatWrtDV10262"},
-        {"v10264:db", "2nd Stage Heat", "lblDm2Heat", "lblDm2HeatDV10264", "lblDm2HeatDV10264Status",
-         "txtDm2HeatDV10264", "cmdWrtDV10264", "txtDm2HeatWrtDV10264"},
-        {"v10266:db", "1st Stage Cool", "lblDm1Cool", "lblDm1CoolDV10266", "lblDm1CoolDV10266Status",
-         "txtDm1CoolDV10266", "cmdWrtDV10266", "txtDm1CoolWrtDV10266"},
-        {"v10270:db", "2nd Stage Cool", "lblDm2Cool", "lblDm2CoolDV10270", "lblDm2CoolDV10270Status",
-         "txtDm2CoolDV10270", "cmdWrtDV10270", "txtDm2CoolWrtDV10270"},
+    {"v10260:db", "No Heat or Cool", "lblDmNo", "lblDmNoDV10260", "lblDmNoDV10260Status",
+     "txtDmNoDV10260", "cmdWrtDV10260", "txtDmNoWrtDV10260"},
+    {"v10262:db", "1st Stage Heat", "lblDm1Heat", "lblDm1HeatDV10262", "lblDm1HeatDV10262Status",
+     "txtDm1HeatDV10262", "cmdWrtDV10262", "txtDm1HeatWrtDV10262"},
+    {"v10264:db", "2nd Stage Heat", "lblDm2Heat", "lblDm2HeatDV10264", "lblDm2HeatDV10264Status",
+     "txtDm2HeatDV10264", "cmdWrtDV10264", "txtDm2HeatWrtDV10264"},
+    {"v10266:db", "1st Stage Cool", "lblDm1Cool", "lblDm1CoolDV10266", "lblDm1CoolDV10266Status",
+     "txtDm1CoolDV10266", "cmdWrtDV10266", "txtDm1CoolWrtDV10266"},
+    {"v10270:db", "2nd Stage Cool", "lblDm2Cool", "lblDm2CoolDV10270", "lblDm2CoolDV10270Status",
+     "txtDm2CoolDV10270", "cmdWrtDV10270", "txtDm2CoolWrtDV10270"},
 };
+// clang-format on
 
 // The B end's measured speed is v7030:db, beside the A end's v7024:db and the dome's
 // v7026:db; reading v10230:db there would show its no-heat-or-cool setpoint as the speed.
+// clang-format off
 constexpr Unit kUnits[] = {
-        {"frmBlowASpeeds",
-         "A End Overhead Blower Speeds",
-         "A End Overhead Unit Blower Speeds",
-         {"v7024:db", "Actual", "lblAEndAct", "lblAEndActDV7024", "lblAEndActDV7024Status"},
-         kARows},
-        {"frmBlowBSpeeds",
-         "B End Overhead Blower Speeds",
-         "B End Overhead Unit Blower Speeds",
-         {"v7030:db", "Actual", "lblBEndAct", "lblBEndActDV7030", "lblBEndActDV7030Status"},
-         kBRows},
-        {"frmBlowDmSpeeds",
-         "Dome Overhead Blower Speeds",
-         "Dome Overhead Unit Blower Speeds",
-         {"v7026:db", "Actual", "lblDmAct", "lblDmActDV7026", "lblDmActDV7026Status"},
-         kDmRows},
+    {"frmBlowASpeeds", "A End Overhead Blower Speeds", "A End Overhead Unit Blower Speeds",
+     {"v7024:db", "Actual", "lblAEndAct", "lblAEndActDV7024", "lblAEndActDV7024Status"}, kARows},
+    {"frmBlowBSpeeds", "B End Overhead Blower Speeds", "B End Overhead Unit Blower Speeds",
+     {"v7030:db", "Actual", "lblBEndAct", "lblBEndActDV7030", "lblBEndActDV7030Status"}, kBRows},
+    {"frmBlowDmSpeeds", "Dome Overhead Blower Speeds", "Dome Overhead Unit Blower Speeds",
+     {"v7026:db", "Actual", "lblDmAct", "lblDmActDV7026", "lblDmActDV7026Status"}, kDmRows},
 };
+// clang-format on
 
 // Layout in twips: the two notes, then the frame with one row per 480.
 constexpr int kLeft = 240, kWidth = 5700;

@@ -24,47 +24,51 @@ constexpr auto Manual = LinkMode::Manual;
 // ---- Links, in the order the screen opens and closes them ----
 
 // The gauges are the visible number fields (the last column).
+// clang-format off
 constexpr LinkDesign kLinks[] = {
-        {u"lblMPHV10020", u"v10020:b", u"0", Auto, true},
-        {u"lblCOdmV1002", u"v1002:db", u"0", Auto, true},
-        {u"lblTOdmV1000", u"v1000:db", u"0", Auto, true},
-        {u"lblWaterGallV1416", u"v1416:b", u"0", Auto, true},
-        {u"lblWaterTempV1415", u"v1415:b", u"0", Auto, true},
-        {u"lblFuelGallV1422", u"v1422:b", u"0", Auto, true},
-        {u"lblOutAirTempV1412", u"v1412:b", u"0", Auto, true},
-        {u"lblPipePsiV1413", u"v1413:b", u"0", Auto, true},
-        {u"lblCylPsiV1414", u"v1414:b", u"0", Auto, true},
-        {u"lblAlarmC500", u"c500", u"1", Auto},
-        {u"lblAlarmC501", u"c501", u"1", Auto},
-        {u"lblAlarmC510", u"c510", u"1", Auto},
-        {u"lblAlarmC511", u"c511", u"1", Auto},
-        {u"lblC750", u"c750", u"0", Auto},
-        {u"lblC751", u"c751", u"0", Auto},
-        {u"lblX227", u"x227", u"0", Auto},
-        {u"lblC27", u"c27", u"1", Auto},
-        {u"lblX200", u"x200", u"0", Auto},
-        {u"lblX226", u"x226", u"0", Auto},
-        {u"lblC302", u"c302", u"1", Auto},
-        {u"lblY253", u"y253", u"1", Auto},
-        {u"lblY255", u"y255", u"1", Auto},
-        {u"lblX251", u"x251", u"1", Auto},
-        {u"lblX252", u"x252", u"1", Auto},
-        {u"lblX255", u"x255", u"1", Auto},
-        {u"lblX253", u"x253", u"1", Auto},
-        {u"lblX256", u"x256", u"1", Auto},
-        {u"lblC22", u"c22", u"0", Manual},
+    {u"lblMPHV10020", u"v10020:b", u"0", Auto, true},
+    {u"lblCOdmV1002", u"v1002:db", u"0", Auto, true},
+    {u"lblTOdmV1000", u"v1000:db", u"0", Auto, true},
+    {u"lblWaterGallV1416", u"v1416:b", u"0", Auto, true},
+    {u"lblWaterTempV1415", u"v1415:b", u"0", Auto, true},
+    {u"lblFuelGallV1422", u"v1422:b", u"0", Auto, true},
+    {u"lblOutAirTempV1412", u"v1412:b", u"0", Auto, true},
+    {u"lblPipePsiV1413", u"v1413:b", u"0", Auto, true},
+    {u"lblCylPsiV1414", u"v1414:b", u"0", Auto, true},
+    {u"lblAlarmC500", u"c500", u"1", Auto},
+    {u"lblAlarmC501", u"c501", u"1", Auto},
+    {u"lblAlarmC510", u"c510", u"1", Auto},
+    {u"lblAlarmC511", u"c511", u"1", Auto},
+    {u"lblC750", u"c750", u"0", Auto},
+    {u"lblC751", u"c751", u"0", Auto},
+    {u"lblX227", u"x227", u"0", Auto},
+    {u"lblC27", u"c27", u"1", Auto},
+    {u"lblX200", u"x200", u"0", Auto},
+    {u"lblX226", u"x226", u"0", Auto},
+    {u"lblC302", u"c302", u"1", Auto},
+    {u"lblY253", u"y253", u"1", Auto},
+    {u"lblY255", u"y255", u"1", Auto},
+    {u"lblX251", u"x251", u"1", Auto},
+    {u"lblX252", u"x252", u"1", Auto},
+    {u"lblX255", u"x255", u"1", Auto},
+    {u"lblX253", u"x253", u"1", Auto},
+    {u"lblX256", u"x256", u"1", Auto},
+    {u"lblC22", u"c22", u"0", Manual},
 };
+// clang-format on
 
 // ---- Alarm lines of the change handlers ----
 
 // c302 has no clear text of its own; its clear follows the convention of the others,
 // so the log shows when the fuel level stopped being low.
+// clang-format off
 constexpr AlarmRule kAlarmRules[] = {
-        {u"c27", 1, 0, u"FAULT C27 Handbrake ON, Car Moving  ", u"CLEAR C27 Handbrake ON, Car Moving  "},
-        {u"c302", 1, 0, u"FAULT C302 Fuel Level LOW  ", u"CLEAR C302 Fuel Level LOW  "},
-        {u"x200", 0, 1, u"FAULT X200 Phase Fault Relay  ", u"CLEAR X200 Phase Fault Relay  "},
-        {u"x226", 0, 1, u"FAULT X226 Generator Control OFF  ", u"CLEAR X226 Generator Control OFF  "},
+    {u"c27", 1, 0, u"FAULT C27 Handbrake ON, Car Moving  ", u"CLEAR C27 Handbrake ON, Car Moving  "},
+    {u"c302", 1, 0, u"FAULT C302 Fuel Level LOW  ", u"CLEAR C302 Fuel Level LOW  "},
+    {u"x200", 0, 1, u"FAULT X200 Phase Fault Relay  ", u"CLEAR X200 Phase Fault Relay  "},
+    {u"x226", 0, 1, u"FAULT X226 Generator Control OFF  ", u"CLEAR X226 Generator Control OFF  "},
 };
+// clang-format on
 
 // ---- Indicators repainted by the red tick, in the tick's order ----
 
@@ -90,32 +94,32 @@ constexpr Outcome yellowFlash(const char16_t *caption = nullptr)
     return {caption, P::yellowFlash};
 }
 
+// clang-format off
 constexpr IndicatorRow kIndicators[] = {
-        // System lamps: the alarm wins over the warning.
-        {u"cmdWtrSystem",
-         whenEither(u"lblAlarmC500", 1, redFlash(u"Water System Alarm"), u"lblAlarmC501", 1,
-                    yellowFlash(u"Water System Warning"), steady(Colours::buttonFace, u"Water System Status"))},
-        {u"cmdHeatAC", whenEither(u"lblAlarmC510", 1, redFlash(u"Environmental System Alarm"), u"lblAlarmC511", 1,
-                                  yellowFlash(u"Environmental System Warning"),
-                                  steady(Colours::buttonFace, u"Environmental System Status"))},
-        {u"cmdPorterfrm",
-         whenValue(u"lblC751", 1, yellowFlash(u"Porter Call Active"), steady(Colours::buttonFace, u"Porter Call")),
-         true},
-        // Miscellaneous status.
-        {u"lblHandBrakeStatus", whenEither(u"lblC27", 1, redFlash(u"MOVING"), u"lblX227", 0,
-                                           steady(Colours::yellow, u"ON"), steady(Colours::green, u"CHECK"))},
-        {u"lblX200Status", whenValue(u"lblX200", 0, redFlash(u"FAULT"), steady(Colours::green, u"OK"))},
-        {u"lblX226Status", whenValue(u"lblX226", 0, yellowFlash(u"OFF"), steady(Colours::green, u"AUTO"))},
-        {u"lblC302Status", whenValue(u"lblC302", 1, yellowFlash(u"LOW"), steady(Colours::green, u"OK"))},
-        // Backfeed squares; their caption stays a blank.
-        {u"lblY253Status", whenValue(u"lblY253", 1, redFlash(), steady(Colours::green))},
-        {u"lblY255Status", whenValue(u"lblY255", 1, yellowFlash(), steady(Colours::buttonFace))},
-        {u"lblX251Status", whenValue(u"lblX251", 1, yellowFlash(), steady(Colours::buttonFace))},
-        {u"lblX252Status", whenValue(u"lblX252", 1, yellowFlash(), steady(Colours::buttonFace))},
-        {u"lblX255Status", whenValue(u"lblX255", 1, yellowFlash(), steady(Colours::buttonFace))},
-        {u"lblX253Status", whenValue(u"lblX253", 1, steady(Colours::yellow), steady(Colours::buttonFace))},
-        {u"lblX256Status", whenValue(u"lblX256", 1, yellowFlash(), steady(Colours::buttonFace))},
+    // System lamps: the alarm wins over the warning.
+    {u"cmdWtrSystem", whenEither(u"lblAlarmC500", 1, redFlash(u"Water System Alarm"), u"lblAlarmC501", 1,
+                             yellowFlash(u"Water System Warning"), steady(Colours::buttonFace, u"Water System Status"))},
+    {u"cmdHeatAC", whenEither(u"lblAlarmC510", 1, redFlash(u"Environmental System Alarm"), u"lblAlarmC511", 1,
+                          yellowFlash(u"Environmental System Warning"),
+                          steady(Colours::buttonFace, u"Environmental System Status"))},
+    {u"cmdPorterfrm",
+     whenValue(u"lblC751", 1, yellowFlash(u"Porter Call Active"), steady(Colours::buttonFace, u"Porter Call")), true},
+    // Miscellaneous status.
+    {u"lblHandBrakeStatus", whenEither(u"lblC27", 1, redFlash(u"MOVING"), u"lblX227", 0, steady(Colours::yellow, u"ON"),
+                                   steady(Colours::green, u"CHECK"))},
+    {u"lblX200Status", whenValue(u"lblX200", 0, redFlash(u"FAULT"), steady(Colours::green, u"OK"))},
+    {u"lblX226Status", whenValue(u"lblX226", 0, yellowFlash(u"OFF"), steady(Colours::green, u"AUTO"))},
+    {u"lblC302Status", whenValue(u"lblC302", 1, yellowFlash(u"LOW"), steady(Colours::green, u"OK"))},
+    // Backfeed squares; their caption stays a blank.
+    {u"lblY253Status", whenValue(u"lblY253", 1, redFlash(), steady(Colours::green))},
+    {u"lblY255Status", whenValue(u"lblY255", 1, yellowFlash(), steady(Colours::buttonFace))},
+    {u"lblX251Status", whenValue(u"lblX251", 1, yellowFlash(), steady(Colours::buttonFace))},
+    {u"lblX252Status", whenValue(u"lblX252", 1, yellowFlash(), steady(Colours::buttonFace))},
+    {u"lblX255Status", whenValue(u"lblX255", 1, yellowFlash(), steady(Colours::buttonFace))},
+    {u"lblX253Status", whenValue(u"lblX253", 1, steady(Colours::yellow), steady(Colours::buttonFace))},
+    {u"lblX256Status", whenValue(u"lblX256", 1, yellowFlash(), steady(Colours::buttonFace))},
 };
+// clang-format on
 
 // ---- Screens ----
 
@@ -125,32 +129,36 @@ const QString kPorter = QStringLiteral("frmPorter");
 constexpr const char16_t *kBackgroundScreens[] = {u"frmAlarmlist", u"frmEnvSystem", u"frmWtrSystem"};
 
 // Unloaded with this screen, in this order; the car-selection window stays.
+// clang-format off
 constexpr const char16_t *kUnloadOrder[] = {
-        u"frmACUnitIO",    u"frmAirVacIO",     u"frmAlarmlist", u"frmAntiFreezeIO", u"frmBlowASpeeds",
-        u"frmBlowBSpeeds", u"frmBlowDmSpeeds", u"frmEnvSystem", u"frmFlrHeatIO",    u"frmOvrhdBlowIO",
-        u"frmOvrhdHeatIO", u"frmPorter",       u"frmWtrSysIO",  u"frmWtrSystem",
+    u"frmACUnitIO", u"frmAirVacIO", u"frmAlarmlist", u"frmAntiFreezeIO", u"frmBlowASpeeds",
+    u"frmBlowBSpeeds", u"frmBlowDmSpeeds", u"frmEnvSystem", u"frmFlrHeatIO", u"frmOvrhdBlowIO",
+    u"frmOvrhdHeatIO", u"frmPorter", u"frmWtrSysIO", u"frmWtrSystem",
 };
+// clang-format on
 
 struct NavigationEntry
 {
     const char16_t *text;
     const char16_t *form;
 };
+// clang-format off
 constexpr NavigationEntry kNavigation[] = {
-        {u"AC Unit I/O", u"frmACUnitIO"},
-        {u"Anti Freeze I/O", u"frmAntiFreezeIO"},
-        {u"Blower A End Speeds", u"frmBlowASpeeds"},
-        {u"Blower B End Speeds", u"frmBlowBSpeeds"},
-        {u"Blower Dome Speeds", u"frmBlowDmSpeeds"},
-        {u"Blower Unit I/O", u"frmOvrhdBlowIO"},
-        {u"Compressed Air Vacuum I/O", u"frmAirVacIO"},
-        {u"Environmental System Interface", u"frmEnvSystem"},
-        {u"Floor Heat I/O", u"frmFlrHeatIO"},
-        {u"Overhead Heat I/O", u"frmOvrhdHeatIO"},
-        {u"Porter Interface", u"frmPorter"},
-        {u"Water System Interface", u"frmWtrSystem"},
-        {u"WaterSystem I/O", u"frmWtrSysIO"},
+    {u"AC Unit I/O", u"frmACUnitIO"},
+    {u"Anti Freeze I/O", u"frmAntiFreezeIO"},
+    {u"Blower A End Speeds", u"frmBlowASpeeds"},
+    {u"Blower B End Speeds", u"frmBlowBSpeeds"},
+    {u"Blower Dome Speeds", u"frmBlowDmSpeeds"},
+    {u"Blower Unit I/O", u"frmOvrhdBlowIO"},
+    {u"Compressed Air Vacuum I/O", u"frmAirVacIO"},
+    {u"Environmental System Interface", u"frmEnvSystem"},
+    {u"Floor Heat I/O", u"frmFlrHeatIO"},
+    {u"Overhead Heat I/O", u"frmOvrhdHeatIO"},
+    {u"Porter Interface", u"frmPorter"},
+    {u"Water System Interface", u"frmWtrSystem"},
+    {u"WaterSystem I/O", u"frmWtrSysIO"},
 };
+// clang-format on
 
 // ---- Layout (twips) ----
 
@@ -168,12 +176,14 @@ constexpr int frameLeft(int column)
 }
 constexpr int kRowHeight = 360;
 
+// clang-format off
 constexpr FrameDesign kFrames[] = {
-        {u"frmSpdMls", u"Speed/Miles", frameLeft(0), kFrameTop, kFrameWidth, kFrameHeight},
-        {u"fraLevels", u" Undercar", frameLeft(1), kFrameTop, kFrameWidth, kFrameHeight},
-        {u"fraMiscStatus", u"Misc Status", frameLeft(2), kFrameTop, kFrameWidth, kFrameHeight},
-        {u"frmBackfd", u"Backfeed Status", frameLeft(0), kLowerTop, kFrameWidth, kLowerHeight},
+    {u"frmSpdMls", u"Speed/Miles", frameLeft(0), kFrameTop, kFrameWidth, kFrameHeight},
+    {u"fraLevels", u" Undercar", frameLeft(1), kFrameTop, kFrameWidth, kFrameHeight},
+    {u"fraMiscStatus", u"Misc Status", frameLeft(2), kFrameTop, kFrameWidth, kFrameHeight},
+    {u"frmBackfd", u"Backfeed Status", frameLeft(0), kLowerTop, kFrameWidth, kLowerHeight},
 };
+// clang-format on
 
 // A gauge row in its frame: fixed text, the value field (a link label), the unit.
 struct GaugeRow
@@ -188,20 +198,21 @@ struct GaugeRow
 };
 constexpr int kGaugeRowTop = 1320; // below the speed
 constexpr int kLevelStep = 450;
+// clang-format off
 constexpr GaugeRow kGauges[] = {
-        {u"frmSpdMls", u"lblCOdmV1002", u"lblCOdm", u"Car Odometer", u"lblCOdmMiles", u"Miles", kGaugeRowTop},
-        {u"frmSpdMls", u"lblTOdmV1000", u"lblTOdm", u"Trip Odometer", u"lblTOdmMiles", u"Miles", kGaugeRowTop + 540},
-        {u"fraLevels", u"lblWaterGallV1416", u"lblWaterGall", u"Water Level", u"lblWaterGallUnit", u"Gallons", 360},
-        {u"fraLevels", u"lblFuelGallV1422", u"lblFuelGall", u"Fuel Level", u"lblFuelGallUnit", u"Gallons",
-         360 + kLevelStep},
-        {u"fraLevels", u"lblWaterTempV1415", u"lblWaterTemp", u"Water Temp", u"lblWaterTempUnit", u"Degrees",
-         360 + 2 * kLevelStep},
-        {u"fraLevels", u"lblPipePsiV1413", u"lblPipePsi", u"Brake Pipe", u"lblPipePsiUnit", u"PSI",
-         360 + 3 * kLevelStep},
-        {u"fraLevels", u"lblCylPsiV1414", u"lblCylPsi", u"Brake Cyl", u"lblCylPsiUnit", u"PSI", 360 + 4 * kLevelStep},
-        {u"fraMiscStatus", u"lblOutAirTempV1412", u"lblOutAirTemp", u"Outside Air Temp", u"lblOutAirTempUnit",
-         u"Degrees", 360 + 4 * kLevelStep},
+    {u"frmSpdMls", u"lblCOdmV1002", u"lblCOdm", u"Car Odometer", u"lblCOdmMiles", u"Miles", kGaugeRowTop},
+    {u"frmSpdMls", u"lblTOdmV1000", u"lblTOdm", u"Trip Odometer", u"lblTOdmMiles", u"Miles", kGaugeRowTop + 540},
+    {u"fraLevels", u"lblWaterGallV1416", u"lblWaterGall", u"Water Level", u"lblWaterGallUnit", u"Gallons", 360},
+    {u"fraLevels", u"lblFuelGallV1422", u"lblFuelGall", u"Fuel Level", u"lblFuelGallUnit", u"Gallons",
+     360 + kLevelStep},
+    {u"fraLevels", u"lblWaterTempV1415", u"lblWaterTemp", u"Water Temp", u"lblWaterTempUnit", u"Degrees",
+     360 + 2 * kLevelStep},
+    {u"fraLevels", u"lblPipePsiV1413", u"lblPipePsi", u"Brake Pipe", u"lblPipePsiUnit", u"PSI", 360 + 3 * kLevelStep},
+    {u"fraLevels", u"lblCylPsiV1414", u"lblCylPsi", u"Brake Cyl", u"lblCylPsiUnit", u"PSI", 360 + 4 * kLevelStep},
+    {u"fraMiscStatus", u"lblOutAirTempV1412", u"lblOutAirTemp", u"Outside Air Temp", u"lblOutAirTempUnit", u"Degrees",
+     360 + 4 * kLevelStep},
 };
+// clang-format on
 
 struct TextRow
 {
@@ -210,23 +221,27 @@ struct TextRow
     const char16_t *textName;
     const char16_t *text;
 };
+// clang-format off
 constexpr TextRow kMiscStatus[] = {
-        {u"lblHandBrakeStatus", u"MOVING", u"lblHandBrake", u"Hand Brake"},
-        {u"lblX200Status", u"FAULT", u"lblElecPhaseCtrl", u"Electrical Phase Control"},
-        {u"lblX226Status", u"OFF", u"lblGenCtrl", u"Generator Control"},
-        {u"lblC302Status", u"LOW", u"lblFuelLevel", u"Fuel Level"},
+    {u"lblHandBrakeStatus", u"MOVING", u"lblHandBrake", u"Hand Brake"},
+    {u"lblX200Status", u"FAULT", u"lblElecPhaseCtrl", u"Electrical Phase Control"},
+    {u"lblX226Status", u"OFF", u"lblGenCtrl", u"Generator Control"},
+    {u"lblC302Status", u"LOW", u"lblFuelLevel", u"Fuel Level"},
 };
+// clang-format on
 
 // Backfeed rows, top to bottom (the red tick paints them in its own order).
+// clang-format off
 constexpr TextRow kBackfeedRows[] = {
-        {u"lblY253Status", u" ", u"lblBkfd", u"Backfeed Off"},
-        {u"lblY255Status", u" ", u"lblBkfdReq", u"Backfeed Requesting"},
-        {u"lblX251Status", u" ", u"lblBkfdTranLineOpn", u"Trainline Open"},
-        {u"lblX252Status", u" ", u"lblBkfd24v", u"24v On Trainline"},
-        {u"lblX255Status", u" ", u"lblBkfdTranLineProv", u"Trainline Proven"},
-        {u"lblX256Status", u" ", u"lblBkfdBypsHEP", u"Bypass HEP Lock"},
-        {u"lblX253Status", u" ", u"lblBkfdComp", u"Backfeed Complete"},
+    {u"lblY253Status", u" ", u"lblBkfd", u"Backfeed Off"},
+    {u"lblY255Status", u" ", u"lblBkfdReq", u"Backfeed Requesting"},
+    {u"lblX251Status", u" ", u"lblBkfdTranLineOpn", u"Trainline Open"},
+    {u"lblX252Status", u" ", u"lblBkfd24v", u"24v On Trainline"},
+    {u"lblX255Status", u" ", u"lblBkfdTranLineProv", u"Trainline Proven"},
+    {u"lblX256Status", u" ", u"lblBkfdBypsHEP", u"Bypass HEP Lock"},
+    {u"lblX253Status", u" ", u"lblBkfdComp", u"Backfeed Complete"},
 };
+// clang-format on
 
 // The system panel along the bottom right: lamps, navigation list, four buttons.
 constexpr int kPanelLeft = frameLeft(1);
@@ -246,15 +261,17 @@ constexpr int kLampTop = kButtonsTop + kButtonHeight + kButtonGap / 2 - kLamp / 
 constexpr int kButtonsRight = kButtonsLeft + kButtonWidth + kButtonGap;
 constexpr int kButtonsLower = kButtonsTop + kButtonHeight + kButtonGap;
 constexpr auto Show = ButtonDesign::Show;
+// clang-format off
 constexpr ButtonDesign kButtons[] = {
-        {u"cmdWtrSystem", u"Water System Status", kButtonsLeft, kButtonsTop, kButtonWidth, kButtonHeight, Show,
-         u"frmWtrSystem"},
-        {u"cmdHeatAC", u"Environmental System Status", kButtonsRight, kButtonsTop, kButtonWidth, kButtonHeight, Show,
-         u"frmEnvSystem"},
-        {u"cmdPorterfrm", u"Porter Call", kButtonsLeft, kButtonsLower, kButtonWidth, kButtonHeight, Show, u"frmPorter"},
-        {u"cmdAlarmlistfrm", u"Alarm List", kButtonsRight, kButtonsLower, kButtonWidth, kButtonHeight, Show,
-         u"frmAlarmlist"},
+    {u"cmdWtrSystem", u"Water System Status", kButtonsLeft, kButtonsTop, kButtonWidth, kButtonHeight, Show,
+     u"frmWtrSystem"},
+    {u"cmdHeatAC", u"Environmental System Status", kButtonsRight, kButtonsTop, kButtonWidth, kButtonHeight, Show,
+     u"frmEnvSystem"},
+    {u"cmdPorterfrm", u"Porter Call", kButtonsLeft, kButtonsLower, kButtonWidth, kButtonHeight, Show, u"frmPorter"},
+    {u"cmdAlarmlistfrm", u"Alarm List", kButtonsRight, kButtonsLower, kButtonWidth, kButtonHeight, Show,
+     u"frmAlarmlist"},
 };
+// clang-format on
 
 QString text(const char16_t *s)
 {

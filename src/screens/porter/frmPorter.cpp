@@ -22,85 +22,42 @@ constexpr int kPulseMs = 1000;
 // call tags stand swapped against the other rooms' (c623 sixth, c624 eleventh). The
 // command tags the buttons write are manual links; the status tags automatic.
 constexpr auto Manual = LinkMode::Manual;
+// clang-format off
 constexpr LinkDesign kLinks[] = {
-        // Drawing Room A
-        {u"lblC42", u"c42", u"0"},
-        {u"lblC43", u"c43", u"0"},
-        {u"lblV17414_0", u"v17414:0", u"0"},
-        {u"lblV17414_2", u"v17414:2", u"0"},
-        {u"lblC604", u"c604", u"0"},
-        {u"lblC623", u"c623", u"0", Manual},
-        {u"lblC614", u"c614", u"0"},
-        {u"lblC605", u"c605", u"0"},
-        {u"lblC600", u"c600", u"0", Manual},
-        {u"lblC603", u"c603", u"0", Manual},
-        {u"lblC624", u"c624", u"0"},
-        {u"lblC613", u"c613", u"0", Manual},
-        {u"lblC100", u"c100", u"0", Manual},
-        // Drawing Room B
-        {u"lblC44", u"c44", u"0"},
-        {u"lblC45", u"c45", u"0"},
-        {u"lblV17450_0", u"v17450:0", u"0"},
-        {u"lblV17450_2", u"v17450:2", u"0"},
-        {u"lblC634", u"c634", u"0"},
-        {u"lblC654", u"c654", u"0"},
-        {u"lblC644", u"c644", u"0"},
-        {u"lblC635", u"c635", u"0"},
-        {u"lblC630", u"c630", u"0", Manual},
-        {u"lblC633", u"c633", u"0", Manual},
-        {u"lblC653", u"c653", u"0", Manual},
-        {u"lblC643", u"c643", u"0", Manual},
-        {u"lblC101", u"c101", u"0", Manual},
-        // Compartment C
-        {u"lblC46", u"c46", u"0"},
-        {u"lblC47", u"c47", u"0"},
-        {u"lblV17504_0", u"v17504:0", u"0"},
-        {u"lblV17504_2", u"v17504:2", u"0"},
-        {u"lblC664", u"c664", u"0"},
-        {u"lblC704", u"c704", u"0"},
-        {u"lblC674", u"c674", u"0"},
-        {u"lblC665", u"c665", u"0"},
-        {u"lblC660", u"c660", u"0", Manual},
-        {u"lblC663", u"c663", u"0", Manual},
-        {u"lblC703", u"c703", u"0", Manual},
-        {u"lblC673", u"c673", u"0", Manual},
-        {u"lblC102", u"c102", u"0", Manual},
-        // Compartment D
-        {u"lblC50", u"c50", u"0"},
-        {u"lblC51", u"c51", u"0"},
-        {u"lblV17540_0", u"v17540:0", u"0"},
-        {u"lblV17540_2", u"v17540:2", u"0"},
-        {u"lblC714", u"c714", u"0"},
-        {u"lblC734", u"c734", u"0"},
-        {u"lblC724", u"c724", u"0"},
-        {u"lblC715", u"c715", u"0"},
-        {u"lblC710", u"c710", u"0", Manual},
-        {u"lblC713", u"c713", u"0", Manual},
-        {u"lblC733", u"c733", u"0", Manual},
-        {u"lblC723", u"c723", u"0", Manual},
-        {u"lblC103", u"c103", u"0", Manual},
-        // car-wide calls
-        {u"lblC562", u"c562", u"0"},
-        {u"lblC40", u"c40", u"0"},
-        {u"lblC52", u"c52", u"0"},
-        {u"lblC565", u"c565", u"0"},
-        {u"lblC41", u"c41", u"0"},
-        {u"lblC560", u"c560", u"0", Manual},
-        {u"lblC570", u"c570", u"0", Manual},
-        {u"lblC572", u"c572", u"0", Manual},
-        {u"lblC563", u"c563", u"0", Manual},
-        {u"lblC571", u"c571", u"0", Manual},
-        // dome tables
-        {u"lblC53", u"c53", u"0"},
-        {u"lblC54", u"c54", u"0"},
-        {u"lblC55", u"c55", u"0"},
-        {u"lblC56", u"c56", u"0"},
-        {u"lblC57", u"c57", u"0"},
-        {u"lblC60", u"c60", u"0"},
-        {u"lblC575", u"c575", u"0", Manual},
-        {u"lblC576", u"c576", u"0"},
-        {u"lblC577", u"c577", u"0", Manual},
+    // Drawing Room A
+    {u"lblC42", u"c42", u"0"}, {u"lblC43", u"c43", u"0"}, {u"lblV17414_0", u"v17414:0", u"0"},
+    {u"lblV17414_2", u"v17414:2", u"0"}, {u"lblC604", u"c604", u"0"}, {u"lblC623", u"c623", u"0", Manual},
+    {u"lblC614", u"c614", u"0"}, {u"lblC605", u"c605", u"0"}, {u"lblC600", u"c600", u"0", Manual},
+    {u"lblC603", u"c603", u"0", Manual}, {u"lblC624", u"c624", u"0"}, {u"lblC613", u"c613", u"0", Manual},
+    {u"lblC100", u"c100", u"0", Manual},
+    // Drawing Room B
+    {u"lblC44", u"c44", u"0"}, {u"lblC45", u"c45", u"0"}, {u"lblV17450_0", u"v17450:0", u"0"},
+    {u"lblV17450_2", u"v17450:2", u"0"}, {u"lblC634", u"c634", u"0"}, {u"lblC654", u"c654", u"0"},
+    {u"lblC644", u"c644", u"0"}, {u"lblC635", u"c635", u"0"}, {u"lblC630", u"c630", u"0", Manual},
+    {u"lblC633", u"c633", u"0", Manual}, {u"lblC653", u"c653", u"0", Manual}, {u"lblC643", u"c643", u"0", Manual},
+    {u"lblC101", u"c101", u"0", Manual},
+    // Compartment C
+    {u"lblC46", u"c46", u"0"}, {u"lblC47", u"c47", u"0"}, {u"lblV17504_0", u"v17504:0", u"0"},
+    {u"lblV17504_2", u"v17504:2", u"0"}, {u"lblC664", u"c664", u"0"}, {u"lblC704", u"c704", u"0"},
+    {u"lblC674", u"c674", u"0"}, {u"lblC665", u"c665", u"0"}, {u"lblC660", u"c660", u"0", Manual},
+    {u"lblC663", u"c663", u"0", Manual}, {u"lblC703", u"c703", u"0", Manual}, {u"lblC673", u"c673", u"0", Manual},
+    {u"lblC102", u"c102", u"0", Manual},
+    // Compartment D
+    {u"lblC50", u"c50", u"0"}, {u"lblC51", u"c51", u"0"}, {u"lblV17540_0", u"v17540:0", u"0"},
+    {u"lblV17540_2", u"v17540:2", u"0"}, {u"lblC714", u"c714", u"0"}, {u"lblC734", u"c734", u"0"},
+    {u"lblC724", u"c724", u"0"}, {u"lblC715", u"c715", u"0"}, {u"lblC710", u"c710", u"0", Manual},
+    {u"lblC713", u"c713", u"0", Manual}, {u"lblC733", u"c733", u"0", Manual}, {u"lblC723", u"c723", u"0", Manual},
+    {u"lblC103", u"c103", u"0", Manual},
+    // car-wide calls
+    {u"lblC562", u"c562", u"0"}, {u"lblC40", u"c40", u"0"}, {u"lblC52", u"c52", u"0"}, {u"lblC565", u"c565", u"0"},
+    {u"lblC41", u"c41", u"0"}, {u"lblC560", u"c560", u"0", Manual}, {u"lblC570", u"c570", u"0", Manual},
+    {u"lblC572", u"c572", u"0", Manual}, {u"lblC563", u"c563", u"0", Manual}, {u"lblC571", u"c571", u"0", Manual},
+    // dome tables
+    {u"lblC53", u"c53", u"0"}, {u"lblC54", u"c54", u"0"}, {u"lblC55", u"c55", u"0"}, {u"lblC56", u"c56", u"0"},
+    {u"lblC57", u"c57", u"0"}, {u"lblC60", u"c60", u"0"}, {u"lblC575", u"c575", u"0", Manual},
+    {u"lblC576", u"c576", u"0"}, {u"lblC577", u"c577", u"0", Manual},
 };
+// clang-format on
 
 // What a room's buttons send.
 enum RoomCommand { CallReset, MealCallCmd, CommCallCmd, CommCmd, WakeCmd, kRoomCommands, NoCommand = -1 };
@@ -127,16 +84,18 @@ struct RoomControl
     int command;
 };
 
+// clang-format off
 constexpr RoomControl kRoomControls[] = {
-        {" Room Call  Active", 240, 300, call(kYellowFlash, u"Room Call Active", u"Room Call"), CallReset},
-        {" Annex Call Active", 240, 960, call(kYellowFlash, u" Annex Call Active", u"Annex Call"), CallReset},
-        {"Do Not Disturb", 180, 1680, call(kRed), NoCommand},
-        {"Make Up", 180, 2100, call(kYellowFlash), NoCommand},
-        {"Meal Call Active", 1560, 300, call(kGreen, u"Meal Call Active", u"Meal Call"), MealCallCmd},
-        {"Comm Call Active", 1560, 960, call(kGreen, u"Comm Call Active", u"Comm Call"), CommCallCmd},
-        {"Comm Active", 1560, 1620, call(kGreen, u"Comm Active", u"Comm"), CommCmd},
-        {"Wake Active", 1560, 2280, call(kYellowFlash, u"Wake Active", u"Wake Call"), WakeCmd},
+    {" Room Call  Active", 240, 300, call(kYellowFlash, u"Room Call Active", u"Room Call"), CallReset},
+    {" Annex Call Active", 240, 960, call(kYellowFlash, u" Annex Call Active", u"Annex Call"), CallReset},
+    {"Do Not Disturb", 180, 1680, call(kRed), NoCommand},
+    {"Make Up", 180, 2100, call(kYellowFlash), NoCommand},
+    {"Meal Call Active", 1560, 300, call(kGreen, u"Meal Call Active", u"Meal Call"), MealCallCmd},
+    {"Comm Call Active", 1560, 960, call(kGreen, u"Comm Call Active", u"Comm Call"), CommCallCmd},
+    {"Comm Active", 1560, 1620, call(kGreen, u"Comm Active", u"Comm"), CommCmd},
+    {"Wake Active", 1560, 2280, call(kYellowFlash, u"Wake Active", u"Wake Call"), WakeCmd},
 };
+// clang-format on
 constexpr int kRoomControlCount = int(std::size(kRoomControls));
 
 struct Room
@@ -156,52 +115,34 @@ constexpr int kRoomFrameWidth = 2775, kRoomFrameHeight = 2955;
 
 // Drawing Room A's call reset is a 1000 ms pulse started by a click only; the other
 // rooms' are 200 ms and also run once from every load.
+// clang-format off
 constexpr Room kRooms[] = {
-        {"fraDrawA",
-         "Drawing Room A",
-         60,
-         60,
-         {"cmdDrARmCall", "cmdDrAAnxCall", "lblDrADoNotDist", "lblDrAMakeUp", "cmdDrAMealCall", "cmdDrACommCall",
-          "cmdDrAComm", "cmdDrAWake"},
-         {"c42", "c43", "v17414:0", "v17414:2", "c604", "c624", "c614", "c605"},
-         {"c600", "c603", "c623", "c613", "c100"},
-         {"tmrRmACallReset", "tmrRmAMealCallActv", "tmrRmAComCallActv", "tmrRmAComActv"},
-         1000,
-         false},
-        {"fraDrawB",
-         "Drawing Room B",
-         2880,
-         60,
-         {"cmdDrBRmCall", "cmdDrBAnxCall", "lblDrBDoNotDist", "lblDrBMakeUp", "cmdDrBMealCall", "cmdDrBCommCall",
-          "cmdDrBComm", "cmdDrBWake"},
-         {"c44", "c45", "v17450:0", "v17450:2", "c634", "c654", "c644", "c635"},
-         {"c630", "c633", "c653", "c643", "c101"},
-         {"tmrRmBCallReset", "tmrRmBMealCallActv", "tmrRmBComCallActv", "tmrRmBComActv"},
-         200,
-         true},
-        {"fraComptC",
-         "Compartment C",
-         60,
-         3060,
-         {"cmdCmpCRmCall", "cmdCmpCAnxCall", "lblCmpCDoNotDist", "lblCmpCMakeUp", "cmdCmpCMealCall", "cmdCmpCCommCall",
-          "cmdCmpCComm", "cmdCmpCWake"},
-         {"c46", "c47", "v17504:0", "v17504:2", "c664", "c704", "c674", "c665"},
-         {"c660", "c663", "c703", "c673", "c102"},
-         {"tmrCmpCCallReset", "tmrCmpCMealCallActv", "tmrCmpCComCallActv", "tmrCmpCComActv"},
-         200,
-         true},
-        {"fraComptD",
-         "Compartment D",
-         2880,
-         3060,
-         {"cmdCmpDRmCall", "cmdCmpDAnxCall", "lblCmpDDoNotDist", "lblCmpDMakeUp", "cmdCmpDMealCall", "cmdCmpDCommCall",
-          "cmdCmpDComm", "cmdCmpDWake"},
-         {"c50", "c51", "v17540:0", "v17540:2", "c714", "c734", "c724", "c715"},
-         {"c710", "c713", "c733", "c723", "c103"},
-         {"tmrCmpDCallReset", "tmrCmpDMealCallActv", "tmrCmpDComCallActv", "tmrCmpDComActv"},
-         200,
-         true},
+    {"fraDrawA", "Drawing Room A", 60, 60,
+     {"cmdDrARmCall", "cmdDrAAnxCall", "lblDrADoNotDist", "lblDrAMakeUp", "cmdDrAMealCall", "cmdDrACommCall",
+      "cmdDrAComm", "cmdDrAWake"},
+     {"c42", "c43", "v17414:0", "v17414:2", "c604", "c624", "c614", "c605"},
+     {"c600", "c603", "c623", "c613", "c100"},
+     {"tmrRmACallReset", "tmrRmAMealCallActv", "tmrRmAComCallActv", "tmrRmAComActv"}, 1000, false},
+    {"fraDrawB", "Drawing Room B", 2880, 60,
+     {"cmdDrBRmCall", "cmdDrBAnxCall", "lblDrBDoNotDist", "lblDrBMakeUp", "cmdDrBMealCall", "cmdDrBCommCall",
+      "cmdDrBComm", "cmdDrBWake"},
+     {"c44", "c45", "v17450:0", "v17450:2", "c634", "c654", "c644", "c635"},
+     {"c630", "c633", "c653", "c643", "c101"},
+     {"tmrRmBCallReset", "tmrRmBMealCallActv", "tmrRmBComCallActv", "tmrRmBComActv"}, 200, true},
+    {"fraComptC", "Compartment C", 60, 3060,
+     {"cmdCmpCRmCall", "cmdCmpCAnxCall", "lblCmpCDoNotDist", "lblCmpCMakeUp", "cmdCmpCMealCall", "cmdCmpCCommCall",
+      "cmdCmpCComm", "cmdCmpCWake"},
+     {"c46", "c47", "v17504:0", "v17504:2", "c664", "c704", "c674", "c665"},
+     {"c660", "c663", "c703", "c673", "c102"},
+     {"tmrCmpCCallReset", "tmrCmpCMealCallActv", "tmrCmpCComCallActv", "tmrCmpCComActv"}, 200, true},
+    {"fraComptD", "Compartment D", 2880, 3060,
+     {"cmdCmpDRmCall", "cmdCmpDAnxCall", "lblCmpDDoNotDist", "lblCmpDMakeUp", "cmdCmpDMealCall", "cmdCmpDCommCall",
+      "cmdCmpDComm", "cmdCmpDWake"},
+     {"c50", "c51", "v17540:0", "v17540:2", "c714", "c734", "c724", "c715"},
+     {"c710", "c713", "c733", "c723", "c103"},
+     {"tmrCmpDCallReset", "tmrCmpDMealCallActv", "tmrCmpDComCallActv", "tmrCmpDComActv"}, 200, true},
 };
+// clang-format on
 
 // A control of the car-wide area or the dome tables frame. A label has no command
 // and keeps its caption; a button without a status tag has no indication.
@@ -217,31 +158,35 @@ struct CallControl
 };
 
 // In the refresh order: destination, A end door, general toilet, meal service, B end door.
+// clang-format off
 constexpr CallControl kCarCalls[] = {
-        {"cmdAllDest", "Destination", 5760, 900, "c562", call(kYellowFlash, u"Destination Active", u"Destination Call"),
-         "c560", "tmrDestCallActv"},
-        {"cmdADoor", "A End Door", 5760, 1560, "c40", call(kYellowFlash, u"A End Door Call Active", u"A End Door"),
-         "c570", "tmrDrACallRst"},
-        {"cmdGenTlt", "General Toilet", 5760, 2220, "c52",
-         call(kYellowFlash, u"Gnrl Tlt Call Active", u"General Toilet"), "c572", "tmrGnlTltCallRst"},
-        {"cmdAllMeal", "Meal Service", 7020, 900, "c565", call(kYellowFlash, u"Meal Call Active", u"Meal Service"),
-         "c563", "tmrMealCallActv"},
-        {"cmdBDoor", "B End Door", 7020, 1560, "c41", call(kYellowFlash, u"B End Door Call Active", u"B End Door"),
-         "c571", "tmrDrBCallRst"},
+    {"cmdAllDest", "Destination", 5760, 900, "c562", call(kYellowFlash, u"Destination Active", u"Destination Call"),
+     "c560", "tmrDestCallActv"},
+    {"cmdADoor", "A End Door", 5760, 1560, "c40", call(kYellowFlash, u"A End Door Call Active", u"A End Door"), "c570",
+     "tmrDrACallRst"},
+    {"cmdGenTlt", "General Toilet", 5760, 2220, "c52", call(kYellowFlash, u"Gnrl Tlt Call Active", u"General Toilet"),
+     "c572", "tmrGnlTltCallRst"},
+    {"cmdAllMeal", "Meal Service", 7020, 900, "c565", call(kYellowFlash, u"Meal Call Active", u"Meal Service"), "c563",
+     "tmrMealCallActv"},
+    {"cmdBDoor", "B End Door", 7020, 1560, "c41", call(kYellowFlash, u"B End Door Call Active", u"B End Door"), "c571",
+     "tmrDrBCallRst"},
 };
+// clang-format on
 
 // Table 6 is c60: the PLC's numbering skips c58 and c59.
+// clang-format off
 constexpr CallControl kDomeControls[] = {
-        {"lblDmTbl1", "Table 1", 120, 420, "c53", call(kYellowFlash), nullptr, nullptr},
-        {"lblDmTbl2", "Table 2", 120, 780, "c54", call(kYellowFlash), nullptr, nullptr},
-        {"lblDmTbl3", "Table 3", 120, 1140, "c55", call(kYellowFlash), nullptr, nullptr},
-        {"lblDmTbl4", "Table 4", 1440, 420, "c56", call(kYellowFlash), nullptr, nullptr},
-        {"lblDmTbl5", "Table 5", 1440, 780, "c57", call(kYellowFlash), nullptr, nullptr},
-        {"lblDmTbl6", "Table 6", 1440, 1140, "c60", call(kYellowFlash), nullptr, nullptr},
-        {"cmdDmTblRst", "Table Call Reset", 240, 1560, nullptr, {}, "c577", "tmrDmCallReset"},
-        {"cmdDmTblDisabl", "Disable Table Calls", 1560, 1560, "c576",
-         call(kCyan, u"Table Calls Disabled", u"Disable Table Calls"), "c575", "tmrDmCallDisabl"},
+    {"lblDmTbl1", "Table 1", 120, 420, "c53", call(kYellowFlash), nullptr, nullptr},
+    {"lblDmTbl2", "Table 2", 120, 780, "c54", call(kYellowFlash), nullptr, nullptr},
+    {"lblDmTbl3", "Table 3", 120, 1140, "c55", call(kYellowFlash), nullptr, nullptr},
+    {"lblDmTbl4", "Table 4", 1440, 420, "c56", call(kYellowFlash), nullptr, nullptr},
+    {"lblDmTbl5", "Table 5", 1440, 780, "c57", call(kYellowFlash), nullptr, nullptr},
+    {"lblDmTbl6", "Table 6", 1440, 1140, "c60", call(kYellowFlash), nullptr, nullptr},
+    {"cmdDmTblRst", "Table Call Reset", 240, 1560, nullptr, {}, "c577", "tmrDmCallReset"},
+    {"cmdDmTblDisabl", "Disable Table Calls", 1560, 1560, "c576",
+     call(kCyan, u"Table Calls Disabled", u"Disable Table Calls"), "c575", "tmrDmCallDisabl"},
 };
+// clang-format on
 
 // The car-wide buttons stand on the form, the dome controls in their frame.
 constexpr std::span<const CallControl> kCallAreas[] = {kCarCalls, kDomeControls};

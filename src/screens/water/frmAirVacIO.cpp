@@ -7,44 +7,58 @@ namespace corvane {
 namespace {
 using namespace io;
 
+// clang-format off
 constexpr LinkDesign kLinks[] = {
-        {u"lblX222", u"x222"}, {u"lblX402", u"x402"}, {u"lblY213", u"y213"}, {u"lblY217", u"y217"},
-        {u"lblY221", u"y221"}, {u"lblY267", u"y267"}, {u"lblY317", u"y317"}, {u"lblVacuumV1426", u"v1426:b"},
+    {u"lblX222", u"x222"}, {u"lblX402", u"x402"}, {u"lblY213", u"y213"}, {u"lblY217", u"y217"},
+    {u"lblY221", u"y221"}, {u"lblY267", u"y267"}, {u"lblY317", u"y317"},
+    {u"lblVacuumV1426", u"v1426:b"},
 };
+// clang-format on
 
+// clang-format off
 constexpr IoIndicator kIndicators[] = {
-        {u"lblX222Status", u"OFF", offOn(u"lblX222")}, {u"lblX402Status", u"OFF", offOn(u"lblX402")},
-        {u"lblY213Status", u"OFF", offOn(u"lblY213")}, {u"lblY217Status", u"OFF", offOn(u"lblY217")},
-        {u"lblY221Status", u"OFF", offOn(u"lblY221")}, {u"lblY267Status", u"OFF", offOn(u"lblY267")},
-        {u"lblY317Status", u"OFF", offOn(u"lblY317")},
+    {u"lblX222Status", u"OFF", offOn(u"lblX222")},
+    {u"lblX402Status", u"OFF", offOn(u"lblX402")},
+    {u"lblY213Status", u"OFF", offOn(u"lblY213")},
+    {u"lblY217Status", u"OFF", offOn(u"lblY217")},
+    {u"lblY221Status", u"OFF", offOn(u"lblY221")},
+    {u"lblY267Status", u"OFF", offOn(u"lblY267")},
+    {u"lblY317Status", u"OFF", offOn(u"lblY317")},
 };
+// clang-format on
 
 // The drain timers row has no PLC item behind it: it shows no state word at all
 // rather than an "OFF" nothing stands behind.
+// clang-format off
 constexpr PanelLabel kLabels[] = {
-        {u"lblVacuum", u"0", PanelLabel::Value},
-        {u"lblY303Status", u"", PanelLabel::Idle},
+    {u"lblVacuum", u"0", PanelLabel::Value},
+    {u"lblY303Status", u"", PanelLabel::Idle},
 };
+// clang-format on
 
 constexpr ScaledReading kVacuum{u"lblVacuum", u"lblVacuumV1426", 10};
 
 enum Frame { Inputs, Outputs };
+// clang-format off
 constexpr FrameDesign kFrames[] = {
-        {u"fraAirVacuumIn", u"Air/Vacuum System Inputs", 120, 120, 4200, 1470, 700},
-        {u"fraAirVacuumOut", u"Air/Vacuum System Outputs", 120, 1710, 4200, 2550, 700},
+    {u"fraAirVacuumIn", u"Air/Vacuum System Inputs", 120, 120, 4200, 1470, 700},
+    {u"fraAirVacuumOut", u"Air/Vacuum System Outputs", 120, 1710, 4200, 2550, 700},
 };
+// clang-format on
 
+// clang-format off
 constexpr PanelRow kRows[] = {
-        {Inputs, u"lblWtrTnkAThermo", u"Air Compressor Running", u"lblX222Status"},
-        {Inputs, u"lblWtrTnkBThermo", u"Air Compressor Pressure Switch", u"lblX402Status"},
-        {Inputs, u"lblWaterTemp", u"Vacuum Transducer", u"lblVacuum"},
-        {Outputs, u"lblWtrHtr1", u"Air Compressor", nullptr, u"lblY213Status"},
-        {Outputs, u"lblWtrHtr2", u"Air Compressor Drain", nullptr, u"lblY217Status"},
-        {Outputs, u"lblHotWtrPump", u"Sewage Tank Vacuum Solenoid", nullptr, u"lblY221Status"},
-        {Outputs, u"lblWtrTnkDrain", u"Vacuum System Power Supply", nullptr, u"lblY267Status"},
-        {Outputs, u"lblCarWtrDrain", u"Vacuum System Venturi Heater", nullptr, u"lblY317Status"},
-        {Outputs, u"Label9", u"Air Compressor Drain Timers", nullptr, u"lblY303Status"},
+    {Inputs, u"lblWtrTnkAThermo", u"Air Compressor Running", u"lblX222Status"},
+    {Inputs, u"lblWtrTnkBThermo", u"Air Compressor Pressure Switch", u"lblX402Status"},
+    {Inputs, u"lblWaterTemp", u"Vacuum Transducer", u"lblVacuum"},
+    {Outputs, u"lblWtrHtr1", u"Air Compressor", nullptr, u"lblY213Status"},
+    {Outputs, u"lblWtrHtr2", u"Air Compressor Drain", nullptr, u"lblY217Status"},
+    {Outputs, u"lblHotWtrPump", u"Sewage Tank Vacuum Solenoid", nullptr, u"lblY221Status"},
+    {Outputs, u"lblWtrTnkDrain", u"Vacuum System Power Supply", nullptr, u"lblY267Status"},
+    {Outputs, u"lblCarWtrDrain", u"Vacuum System Venturi Heater", nullptr, u"lblY317Status"},
+    {Outputs, u"Label9", u"Air Compressor Drain Timers", nullptr, u"lblY303Status"},
 };
+// clang-format on
 
 constexpr IoDesign kDesign{
         u"frmAirVacIO",

@@ -7,51 +7,56 @@ namespace corvane {
 namespace {
 using namespace io;
 
+// clang-format off
 constexpr LinkDesign kLinks[] = {
-        {u"lblX425", u"x425"},
-        {u"lblX422", u"x422"},
-        {u"lblC10", u"c10"},
-        {u"lblY262", u"y262"},
-        {u"lblY266", u"y266"},
-        {u"lblY261", u"y261"},
-        {u"lblY265", u"y265"},
-        {u"lblY220", u"y220"},
-        {u"lblY303", u"y303"},
-        {u"lblY306", u"y306"},
-        {u"lblY307", u"y307"},
-        // Shown as the server delivers it; the timer never touches it.
-        {u"lblWaterTempv1415", u"v1415:b", u"0", LinkMode::Automatic, true},
+    {u"lblX425", u"x425"}, {u"lblX422", u"x422"}, {u"lblC10", u"c10"}, {u"lblY262", u"y262"},
+    {u"lblY266", u"y266"}, {u"lblY261", u"y261"}, {u"lblY265", u"y265"}, {u"lblY220", u"y220"},
+    {u"lblY303", u"y303"}, {u"lblY306", u"y306"}, {u"lblY307", u"y307"},
+    // Shown as the server delivers it; the timer never touches it.
+    {u"lblWaterTempv1415", u"v1415:b", u"0", LinkMode::Automatic, true},
 };
+// clang-format on
 
+// clang-format off
 constexpr IoIndicator kIndicators[] = {
-        {u"lblX425Status", u"OFF", offOn(u"lblX425")},         {u"lblX422Status", u"OFF", offOn(u"lblX422")},
-        {u"lblC10Status", u"WINTER", summerWinter(u"lblC10")}, {u"lblY262Status", u"OFF", offOn(u"lblY262")},
-        {u"lblY266Status", u"OFF", offOn(u"lblY266")},         {u"lblY261Status", u"OFF", offOn(u"lblY261")},
-        {u"lblY265Status", u"OFF", offOn(u"lblY265")},         {u"lblY220Status", u"OFF", offOn(u"lblY220")},
-        {u"lblY303Status", u"OFF", offOn(u"lblY303")},         {u"lblY306Status", u"OFF", offOn(u"lblY306")},
-        {u"lblY307Status", u"OFF", offOn(u"lblY307")},
+    {u"lblX425Status", u"OFF", offOn(u"lblX425")},
+    {u"lblX422Status", u"OFF", offOn(u"lblX422")},
+    {u"lblC10Status", u"WINTER", summerWinter(u"lblC10")},
+    {u"lblY262Status", u"OFF", offOn(u"lblY262")},
+    {u"lblY266Status", u"OFF", offOn(u"lblY266")},
+    {u"lblY261Status", u"OFF", offOn(u"lblY261")},
+    {u"lblY265Status", u"OFF", offOn(u"lblY265")},
+    {u"lblY220Status", u"OFF", offOn(u"lblY220")},
+    {u"lblY303Status", u"OFF", offOn(u"lblY303")},
+    {u"lblY306Status", u"OFF", offOn(u"lblY306")},
+    {u"lblY307Status", u"OFF", offOn(u"lblY307")},
 };
+// clang-format on
 
 enum Frame { Inputs, Outputs };
+// clang-format off
 constexpr FrameDesign kFrames[] = {
-        {u"fraAntiFreezeIn", u"Anti Freeze System Inputs", 120, 120, 4200, 1830, 800},
-        {u"fraAntiFreezeOut", u"Anti Freeze System Outputs", 120, 2070, 4200, 3270, 800},
+    {u"fraAntiFreezeIn", u"Anti Freeze System Inputs", 120, 120, 4200, 1830, 800},
+    {u"fraAntiFreezeOut", u"Anti Freeze System Outputs", 120, 2070, 4200, 3270, 800},
 };
+// clang-format on
 
+// clang-format off
 constexpr PanelRow kRows[] = {
-        {Inputs, u"lblWtrTnkAThermo", u"Water Tank A Thermostat", u"lblX425Status"},
-        {Inputs, u"lblWtrTnkBThermo", u"Water Tank B Thermostat", u"lblX422Status"},
-        {Inputs, u"lblSummrWinter", u"Summer/Winter Operation", u"lblC10Status"},
-        {Inputs, u"lblWaterTemp", u"water temp", u"lblWaterTempv1415"},
-        {Outputs, u"lblWtrHtr1", u"Water Tank Heat Tape A", nullptr, u"lblY262Status"},
-        {Outputs, u"lblWtrHtr2", u"Water Tank Heat Tape B", nullptr, u"lblY266Status"},
-        {Outputs, u"lblHotWtrPump", u"Water Tank Heat A", nullptr, u"lblY261Status"},
-        {Outputs, u"lblWtrTnkDrain", u"Water Tank Heat B", nullptr, u"lblY265Status"},
-        {Outputs, u"lblCarWtrDrain", u"Sewage Tank Heat", nullptr, u"lblY220Status"},
-        {Outputs, u"Label9", u"B end Drain Anti Freeze", nullptr, u"lblY303Status"},
-        {Outputs, u"Label8", u"A end Drain Anti Freeze", nullptr, u"lblY306Status"},
-        {Outputs, u"Label7", u"Mid Car Drain Anti Freeze", nullptr, u"lblY307Status"},
+    {Inputs, u"lblWtrTnkAThermo", u"Water Tank A Thermostat", u"lblX425Status"},
+    {Inputs, u"lblWtrTnkBThermo", u"Water Tank B Thermostat", u"lblX422Status"},
+    {Inputs, u"lblSummrWinter", u"Summer/Winter Operation", u"lblC10Status"},
+    {Inputs, u"lblWaterTemp", u"water temp", u"lblWaterTempv1415"},
+    {Outputs, u"lblWtrHtr1", u"Water Tank Heat Tape A", nullptr, u"lblY262Status"},
+    {Outputs, u"lblWtrHtr2", u"Water Tank Heat Tape B", nullptr, u"lblY266Status"},
+    {Outputs, u"lblHotWtrPump", u"Water Tank Heat A", nullptr, u"lblY261Status"},
+    {Outputs, u"lblWtrTnkDrain", u"Water Tank Heat B", nullptr, u"lblY265Status"},
+    {Outputs, u"lblCarWtrDrain", u"Sewage Tank Heat", nullptr, u"lblY220Status"},
+    {Outputs, u"Label9", u"B end Drain Anti Freeze", nullptr, u"lblY303Status"},
+    {Outputs, u"Label8", u"A end Drain Anti Freeze", nullptr, u"lblY306Status"},
+    {Outputs, u"Label7", u"Mid Car Drain Anti Freeze", nullptr, u"lblY307Status"},
 };
+// clang-format on
 
 constexpr IoDesign kDesign{
         u"frmAntiFreezeIO",
