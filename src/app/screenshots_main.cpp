@@ -75,11 +75,18 @@ int main(int argc, char *argv[])
         }
         std::printf("%s\n", qPrintable(file));
     }
-    // The speed over the last 10 minutes of a longer run.
+    // The speed gauge's trend as its right-click opens it, the last 10 minutes of a longer run.
     settle(12 * 60'000);
     historyStore.flush();
     history::TrendWindows trends(historyStore, virtualUtc);
-    history::TrendWindow *trend = trends.show(QStringLiteral("v10020:b"), QStringLiteral("Speed (mph)"));
+    station.screens().makeVisible(QStringLiteral("frmCVCarmain"));
+    const Screen *carMain = station.screens().find(QStringLiteral("frmCVCarmain"));
+    const QWidget *speed = carMain ? carMain->control<QWidget>(QStringLiteral("lblMPHV10020")) : nullptr;
+    if (!speed || carMain->trendItems(speed).isEmpty()) {
+        std::fprintf(stderr, "trend: the speed gauge offers no trend\n");
+        return 1;
+    }
+    history::TrendWindow *trend = trends.show(carMain->trendItems(speed).front(), carMain->description(speed));
     bool drawn = false;
     QObject::connect(trend, &history::TrendWindow::drawn, [&] { drawn = true; });
     trend->showLast(10 * 60'000);

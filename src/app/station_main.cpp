@@ -87,6 +87,10 @@ int main(int argc, char *argv[])
     history::RecordingTagSource recordedTags(*tags, historyStore.get());
 
     Station station(scheduler, recordedTags, options.alarmLog);
+    if (trends) {
+        station.setTrendOpener(
+                [&trends](const QString &item, const QString &description) { trends->show(item, description); });
+    }
     registerAllScreens(station);
     station.alarms().setSyncToDisk(options.alarmSync);
     if (options.echoAlarms)

@@ -5,6 +5,7 @@
 #include <QButtonGroup>
 #include <QDateTime>
 #include <QFileDialog>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QInputDialog>
 #include <QLabel>
@@ -477,7 +478,8 @@ TrendWindow *TrendWindows::show(const QString &item, const QString &description)
     if (!w)
         w = new TrendWindow(m_store, item, description, m_clock);
     w->show();
-    w->raise();
+    if (QGuiApplication::platformName() != QLatin1String("offscreen")) // it cannot, and says so
+        w->raise();
     w->activateWindow();
     return w;
 }

@@ -34,6 +34,7 @@ void AlarmSummaryScreen::build(QWidget *form)
         }
         return nullptr;
     });
+    describeRows(rows);
 
     std::vector<LinkDesign> links;
     for (const SummaryItem &item : items)

@@ -32,6 +32,9 @@ void IoScreen::build(QWidget *form)
     setLinks(buildLinks(form, tags, d.links));
     for (const IoIndicator &s : d.indicators)
         addIndicator(form->findChild<QWidget *>(QString::fromUtf16(s.name)), s.rule);
+    if (const ScaledReading *r = d.reading; r && linkNamed(QStringView(r->source)))
+        addTrendTarget(control<QWidget>(QString::fromUtf16(r->target)), *linkNamed(QStringView(r->source)));
+    describeRows(d.rows);
 
     buildButtons(form, d.buttons, station().screens());
 

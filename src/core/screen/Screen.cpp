@@ -10,7 +10,9 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QContextMenuEvent>
 #include <QFocusEvent>
+#include <QMenu>
 #include <QScreen>
 
 #include <algorithm>
@@ -23,6 +25,12 @@ const QString kNoData = QStringLiteral(" [NO DATA]");
 QString pulseKey(const QString &form, const Pulse *p)
 {
     return form + u'/' + p->timer()->objectName();
+}
+
+// A window that only watches the station (a trend) and is none of its screens.
+bool isObserverWindow(const QWidget *w)
+{
+    return w && w->window()->property("corvaneObserverWindow").toBool();
 }
 } // namespace
 
@@ -109,6 +117,79 @@ void Screen::repaintIndicators(const FlashGenerators *flash) const
     }
 }
 
+void Screen::addTrendTarget(QWidget *control, const LinkControl &link)
+{
+    if (control)
+        m_trendTargets.insert(control, {link.item()});
+}
+
+void Screen::describe(QWidget *control, const QString &description)
+{
+    if (control)
+        m_descriptions.insert(control, description);
+}
+
+void Screen::describeRows(std::span<const PanelRow> rows)
+{
+    for (const PanelRow &row : rows) {
+        if (!row.text)
+            continue;
+        for (const char16_t *name : {row.left, row.right, row.below}) {
+            if (name)
+                describe(control<QWidget>(QString::fromUtf16(name)), QString::fromUtf16(row.text));
+        }
+    }
+}
+
+void Screen::collectTrendTargets()
+{
+    for (LinkControl *link : std::as_const(m_links)) {
+        auto *label = dynamic_cast<LinkLabel *>(link);
+        if (label && label->isVisibleTo(m_window))
+            m_trendTargets.insert(label, {label->item()});
+    }
+    for (const BoundIndicator &i : m_indicators) {
+        QStringList items;
+        for (const LinkControl *link : i.indicator.links()) {
+            if (link && !items.contains(link->item()))
+                items << link->item();
+        }
+        if (!items.isEmpty())
+            m_trendTargets.insert(i.indicator.status(), items);
+    }
+    for (auto it = m_trendTargets.cbegin(); it != m_trendTargets.cend(); ++it)
+        const_cast<QObject *>(it.key())->installEventFilter(this);
+}
+
+bool Screen::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::ContextMenu && m_station.trendOpener() && m_trendTargets.contains(watched)) {
+        offerTrends(static_cast<QWidget *>(watched), static_cast<QContextMenuEvent *>(event)->globalPos());
+        return true;
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+void Screen::offerTrends(QWidget *control, const QPoint &globalPos)
+{
+    const QStringList items = m_trendTargets.value(control);
+    const QString description = m_descriptions.value(control);
+    // popup(), not exec(): the station's ticks and deliveries go on while it is open.
+    auto *menu = new QMenu(control);
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    for (const QString &item : items) {
+        const QString text = items.size() == 1 ? QStringLiteral("Trend") : QStringLiteral("Trend ") + item;
+        QAction *entry = menu->addAction(text);
+        // The station, not the screen: the screen may unload before the entry is chosen.
+        Station *station = &m_station;
+        connect(entry, &QAction::triggered, menu, [station, item, description] {
+            if (const Station::TrendOpener &open = station->trendOpener())
+                open(item, description);
+        });
+    }
+    menu->popup(globalPos);
+}
+
 void Screen::load()
 {
     if (m_window)
@@ -119,7 +200,9 @@ void Screen::load()
     updateTitle();
     if (m_clientTwips.isValid())
         m_window->resize(twips(m_clientTwips.width()), twips(m_clientTwips.height()));
+    m_leftForObserver = false;
     build(m_window);
+    collectTrendTargets();
     if (m_selfUnload == SelfUnload::OnLostFocus) {
         // The window itself holds the focus only when none of its controls can take
         // it; otherwise a click on a label or a Tab would hand it the focus, and the
@@ -213,6 +296,9 @@ void Screen::unload()
     m_unloading = false;
     m_links.clear();
     m_indicators.clear();
+    m_trendTargets.clear();
+    m_descriptions.clear();
+    m_leftForObserver = false;
     released();
     m_station.screens().noteUnloaded(this);
 }
@@ -227,20 +313,36 @@ void Screen::windowCloseRequested()
 
 void Screen::windowActivationChanged(bool active)
 {
-    if (active || m_selfUnload != SelfUnload::OnDeactivate)
+    if (active) {
+        m_leftForObserver = false;
+        // Screens that went inactive for a trend unload now that a screen is active.
+        const std::vector<Screen *> loaded = m_station.screens().m_loadOrder;
+        for (Screen *s : loaded) {
+            if (s != this && s->m_leftForObserver)
+                s->unload();
+        }
+        return;
+    }
+    if (m_selfUnload != SelfUnload::OnDeactivate)
         return;
     // Only another window of this program counts; switching applications does not.
     QWidget *now = QApplication::activeWindow();
-    if (now && now != m_window)
+    if (isObserverWindow(now))
+        m_leftForObserver = true;
+    else if (now && now != m_window)
         unload();
 }
 
 void Screen::windowLostFocus()
 {
-    if (m_selfUnload != SelfUnload::OnLostFocus || !m_window)
-        return;
+    if (m_selfUnload != SelfUnload::OnLostFocus || !m_window || QApplication::activePopupWidget())
+        return; // a context menu takes the focus only while it is open
     QWidget *now = QApplication::focusWidget();
     QWidget *active = QApplication::activeWindow();
+    if (isObserverWindow(now) || isObserverWindow(active)) {
+        m_leftForObserver = true;
+        return;
+    }
     const bool toOurs = (now && !m_window->isAncestorOf(now) && now != m_window) || (active && active != m_window);
     if (toOurs)
         unload();

@@ -1,13 +1,16 @@
 #pragma once
 
 #include "core/screen/Indicator.h"
+#include "core/screen/Panel.h"
 
+#include <QHash>
 #include <QList>
 #include <QObject>
 #include <QPointer>
 #include <QSize>
 #include <QWidget>
 #include <functional>
+#include <span>
 #include <vector>
 
 namespace corvane {
@@ -61,6 +64,13 @@ public:
     // it, as its Hide button does: its links and alarm lines must go on.
     void setHeldBy(const Screen *holder) { m_holder = holder; }
 
+    // The items a right-click on a control of the window offers trends of, in menu
+    // order: a visible link label's item, the items a status label's rule reads, or
+    // what a screen declared. Empty for every other control.
+    QStringList trendItems(const QWidget *control) const { return m_trendTargets.value(control); }
+    // The words a control's trend is titled by; empty where the screen has none.
+    QString description(const QWidget *control) const { return m_descriptions.value(control); }
+
     template<typename T>
     T *control(const QString &name) const
     {
@@ -99,8 +109,20 @@ protected:
     // Every status label from the current link values, in the order they were added.
     void repaintIndicators(const FlashGenerators *flash) const;
 
+    // A control that shows what `link` delivers in a form of its own (a scaled reading).
+    // Visible link labels and status labels need no declaration.
+    void addTrendTarget(QWidget *control, const LinkControl &link);
+    // The words beside a control (its row's text), the title of its trend.
+    void describe(QWidget *control, const QString &description);
+    // Every control of a row is described by the row's text.
+    void describeRows(std::span<const PanelRow> rows);
+
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
     friend class Form;
+    void collectTrendTargets();
+    void offerTrends(QWidget *control, const QPoint &globalPos);
     void windowActivationChanged(bool active);
     void windowLostFocus();
     void windowCloseRequested();
@@ -115,6 +137,9 @@ private:
     bool m_unloading = false;
     SelfUnload m_selfUnload = SelfUnload::Never;
     const Screen *m_holder = nullptr;
+    // The window went inactive for a trend window: it unloads when another screen
+    // of the station becomes active instead.
+    bool m_leftForObserver = false;
     QPointer<Form> m_window;
 
     struct BoundIndicator
@@ -125,6 +150,8 @@ private:
     QList<LinkControl *> m_links;
     bool m_linkTimeouts = true;
     std::vector<BoundIndicator> m_indicators;
+    QHash<const QObject *, QStringList> m_trendTargets;
+    QHash<const QWidget *, QString> m_descriptions;
 };
 
 // The window of a loaded screen.

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <functional>
 #include <memory>
 
 namespace corvane {
@@ -29,6 +30,12 @@ public:
     PulseKeeper &pulses() const { return *m_pulses; }
     DataServerWatch &dataServerWatch() const { return *m_dataServerWatch; }
 
+    // Opens the trend of one item; the description titles it (the control's row text,
+    // or empty). Unset, a right-click on a value offers nothing: core knows no history.
+    using TrendOpener = std::function<void(const QString &item, const QString &description)>;
+    void setTrendOpener(TrendOpener opener) { m_trendOpener = std::move(opener); }
+    const TrendOpener &trendOpener() const { return m_trendOpener; }
+
     // Unloads every screen, then writes the "0" of every pulse still running.
     void shutDown();
 
@@ -41,6 +48,7 @@ private:
     std::unique_ptr<PulseKeeper> m_pulses;
     std::unique_ptr<AlarmLogger> m_alarms;
     std::unique_ptr<DataServerWatch> m_dataServerWatch;
+    TrendOpener m_trendOpener;
 };
 
 } // namespace corvane

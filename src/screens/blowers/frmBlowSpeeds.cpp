@@ -142,6 +142,8 @@ void FrmBlowSpeeds::addRow(QWidget *frame, const Row &row, int top, QList<LinkCo
     caption->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     placeTwips(caption, kCaptionLeft, top, kCaptionWidth, kRowHeight);
     connect(link, &LinkLabel::changed, this, [link, status] { speedLink_Change(*link, status); });
+    addTrendTarget(status, *link);
+    describe(status, text(row.caption));
     links->append(link);
 
     if (row.entry) {

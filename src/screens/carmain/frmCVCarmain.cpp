@@ -407,6 +407,7 @@ void FrmCVCarmain::buildGauges(QWidget *form)
         LinkLabel *value = linkNamed(g.link);
         styleGauge(value, parent, 1.1);
         placeTwips(value, 1560, g.top, 1200, kRowHeight);
+        describe(value, text(g.text));
         makeText(parent, g.unitName, g.unit, 2880, g.top, 720);
     }
 }
@@ -420,6 +421,7 @@ void FrmCVCarmain::buildMiscStatus(QWidget *form)
         status->setFont(scaledFont(status, 1.0, true));
         placeTwips(status, 240, top, 1080, kRowHeight);
         makeText(frame, r.textName, r.text, 1440, top, 2160);
+        describe(status, text(r.text));
         top += kLevelStep;
     }
 }
@@ -433,6 +435,7 @@ void FrmCVCarmain::buildBackfeed(QWidget *form)
         QLabel *square = makeStatusLabel(frame, text(r.statusName), text(r.designCaption));
         placeTwips(square, 300, top, kSquare, kSquare);
         makeText(frame, r.textName, r.text, 780, top - (kRowHeight - kSquare) / 2, 2700);
+        describe(square, text(r.text));
         top += kStep;
     }
     QPushButton *stop = makeButton(frame, QStringLiteral("cmdBkfdStop"), QStringLiteral("Backfeed Stop"));
