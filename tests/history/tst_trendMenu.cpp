@@ -40,8 +40,8 @@ private Q_SLOTS:
         const QString alarmLog = m_ts->alarmLogPath();
         m_ts->station.reset();
         // Kept for longer than the virtual clock is behind the real one.
-        m_store = std::make_unique<HistoryStore>(HistoryConfig{m_ts->dir.filePath(QStringLiteral("history.sqlite")),
-                                                               100'000, [](const QString &) {}});
+        m_store = std::make_unique<HistoryStore>(
+                HistoryConfig{m_ts->dir.filePath(QStringLiteral("history.sqlite")), 100'000, [](const QString &) {}});
         m_recorded = std::make_unique<RecordingTagSource>(m_ts->server, m_store.get(), [this] { return utcNow(); });
         m_ts->station = std::make_unique<Station>(m_ts->scheduler, *m_recorded, alarmLog);
         registerAllScreens(*m_ts->station);
@@ -69,6 +69,7 @@ private Q_SLOTS:
         QTest::addColumn<QString>("item"); // of the last entry
         QTest::addColumn<QString>("title");
         const QStringList one{QStringLiteral("Trend")};
+        // clang-format off
         QTest::newRow("speed gauge, no words beside it")
                 << "frmCVCarmain" << "lblMPHV10020" << one << "v10020:b" << "v10020:b";
         QTest::newRow("value box") << "frmCVCarmain" << "lblPipePsiV1413" << one << "v1413:b" << "Brake Pipe";
@@ -88,6 +89,7 @@ private Q_SLOTS:
                 << "frmBlowBSpeeds" << "lblBEndActDV7030Status" << one << "v7030:db" << "Actual";
         QTest::newRow("fixed text") << "frmCVCarmain" << "lblHandBrake" << QStringList{} << "" << "";
         QTest::newRow("command button") << "frmCVCarmain" << "cmdBkfdStop" << QStringList{} << "" << "";
+        // clang-format on
     }
     void rightClickOffersTheItemsTheControlShows()
     {
@@ -126,7 +128,8 @@ private Q_SLOTS:
     void theTrendDrawsWhatTheGaugeWasGiven()
     {
         // Minute by minute: 0, 35, 70.5, the data server gone for a minute, back, 20.
-        auto speed = [this](const char *v) { m_ts->server.setValue(QStringLiteral("v10020:b"), QString::fromLatin1(v)); };
+        auto speed
+                = [this](const char *v) { m_ts->server.setValue(QStringLiteral("v10020:b"), QString::fromLatin1(v)); };
         speed("0");
         m_ts->advance(kMin);
         speed("35");
@@ -164,8 +167,10 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("form");
         QTest::addColumn<QString>("control");
+        // clang-format off
         QTest::newRow("closes on deactivation") << "frmBlowASpeeds" << "lblAEndActDV7024Status";
         QTest::newRow("closes on lost focus") << "frmAntiFreezeIO" << "lblX425Status";
+        // clang-format on
     }
     void aTrendIsNotAnotherScreen()
     {

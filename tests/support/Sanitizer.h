@@ -2,12 +2,12 @@
 
 namespace corvane::test {
 
-// Whether the tests (and the programs they start, built alike) run under the address
-// sanitizer: slower, and its quarantine keeps freed memory resident, so time bounds
-// widen and resident-memory checks say nothing.
+// Whether the tests (and the programs they start, built alike) run under the address or
+// thread sanitizer: slower, and the address sanitizer's quarantine keeps freed memory
+// resident, so time bounds widen and resident-memory checks say nothing.
 constexpr bool underSanitizer()
 {
-#if defined(__SANITIZE_ADDRESS__)
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
     return true;
 #elif defined(__has_feature)
 #if __has_feature(address_sanitizer)
