@@ -335,8 +335,8 @@ void Screen::windowActivationChanged(bool active)
 
 void Screen::windowLostFocus()
 {
-    if (m_selfUnload != SelfUnload::OnLostFocus || !m_window || QApplication::activePopupWidget())
-        return; // a context menu takes the focus only while it is open
+    if (m_selfUnload != SelfUnload::OnLostFocus || !m_window)
+        return;
     QWidget *now = QApplication::focusWidget();
     QWidget *active = QApplication::activeWindow();
     if (isObserverWindow(now) || isObserverWindow(active)) {
