@@ -34,7 +34,8 @@ inline QStringList historyRows(const QString &path, const char *where = "1")
     return rows;
 }
 
-// The first column of the first row a statement gives, as text ("" when none).
+// The first column of the first row a statement gives, as text; "error: ..." when
+// the file cannot be read or the statement gives no row.
 inline QString historyAnswer(const QString &path, const char *sql)
 {
     QString answer;

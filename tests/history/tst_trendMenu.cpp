@@ -111,6 +111,7 @@ private Q_SLOTS:
         m_ts->settle();
         TrendWindow *trend = m_trends->find(item);
         QVERIFY(trend && trend->isVisible());
+        QTRY_COMPARE(QApplication::activeWindow(), trend); // the screen lost the station's attention
         QCOMPARE(trend->windowTitle(), QStringLiteral("Trend - ") + item);
         QCOMPARE(trend->chart()->title(), title);
         // The screen is untouched: still loaded, the menu gone.

@@ -15,8 +15,9 @@ using namespace corvane::test;
 
 namespace {
 // The history's writer commits at least once a second; a kill takes what it had not
-// committed yet, and a value needs a moment to travel from the broker to the writer.
-const int kHistoryLossMs = 1000 + int(measuredBound(300));
+// committed yet, and a value needs a moment to travel from the broker to the writer
+// (more on two cores shared with other tests, the writer running at a lower priority).
+const int kHistoryLossMs = 1000 + int(measuredBound(500));
 } // namespace
 
 class TestKill : public QObject
@@ -26,7 +27,7 @@ private Q_SLOTS:
     void killedMidFloodLeavesOnlyWholeLinesAndEveryShownOne_data()
     {
         QTest::addColumn<QList<int>>("killAfterMs");
-        QTest::newRow("four runs, killed at different moments") << QList<int>{400, 900, 1500, 3000};
+        QTest::newRow("four runs, killed at different moments") << QList<int>{400, 900, 1500, 4000};
     }
     void killedMidFloodLeavesOnlyWholeLinesAndEveryShownOne()
     {
@@ -77,11 +78,12 @@ private Q_SLOTS:
             QVERIFY(qsizetype(run.lines.size()) >= shown.size());
             for (qsizetype i = 0; i < shown.size(); ++i)
                 QCOMPARE(run.lines[size_t(i)].text, shown.at(i));
-            // Killed within a second of the flood's start, the history may not even
-            // exist yet: the writer had nothing to commit that it could not lose.
+            // Killed within a second of its start, the station may not have made its
+            // history yet: the writer had nothing to commit that it could not lose.
+            if (ms > kHistoryLossMs || QFileInfo::exists(history))
+                QCOMPARE(historyAnswer(history, "pragma integrity_check"), QStringLiteral("ok"));
             int fewest = -1;
             if (ms > kHistoryLossMs) {
-                QCOMPARE(historyAnswer(history, "pragma integrity_check"), QStringLiteral("ok"));
                 fewest = INT_MAX;
                 for (const FloodItem &item : floodItems()) {
                     const QByteArray count
