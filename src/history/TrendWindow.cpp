@@ -1,6 +1,7 @@
 #include "TrendWindow.h"
 
 #include "core/link/Value.h"
+#include "core/time/HandOff.h"
 
 #include <QButtonGroup>
 #include <QDateTime>
@@ -111,6 +112,7 @@ TrendWindow::TrendWindow(HistoryStore &store, const QString &item, const QString
                          QWidget *parent)
     : QWidget(parent, Qt::Window)
     , m_store(store)
+    , m_handOff(new HandOff(this))
     , m_clock(clock ? std::move(clock) : UtcClock(&QDateTime::currentMSecsSinceEpoch))
     , m_description(description.isEmpty() ? item : description)
 {
@@ -281,12 +283,9 @@ void TrendWindow::refresh()
         ++m_inFlight;
         m_store.query(BucketRequest{m_traces[size_t(i)].item, m_fromMs, m_toMs, buckets},
                       [this, i, generation](std::vector<TrendPoint> pts) {
-                          QMetaObject::invokeMethod(
-                                  this,
-                                  [this, i, generation, pts = std::move(pts)]() mutable {
-                                      draw(i, generation, std::move(pts));
-                                  },
-                                  Qt::QueuedConnection);
+                          m_handOff->post([this, i, generation, pts = std::move(pts)]() mutable {
+                              draw(i, generation, std::move(pts));
+                          });
                       });
     }
 }
@@ -450,14 +449,11 @@ void TrendWindow::exportCsv(const QString &file)
     for (const Trace &t : m_traces)
         items << t.item;
     m_store.exportCsv(items, m_fromMs, m_toMs, file, [this, file](const QString &error) {
-        QMetaObject::invokeMethod(
-                this,
-                [this, file, error] {
-                    m_status->setText(error.isEmpty() ? QStringLiteral("Exported to %1").arg(file)
-                                                      : QStringLiteral("Export failed: %1").arg(error));
-                    Q_EMIT exported(file, error);
-                },
-                Qt::QueuedConnection);
+        m_handOff->post([this, file, error] {
+            m_status->setText(error.isEmpty() ? QStringLiteral("Exported to %1").arg(file)
+                                              : QStringLiteral("Export failed: %1").arg(error));
+            Q_EMIT exported(file, error);
+        });
     });
 }
 

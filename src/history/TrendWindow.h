@@ -17,6 +17,10 @@ class QLineSeries;
 class QTimer;
 class QValueAxis;
 
+namespace corvane {
+class HandOff;
+}
+
 namespace corvane::history {
 
 class TrendChartView;
@@ -87,6 +91,7 @@ private:
     qint64 msAt(const QPointF &widgetPos) const;
 
     HistoryStore &m_store;
+    HandOff *m_handOff; // the history's answers, from its writer thread
     UtcClock m_clock;
     QString m_description;
     QChart *m_chart = nullptr;

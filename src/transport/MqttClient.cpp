@@ -1,8 +1,10 @@
 #include "MqttClient.h"
 #include "MqttMessage.h"
 
+#include "core/time/HandOff.h"
 #include <QFile>
 #include <QLoggingCategory>
+
 #include <QMetaObject>
 #include <QRandomGenerator>
 
@@ -74,6 +76,7 @@ class MqttClient::Worker
 public:
     Worker(MqttClient *owner, const MqttSettings &settings)
         : m_owner(owner)
+        , m_handOff(new HandOff(owner))
         , m_settings(settings)
         , m_clientId(clientId(settings.clientIdPrefix))
     {
@@ -161,7 +164,7 @@ private:
     template<typename F>
     void post(F &&fn)
     {
-        QMetaObject::invokeMethod(m_owner, std::forward<F>(fn), Qt::QueuedConnection);
+        m_handOff->post(std::forward<F>(fn));
     }
 
     // --- the network thread ---
@@ -497,6 +500,7 @@ private:
     }
 
     MqttClient *m_owner;
+    HandOff *m_handOff; // owned by m_owner
     const MqttSettings m_settings;
     // The same on every connection: a new connection takes over one the broker still
     // holds, so a last will of ours can never land after our own later "online".
