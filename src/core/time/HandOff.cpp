@@ -1,5 +1,7 @@
 #include "core/time/HandOff.h"
 
+#include <QMetaMethod>
+
 namespace corvane {
 
 HandOff::HandOff(QObject *receiver)
@@ -13,8 +15,10 @@ void HandOff::post(std::function<void()> call)
         std::lock_guard lock(m_mutex);
         m_calls.push_back(std::move(call));
     }
-    // By name: the event is made and read inside Qt, and carries nothing of ours.
-    QMetaObject::invokeMethod(this, "runOne", Qt::QueuedConnection);
+    // Through the meta-object: the event is made and read inside Qt and carries nothing
+    // of ours. The method is looked up once, not by its name at every call.
+    static const QMetaMethod runOne = staticMetaObject.method(staticMetaObject.indexOfMethod("runOne()"));
+    runOne.invoke(this, Qt::QueuedConnection);
 }
 
 void HandOff::runOne()
