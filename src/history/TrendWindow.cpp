@@ -1,6 +1,7 @@
 #include "TrendWindow.h"
 
 #include "core/link/Value.h"
+#include "core/screen/ObserverWindow.h"
 #include "core/time/HandOff.h"
 
 #include <QButtonGroup>
@@ -118,9 +119,7 @@ TrendWindow::TrendWindow(HistoryStore &store, const QString &item, const QString
 {
     setWindowTitle(QStringLiteral("Trend - %1").arg(item));
     setObjectName(QStringLiteral("frmTrend"));
-    // Not one of the station's screens: a screen that closes when another window of
-    // the station becomes active may tell this one apart by this property.
-    setProperty("corvaneObserverWindow", true);
+    markObserverWindow(this);
     resize(800, 480);
 
     m_chart = new QChart;

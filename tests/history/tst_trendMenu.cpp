@@ -36,7 +36,7 @@ class TestTrendMenu : public QObject
 private Q_SLOTS:
     void init()
     {
-        m_ts = std::make_unique<TestStation>();
+        m_ts = std::make_unique<TestStation>(false); // its station is replaced below
         const QString alarmLog = m_ts->alarmLogPath();
         m_ts->station.reset();
         // Kept for longer than the virtual clock is behind the real one.
@@ -107,7 +107,7 @@ private Q_SLOTS:
         QCOMPARE(entriesOf(menu), entries);
         if (!menu)
             return;
-        QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(menu->actions().last()).center());
+        choose(menu, menu->actions().last());
         m_ts->settle();
         TrendWindow *trend = m_trends->find(item);
         QVERIFY(trend && trend->isVisible());
@@ -147,7 +147,7 @@ private Q_SLOTS:
 
         QMenu *menu = rightClick(m_ts->control(QStringLiteral("frmCVCarmain"), QStringLiteral("lblMPHV10020")));
         QVERIFY(menu);
-        QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(menu->actions().first()).center());
+        choose(menu, menu->actions().first());
         TrendWindow *trend = m_trends->find(QStringLiteral("v10020:b"));
         QVERIFY(trend);
         QTRY_VERIFY(trend->settled() && !trend->lines(0).isEmpty());
@@ -187,7 +187,7 @@ private Q_SLOTS:
         QMenu *menu = rightClick(m_ts->control(form, control));
         QVERIFY(menu);
         QVERIFY(screen->isLoaded());
-        QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(menu->actions().first()).center());
+        choose(menu, menu->actions().first());
         QWidget *trend = m_trends->find(m_ts->screen(form)->trendItems(m_ts->control(form, control)).value(0));
         QVERIFY(trend);
         TestStation::activate(trend);
@@ -213,6 +213,11 @@ private:
         QTest::mouseClick(w->window()->windowHandle(), Qt::RightButton, {}, w->mapTo(w->window(), w->rect().center()));
         m_ts->settle();
         return qobject_cast<QMenu *>(QApplication::activePopupWidget());
+    }
+
+    static void choose(QMenu *menu, QAction *entry)
+    {
+        QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(entry).center());
     }
 
     std::unique_ptr<TestStation> m_ts;

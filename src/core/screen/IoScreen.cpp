@@ -32,8 +32,8 @@ void IoScreen::build(QWidget *form)
     setLinks(buildLinks(form, tags, d.links));
     for (const IoIndicator &s : d.indicators)
         addIndicator(form->findChild<QWidget *>(QString::fromUtf16(s.name)), s.rule);
-    if (const ScaledReading *r = d.reading; r && linkNamed(QStringView(r->source)))
-        addTrendTarget(control<QWidget>(QString::fromUtf16(r->target)), *linkNamed(QStringView(r->source)));
+    if (const LinkLabel *source = d.reading ? linkNamed(QStringView(d.reading->source)) : nullptr)
+        addTrendTarget(control<QWidget>(QString::fromUtf16(d.reading->target)), *source);
     describeRows(d.rows);
 
     buildButtons(form, d.buttons, station().screens());

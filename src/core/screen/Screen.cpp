@@ -3,6 +3,7 @@
 #include "core/link/LinkControl.h"
 #include "core/link/TagSource.h"
 #include "core/screen/Controls.h"
+#include "core/screen/ObserverWindow.h"
 #include "core/screen/ScreenRegistry.h"
 #include "core/screen/Station.h"
 #include "core/time/Pulse.h"
@@ -26,13 +27,17 @@ QString pulseKey(const QString &form, const Pulse *p)
 {
     return form + u'/' + p->timer()->objectName();
 }
-
-// A window that only watches the station (a trend) and is none of its screens.
-bool isObserverWindow(const QWidget *w)
-{
-    return w && w->window()->property("corvaneObserverWindow").toBool();
-}
 } // namespace
+
+void markObserverWindow(QWidget *window)
+{
+    window->setProperty("corvaneObserverWindow", true);
+}
+
+bool isObserverWindow(const QWidget *widget)
+{
+    return widget && widget->window()->property("corvaneObserverWindow").toBool();
+}
 
 Screen::Screen(Station &station, const QString &formName, const QString &caption)
     : m_station(station)
@@ -177,11 +182,11 @@ void Screen::offerTrends(QWidget *control, const QPoint &globalPos)
     // popup(), not exec(): the station's ticks and deliveries go on while it is open.
     auto *menu = new QMenu(control);
     menu->setAttribute(Qt::WA_DeleteOnClose);
+    // The station, not the screen: the screen may unload before an entry is chosen.
+    Station *station = &m_station;
     for (const QString &item : items) {
         const QString text = items.size() == 1 ? QStringLiteral("Trend") : QStringLiteral("Trend ") + item;
         QAction *entry = menu->addAction(text);
-        // The station, not the screen: the screen may unload before the entry is chosen.
-        Station *station = &m_station;
         connect(entry, &QAction::triggered, menu, [station, item, description] {
             if (const Station::TrendOpener &open = station->trendOpener())
                 open(item, description);
