@@ -805,8 +805,7 @@ bool HistoryStore::isOpen() const
 
 QString HistoryStore::defaultPath()
 {
-    // Beside the alarm log's default, in the same folder.
-    return stateFile(QStringLiteral("history.sqlite"));
+    return defaultHistoryPath();
 }
 
 } // namespace corvane::history
