@@ -4,6 +4,7 @@
 #include "core/time/Timer.h"
 #include "screens/AllScreens.h"
 #include "station/DataServerWatch.h"
+#include "ui/LinkView.h"
 
 #include <QComboBox>
 #include <QPushButton>
