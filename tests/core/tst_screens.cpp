@@ -57,10 +57,14 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("mistake");
         QTest::addColumn<QString>("says");
-        QTest::newRow("a link declared twice") << "twice" << "mistaken: the link lblA is declared twice";
-        QTest::newRow("a rule reading no link") << "rule" << "mistaken: no link lblNope in its tables";
-        QTest::newRow("a status label in no row") << "row" << "mistaken: a status label of its tables stands in no row";
-        QTest::newRow("an item without a link") << "item" << "mistaken: no link for the item nope in its tables";
+        QTest::newRow("a link declared twice") << "twice"
+                                               << "mistaken: the link lblA is declared twice";
+        QTest::newRow("a rule reading no link") << "rule"
+                                                << "mistaken: no link lblNope in its tables";
+        QTest::newRow("a status label in no row") << "row"
+                                                  << "mistaken: a status label of its tables stands in no row";
+        QTest::newRow("an item without a link") << "item"
+                                                << "mistaken: no link for the item nope in its tables";
     }
     void aMistakeInTheTablesStopsTheLoad()
     {
