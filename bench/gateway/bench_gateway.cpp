@@ -172,8 +172,7 @@ int main(int argc, char *argv[])
         settings.port = plcPort;
         settings.periodMs = kScanPeriodMs;
         PlcLink link(map, plan, settings);
-        QObject::connect(&link, &PlcLink::scanned,
-                         [&](const QList<Reading> &, qint64 us) { linkScans.push_back(double(us)); });
+        QObject::connect(&link, &PlcLink::scanned, [&](const ScanResult &r) { linkScans.push_back(double(r.micros)); });
         link.start();
         waitFor([&] { return int(linkScans.size()) >= scans; }, scans * kScanPeriodMs * 4 + 5000);
         link.stop();

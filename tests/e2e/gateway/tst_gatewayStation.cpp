@@ -56,7 +56,7 @@ private Q_SLOTS:
         Witness witness(broker, "DSData/CVPlc/#");
         QVERIFY(witness.waitReady());
 
-        Plc plc(Broker::freePort());
+        Plc plc;
         QVERIFY(plc.start());
         Program gateway(QStringLiteral(CORVANE_GATEWAY),
                         {"--plc", QStringLiteral("127.0.0.1:%1").arg(plc.port()), "--map", QStringLiteral(CORVANE_MAP),
