@@ -161,7 +161,7 @@ void Gateway::scanned(const ScanResult &result)
         if (r.kind != Reading::Failed)
             take(r);
     }
-    failingRowsMayHaveChanged();
+    diagnosticsMayHaveChanged(result.requests);
     judge();
 }
 
@@ -188,12 +188,13 @@ void Gateway::judge()
     publishDiagnostics();
 }
 
-void Gateway::failingRowsMayHaveChanged()
+void Gateway::diagnosticsMayHaveChanged(int requests)
 {
     const QList<Health::RowProblem> failing = m_health.failingRows();
-    if (failing == m_failingPublished)
+    if (failing == m_failingPublished && requests == m_requestsPublished)
         return;
     m_failingPublished = failing;
+    m_requestsPublished = requests;
     publishDiagnostics();
 }
 

@@ -44,7 +44,8 @@ private:
     void take(const Reading &reading);
     // Live or not by the rows' ages; re-armed for the moment that may change.
     void judge();
-    void failingRowsMayHaveChanged();
+    // At once when the rows that fail or the requests a scan takes change.
+    void diagnosticsMayHaveChanged(int requests);
 
     ItemMap m_map;
     PlcSettings m_plcSettings;
@@ -56,6 +57,7 @@ private:
     QList<std::optional<QString>> m_values; // as published, by row
     QSet<int> m_reported;                   // rows whose read error is logged
     QList<Health::RowProblem> m_failingPublished;
+    int m_requestsPublished = 0;
     QTimer m_liveTimer;
     QTimer m_diagnosticsTimer;
     bool m_live = false;

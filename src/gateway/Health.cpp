@@ -135,7 +135,7 @@ QJsonObject Health::json(qint64 nowMs) const
         std::sort(ms.begin(), ms.end());
         const auto round = [](double v) { return std::round(v * 1000) / 1000; };
         scanMs = {{QStringLiteral("last"), round(last)},
-                  {QStringLiteral("median"), round(ms[ms.size() / 2])},
+                  {QStringLiteral("median"), round(ms[(ms.size() - 1) / 2])},
                   {QStringLiteral("max"), round(ms.back())}};
     }
     QJsonObject errors;

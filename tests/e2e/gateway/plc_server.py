@@ -1,7 +1,7 @@
 #!/usr/bin/python3
 """A PLC for the gateway's tests: the Modbus TCP server of python3-pymodbus on a
 datastore that the test reads and changes through stdin, or its Modbus RTU server
-on a serial line (19200 baud, 8E1, unit 1).
+on a serial line (19200 baud, 8N1: pyserial cannot set parity on a pty; unit 1).
 
     plc_server.py PORT [SIZE]     PORT 0: one the system chooses; every table holds addresses 0..SIZE-1 (default 10000);
                                   any other address is an illegal data address
@@ -85,7 +85,7 @@ async def main():
     context = ModbusServerContext(slaves=store, single=True)
     if where.startswith("rtu:"):
         server = await StartAsyncSerialServer(context=context, framer=ModbusRtuFramer, port=where[4:],
-                                              baudrate=19200, parity="E", stopbits=1, bytesize=8,
+                                              baudrate=19200, parity="N", stopbits=1, bytesize=8,
                                               defer_start=True)
         await server.start()
         serving = asyncio.create_task(server.serve_forever())

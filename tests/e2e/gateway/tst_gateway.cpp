@@ -219,7 +219,8 @@ private Q_SLOTS:
     // scan's figures.
     void diagnostics()
     {
-        QTRY_VERIFY_WITH_TIMEOUT(!value("$diagnostics").isEmpty(), kDeadline);
+        // The scan that split a request cost one more; the next one is published too.
+        QTRY_VERIFY_WITH_TIMEOUT(value("$diagnostics").contains(QLatin1String("\"requests_per_scan\":6")), kDeadline);
         const QJsonObject d = QJsonDocument::fromJson(value("$diagnostics").toUtf8()).object();
         const QJsonArray unreadable = d["unreadable"].toArray();
         QCOMPARE(unreadable.size(), 1);
@@ -325,7 +326,7 @@ private Q_SLOTS:
                   {"--plc", "plc.invalid:502", "--map", dir.filePath(QStringLiteral("map.csv")), "--broker",
                    QStringLiteral("127.0.0.1:%1").arg(noBroker.port())});
         QTRY_VERIFY_WITH_TIMEOUT(p.count(QStringLiteral("plc.invalid does not resolve")) == 1, kDeadline);
-        QVERIFY(!p.err().contains(QLatin1String("refused")));
+        QVERIFY2(!p.err().contains(QLatin1String("cannot connect to plc.invalid")), qPrintable(p.err()));
     }
 
     void sigtermSaysOffline()
