@@ -80,12 +80,13 @@ void TestPlc::failReads(int first, int last, int code, int times)
         m_failures.append({first, last, code, times});
 }
 
-void TestPlc::onlyHave(const QSet<int> &holding, const QSet<int> &coils)
+void TestPlc::onlyHave(const QSet<int> &holding, const QSet<int> &coils, const QSet<int> &discrete)
 {
     std::lock_guard lock(m_mutex);
     m_strict = true;
     m_holding = holding;
     m_coils = coils;
+    m_discrete = discrete;
 }
 
 void TestPlc::setLongestRead(int registers)
@@ -124,7 +125,8 @@ int TestPlc::fault(int function, int address, int count)
 {
     const bool registers = function == MODBUS_FC_READ_HOLDING_REGISTERS;
     const bool coils = function == MODBUS_FC_READ_COILS;
-    if (!registers && !coils)
+    const bool discrete = function == MODBUS_FC_READ_DISCRETE_INPUTS;
+    if (!registers && !coils && !discrete)
         return 0;
     if (registers) {
         for (Failure &f : m_failures) {
@@ -138,7 +140,7 @@ int TestPlc::fault(int function, int address, int count)
             return MODBUS_EXCEPTION_ILLEGAL_DATA_VALUE;
     }
     if (m_strict) {
-        const QSet<int> &have = registers ? m_holding : m_coils;
+        const QSet<int> &have = registers ? m_holding : coils ? m_coils : m_discrete;
         for (int a = address; a < address + count; ++a) {
             if (!have.contains(a))
                 return MODBUS_EXCEPTION_ILLEGAL_DATA_ADDRESS;

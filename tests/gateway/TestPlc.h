@@ -37,9 +37,9 @@ public:
     // Reads of holding registers covering [first, last] answer this exception code,
     // `times` times (-1: until cleared with code 0).
     void failReads(int first, int last, int code, int times = -1);
-    // Only these holding registers and coils exist: a read touching any other
-    // answers 02 (illegal data address), as a strict PLC does.
-    void onlyHave(const QSet<int> &holding, const QSet<int> &coils);
+    // Only these holding registers, coils and discrete inputs exist: a read touching
+    // any other answers 02 (illegal data address), as a strict PLC does.
+    void onlyHave(const QSet<int> &holding, const QSet<int> &coils, const QSet<int> &discrete = {});
     // Reads longer than this answer 03 (illegal data value).
     void setLongestRead(int registers);
     // Every answer waits this long.
@@ -73,7 +73,7 @@ private:
     };
     QList<Failure> m_failures;
     bool m_strict = false;
-    QSet<int> m_holding, m_coils;
+    QSet<int> m_holding, m_coils, m_discrete;
     int m_longestRead = 125;
     int m_delayMs = 0;
     int m_bitAddress = -1, m_bit = 0;
