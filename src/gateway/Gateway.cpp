@@ -161,8 +161,8 @@ void Gateway::scanned(const ScanResult &result)
         if (r.kind != Reading::Failed)
             take(r);
     }
-    diagnosticsMayHaveChanged(result.requests);
     judge();
+    diagnosticsMayHaveChanged(result.requests);
 }
 
 void Gateway::judge()
