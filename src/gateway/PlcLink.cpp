@@ -156,8 +156,12 @@ private:
             scan();
             writeTurn = true;
             nextScan += milliseconds(m_settings.periodMs);
-            if (nextScan < Clock::now())
-                nextScan = Clock::now(); // a slow scan moves the schedule, it does not pile scans up
+            if (const auto now = Clock::now(); nextScan < now) {
+                // A slow scan moves the schedule rather than piling scans up; writes
+                // that wait get a period of their own before the next one.
+                std::lock_guard lock(m_mutex);
+                nextScan = m_writes.empty() ? now : now + milliseconds(m_settings.periodMs);
+            }
         }
         disconnectPlc();
     }
