@@ -303,8 +303,8 @@ std::variant<GatewayOptions, int> parseGatewayOptions(const QCoreApplication &ap
                                       QStringLiteral("1|2"));
     const QCommandLineOption printPlan(
             QStringLiteral("print-plan"),
-            QStringLiteral(
-                    "Log the scan plan (requests, rows, bytes) at start, and each request the PLC makes us split."));
+            QStringLiteral("Log the scan plan (requests, rows, bytes) at start (a request the PLC refuses as a "
+                           "whole is always logged with the requests it is split into)."));
     const BrokerOptionSet brokerOptions;
     parser.addOptions({plc, map, unitId, period, timeout, maxRegisters, maxBits, baud, parity, stopBits, printPlan});
     brokerOptions.addTo(parser);
