@@ -10,7 +10,7 @@ DEBIAN_PACKAGES=(
   cmake ninja-build g++ pkg-config
   qt6-base-dev libgl-dev qt6-qpa-plugins
   libmosquitto-dev mosquitto mosquitto-clients openssl
-  libmodbus-dev python3-pymodbus python3-serial-asyncio
+  libmodbus-dev python3-pymodbus python3-serial-asyncio socat
   fonts-dejavu-core
   qt6-charts-dev libqt6opengl6-dev libsqlite3-dev sqlite3
 )

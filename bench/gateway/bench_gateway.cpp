@@ -10,17 +10,23 @@
 #include "gateway/PlcLink.h"
 #include "gateway/PlcServer.h"
 #include "gateway/ScanPlan.h"
+#ifdef CORVANE_TESTPLC
+#include "TestPlc.h"
+#endif
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QProcess>
 #include <QRandomGenerator>
+#include <QSet>
 #include <QStandardPaths>
 #include <QTcpServer>
 #include <QTemporaryDir>
 #include <QTimer>
 
 #include <modbus.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -121,6 +127,20 @@ std::vector<double> bareScans(quint16 port, const QList<ScanRequest> &plan, int 
     return out;
 }
 
+constexpr int cpuSeconds_window_ms = 20'000;
+
+// User and system CPU time of a process so far.
+double cpuSeconds(qint64 pid)
+{
+    QFile f(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!f.open(QIODevice::ReadOnly))
+        return 0;
+    const QByteArray stat = f.readAll();
+    // After the command's closing parenthesis: state is field 3, utime 14, stime 15.
+    const QList<QByteArray> fields = stat.mid(stat.lastIndexOf(')') + 2).split(' ');
+    return double(fields.value(11).toLongLong() + fields.value(12).toLongLong()) / double(sysconf(_SC_CLK_TCK));
+}
+
 QString program(const QString &name)
 {
     QString path = QStandardPaths::findExecutable(name);
@@ -172,8 +192,7 @@ int main(int argc, char *argv[])
         settings.port = plcPort;
         settings.periodMs = kScanPeriodMs;
         PlcLink link(map, plan, settings);
-        QObject::connect(&link, &PlcLink::scanned,
-                         [&](const QList<Reading> &, qint64 us) { linkScans.push_back(double(us)); });
+        QObject::connect(&link, &PlcLink::scanned, [&](const ScanResult &r) { linkScans.push_back(double(r.micros)); });
         link.start();
         waitFor([&] { return int(linkScans.size()) >= scans; }, scans * kScanPeriodMs * 4 + 5000);
         link.stop();
@@ -185,6 +204,44 @@ int main(int argc, char *argv[])
     std::printf("  gateway's PLC link (read + decode)   median %8.1f us   p99 %8.1f us   x%.2f\n",
                 percentile(linkScans, 0.5), percentile(linkScans, 0.99),
                 percentile(linkScans, 0.5) / std::max(1.0, percentile(bare, 0.5)));
+
+#ifdef CORVANE_TESTPLC
+    // 2b. A strict PLC: it has only the mapped addresses and refuses every read through a gap.
+    {
+        corvane::test::TestPlc strict;
+        QSet<int> holding, coils, discrete;
+        for (const MapRow &r : map.rows) {
+            for (int a = r.address; a < r.address + widthOf(r.type); ++a)
+                (r.table == Table::Holding ? holding : r.table == Table::Coil ? coils : discrete).insert(a);
+        }
+        strict.onlyHave(holding, coils, discrete);
+        if (!strict.start())
+            return 1;
+        for (const int delayMs : {0, 5}) {
+            strict.setDelayMs(delayMs);
+            PlcSettings settings;
+            settings.host = QStringLiteral("127.0.0.1");
+            settings.port = strict.port();
+            std::vector<ScanResult> results;
+            PlcLink link(map, plan, settings);
+            QObject::connect(&link, &PlcLink::scanned, [&](const ScanResult &r) { results.push_back(r); });
+            link.start();
+            waitFor([&] { return results.size() >= 12; }, 60'000);
+            link.stop();
+            if (results.empty())
+                return 1;
+            std::vector<double> ms;
+            for (size_t i = 2; i < results.size(); ++i)
+                ms.push_back(double(results[i].micros) / 1000.0);
+            std::printf(
+                    "strict PLC, %d ms an answer: first scan %d requests, then %d a scan (map's contiguous runs %d, "
+                    "plan %lld); scan median %.1f ms, max %.1f ms; %d connection(s)\n",
+                    delayMs, results.front().requests, results.back().requests, contiguousRuns(map),
+                    static_cast<long long>(plan.size()), percentile(ms, 0.5), percentile(ms, 1.0),
+                    strict.connections());
+        }
+    }
+#endif
 
     // 3. PLC change to alarm line.
     QTemporaryDir dir;
@@ -258,6 +315,57 @@ int main(int argc, char *argv[])
                 changes);
     std::printf("  p50 %6.1f ms   p90 %6.1f ms   p99 %6.1f ms   max %6.1f ms\n", percentile(latencies, 0.5),
                 percentile(latencies, 0.9), percentile(latencies, 0.99), percentile(latencies, 1.0));
+
+    // 4. CPU of the gateway at 100 ms, the station subscribed.
+    const qint64 gatewayPid = gateway.processId();
+    const double cpuStart = cpuSeconds(gatewayPid);
+    QElapsedTimer cpuClock;
+    cpuClock.start();
+    waitFor([] { return false; }, cpuSeconds_window_ms);
+    const double cpu = (cpuSeconds(gatewayPid) - cpuStart) / (double(cpuClock.elapsed()) / 1000.0);
+    std::printf("gateway CPU at period 100 ms, shipped map, over %d s: %.2f %% of a core\n",
+                cpuSeconds_window_ms / 1000, 100.0 * cpu);
+
+    // 5. 1000 writes published at once (mosquitto_pub -l, one message a line).
+    {
+        QProcess watch;
+        watch.start(program(QStringLiteral("mosquitto_sub")),
+                    {QStringLiteral("-p"), QString::number(brokerPort), QStringLiteral("-t"),
+                     QStringLiteral("DSData/CVPlc/$state")});
+        watch.waitForStarted();
+        waitFor([] { return false; }, 1000);
+        Clock::time_point lastAt;
+        int seen = 0;
+        QObject::connect(&plc, &PlcServer::written, [&](const QString &item, const QString &value) {
+            if (item != u"v10202:db")
+                return;
+            ++seen;
+            if (value == u"1000")
+                lastAt = Clock::now();
+        });
+        QProcess pub;
+        pub.start(program(QStringLiteral("mosquitto_pub")),
+                  {QStringLiteral("-p"), QString::number(brokerPort), QStringLiteral("-q"), QStringLiteral("1"),
+                   QStringLiteral("-l"), QStringLiteral("-t"), QStringLiteral("DSData/CVPlc/v10202:db/set")});
+        pub.waitForStarted();
+        QByteArray lines;
+        for (int v = 1; v <= 1000; ++v)
+            lines += QByteArray::number(v) + '\n';
+        const auto burstAt = Clock::now();
+        pub.write(lines);
+        pub.closeWriteChannel();
+        waitFor([&] { return lastAt != Clock::time_point{}; }, 30'000);
+        pub.waitForFinished(10'000);
+        waitFor([] { return false; }, 1500);
+        watch.terminate();
+        watch.waitForFinished(5000);
+        const QByteArray states = watch.readAllStandardOutput();
+        std::printf("1000 writes published at once: %d reached the PLC, the last %.0f ms after the first was sent; "
+                    "$state offline during the burst: %s\n",
+                    seen, std::chrono::duration<double, std::milli>(lastAt - burstAt).count(),
+                    states.contains("offline") ? "yes" : "never");
+    }
+
     station.terminate();
     gateway.terminate();
     station.waitForFinished(5000);

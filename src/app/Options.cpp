@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <cstdio>
 #include <limits>
+#include <tuple>
 
 namespace corvane {
 
@@ -263,22 +264,42 @@ std::variant<GatewayOptions, int> parseGatewayOptions(const QCoreApplication &ap
 {
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
-            "The data server of the Corvane car: reads the PLC over Modbus TCP as the map says and serves its items "
-            "on the MQTT broker, taking the stations' writes back to the PLC."));
+            "The data server of the Corvane car: reads the PLC over Modbus TCP or RTU as the map says and serves its "
+            "items on the MQTT broker, taking the stations' writes back to the PLC."));
     const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption version = parser.addVersionOption();
-    const QCommandLineOption plc(QStringLiteral("plc"),
-                                 QStringLiteral("The PLC's Modbus TCP server (default port 502)."),
-                                 QStringLiteral("host[:port]"));
+    const QCommandLineOption plc(
+            QStringLiteral("plc"),
+            QStringLiteral("The PLC: its Modbus TCP server (default port 502), or rtu:DEVICE for Modbus RTU on a "
+                           "serial line (e.g. rtu:/dev/ttyUSB0)."),
+            QStringLiteral("host[:port]|rtu:device"));
     const QCommandLineOption map(QStringLiteral("map"), QStringLiteral("The item map (CSV)."), QStringLiteral("file"));
-    const QCommandLineOption unitId(QStringLiteral("unit-id"), QStringLiteral("Modbus unit id of the PLC (default 1)."),
-                                    QStringLiteral("N"));
+    const QCommandLineOption unitId(
+            QStringLiteral("unit-id"),
+            QStringLiteral("Modbus unit id of the PLC (default 1; TCP 0-247 or 255, RTU 1-247)."), QStringLiteral("N"));
     const QCommandLineOption period(QStringLiteral("period-ms"),
                                     QStringLiteral("Scan period in milliseconds (default 100)."), QStringLiteral("N"));
-    const QCommandLineOption printPlan(QStringLiteral("print-plan"),
-                                       QStringLiteral("Log the scan plan (requests, rows, bytes) at start."));
+    const QCommandLineOption timeout(
+            QStringLiteral("timeout-ms"),
+            QStringLiteral("How long the PLC may take to answer, in milliseconds (default 500)."), QStringLiteral("N"));
+    const QCommandLineOption maxRegisters(QStringLiteral("max-registers"),
+                                          QStringLiteral("Most registers one read asks for (default and most 125)."),
+                                          QStringLiteral("N"));
+    const QCommandLineOption maxBits(QStringLiteral("max-bits"),
+                                     QStringLiteral("Most coils or inputs one read asks for (default and most 2000)."),
+                                     QStringLiteral("N"));
+    const QCommandLineOption baud(QStringLiteral("baud"), QStringLiteral("RTU: bits a second (default 19200)."),
+                                  QStringLiteral("N"));
+    const QCommandLineOption parity(QStringLiteral("parity"), QStringLiteral("RTU: N, E or O (default E)."),
+                                    QStringLiteral("N|E|O"));
+    const QCommandLineOption stopBits(QStringLiteral("stop-bits"), QStringLiteral("RTU: 1 or 2 (default 1)."),
+                                      QStringLiteral("1|2"));
+    const QCommandLineOption printPlan(
+            QStringLiteral("print-plan"),
+            QStringLiteral("Log the scan plan (requests, rows, bytes) at start (a request the PLC refuses as a "
+                           "whole is always logged with the requests it is split into)."));
     const BrokerOptionSet brokerOptions;
-    parser.addOptions({plc, map, unitId, period, printPlan});
+    parser.addOptions({plc, map, unitId, period, timeout, maxRegisters, maxBits, baud, parity, stopBits, printPlan});
     brokerOptions.addTo(parser);
 
     if (const auto code = handleCommon(parser, app, help, version))
@@ -286,16 +307,54 @@ std::variant<GatewayOptions, int> parseGatewayOptions(const QCoreApplication &ap
     GatewayOptions o;
     if (const auto error = brokerOptions.read(parser, &o.broker))
         return fail(*error);
-    if (!parser.isSet(plc) || !parseBroker(parser.value(plc), &o.plcHost, &o.plcPort, 502))
-        return fail(QStringLiteral("--plc wants host[:port], not '%1'").arg(parser.value(plc)));
+    const QString plcText = parser.value(plc);
+    if (plcText.startsWith(QLatin1String("rtu:"))) {
+        o.serialDevice = plcText.mid(4);
+        if (o.serialDevice.isEmpty())
+            return fail(QStringLiteral("--plc rtu: wants a serial device, e.g. rtu:/dev/ttyUSB0"));
+    } else if (!parser.isSet(plc) || !parseBroker(plcText, &o.plcHost, &o.plcPort, 502)) {
+        return fail(QStringLiteral("--plc wants host[:port] or rtu:device, not '%1'").arg(plcText));
+    }
     if (!parser.isSet(map))
         return fail(QStringLiteral("--map is needed"));
     o.map = parser.value(map);
     o.printPlan = parser.isSet(printPlan);
-    if (!readInteger(parser, unitId, 0, 255, &o.unitId))
-        return fail(QStringLiteral("--unit-id wants 0-255, not '%1'").arg(parser.value(unitId)));
-    if (!readInteger(parser, period, 10, 60'000, &o.periodMs))
-        return fail(QStringLiteral("--period-ms wants 10-60000, not '%1'").arg(parser.value(period)));
+    // libmodbus takes 248-254 over TCP without a word and sends 255.
+    const bool rtu = !o.serialDevice.isEmpty();
+    if (parser.isSet(unitId)) {
+        bool ok = false;
+        o.unitId = parser.value(unitId).toInt(&ok);
+        const bool valid
+                = ok
+                  && (rtu ? o.unitId >= 1 && o.unitId <= 247 : (o.unitId >= 0 && o.unitId <= 247) || o.unitId == 255);
+        if (!valid)
+            return fail(
+                    QStringLiteral("--unit-id wants %1, not '%2'")
+                            .arg(rtu ? QStringLiteral("1-247") : QStringLiteral("0-247 or 255"), parser.value(unitId)));
+    }
+    for (const auto &[option, least, most, out] :
+         {std::tuple{&period, 10, 60'000, &o.periodMs}, std::tuple{&timeout, 10, 60'000, &o.timeoutMs},
+          std::tuple{&maxRegisters, 1, 125, &o.maxRegisters}, std::tuple{&maxBits, 1, 2000, &o.maxBits},
+          std::tuple{&baud, 50, 4'000'000, &o.baud}, std::tuple{&stopBits, 1, 2, &o.stopBits}}) {
+        if (!readInteger(parser, *option, least, most, out))
+            return fail(QStringLiteral("--%1 wants %2-%3, not '%4'")
+                                .arg(option->names().constFirst())
+                                .arg(least)
+                                .arg(most)
+                                .arg(parser.value(*option)));
+    }
+    if (parser.isSet(parity)) {
+        const QString p = parser.value(parity).toUpper();
+        if (p != u"N" && p != u"E" && p != u"O")
+            return fail(QStringLiteral("--parity wants N, E or O, not '%1'").arg(parser.value(parity)));
+        o.parity = char(p.at(0).unicode());
+    }
+    if (!rtu) {
+        for (const QCommandLineOption *serialOnly : {&baud, &parity, &stopBits}) {
+            if (parser.isSet(*serialOnly))
+                return fail(QStringLiteral("--%1 is for --plc rtu:DEVICE").arg(serialOnly->names().constFirst()));
+        }
+    }
     return o;
 }
 

@@ -53,8 +53,16 @@ struct GatewayOptions
     BrokerOptions broker;
     QString plcHost;
     quint16 plcPort = 502;
+    // Modbus RTU instead of TCP: --plc rtu:DEVICE and the serial line.
+    QString serialDevice;
+    int baud = 19200;
+    char parity = 'E';
+    int stopBits = 1;
     int unitId = 1;
     int periodMs = 100;
+    int timeoutMs = 500;
+    int maxRegisters = 125;
+    int maxBits = 2000;
     QString map;
     bool printPlan = false;
 };

@@ -1,5 +1,5 @@
-// corvane-gateway: the car's data server. Reads the PLC over Modbus TCP by the map
-// and serves its items on the MQTT broker.
+// corvane-gateway: the car's data server. Reads the PLC over Modbus TCP or RTU by
+// the map and serves its items on the MQTT broker.
 #include "Options.h"
 #include "SignalQuit.h"
 
@@ -31,24 +31,28 @@ int main(int argc, char *argv[])
         return 2;
     }
     const ItemMap &itemMap = std::get<ItemMap>(map);
-    const QList<ScanRequest> plan = planScan(itemMap);
+    PlcSettings plc;
+    plc.host = options.plcHost;
+    plc.port = options.plcPort;
+    plc.serialDevice = options.serialDevice;
+    plc.baud = options.baud;
+    plc.parity = options.parity;
+    plc.stopBits = options.stopBits;
+    plc.unitId = options.unitId;
+    plc.periodMs = options.periodMs;
+    plc.responseTimeoutMs = options.timeoutMs;
+    plc.limits = {options.maxRegisters, options.maxBits};
+    const QList<ScanRequest> plan = planScan(itemMap, plc.limits);
     if (options.printPlan) {
         for (const QString &line : describePlan(itemMap, plan).split(u'\n', Qt::SkipEmptyParts))
             logLine(QStringLiteral("plan: ") + line);
     }
 
-    PlcSettings plc;
-    plc.host = options.plcHost;
-    plc.port = options.plcPort;
-    plc.unitId = options.unitId;
-    plc.periodMs = options.periodMs;
     Gateway gateway(itemMap, plan, plc, std::get<MqttSettings>(settings));
     installSignalQuit(app);
-    logLine(QStringLiteral("serving %1 items of %2 from %3:%4 on %5, every %6 ms")
+    logLine(QStringLiteral("serving %1 items of %2 from %3 on %4, every %5 ms")
                     .arg(itemMap.rows.size())
-                    .arg(options.map, plc.host)
-                    .arg(plc.port)
-                    .arg(std::get<MqttSettings>(settings).brokerText())
+                    .arg(options.map, plc.where(), std::get<MqttSettings>(settings).brokerText())
                     .arg(plc.periodMs));
     gateway.start();
     const int code = QCoreApplication::exec();

@@ -6,6 +6,8 @@
 
 #include <QSet>
 
+#include <map>
+
 namespace corvane::gateway {
 
 namespace {
@@ -119,6 +121,7 @@ std::variant<ItemMap, QString> parseItemMap(const QString &text, const QString &
     ItemMap map;
     bool headerSeen = false;
     QSet<QString> items;
+    std::map<int, std::pair<int, int>> ranges[4]; // by table: first address -> end, row
     const QStringList lines = text.split(u'\n');
     for (int i = 0; i < lines.size(); ++i) {
         const int lineNo = i + 1;
@@ -138,14 +141,25 @@ std::variant<ItemMap, QString> parseItemMap(const QString &text, const QString &
                 else if (order != u"low-first")
                     return fail(QStringLiteral("word order '%1' is neither high-first nor low-first").arg(order));
             }
+            if (!headerSeen && trimmed.contains(QLatin1String("bit-writes:"))) {
+                const QString way = trimmed.section(QLatin1String("bit-writes:"), 1).trimmed();
+                if (way == u"read-modify-write")
+                    map.readModifyWriteBits = true;
+                else if (way != u"mask")
+                    return fail(QStringLiteral("bit-writes '%1' is neither mask nor read-modify-write").arg(way));
+            }
             continue;
         }
         // A spreadsheet may leave a row of empty cells.
         if (trimmed.isEmpty() || QString(trimmed).remove(u',').trimmed().isEmpty())
             continue;
         QStringList cells = line.split(u',');
-        for (QString &c : cells)
+        for (QString &c : cells) {
             c = c.trimmed();
+            // A spreadsheet quotes a cell as it likes; the quotes are not part of it.
+            if (c.size() >= 2 && c.startsWith(u'"') && c.endsWith(u'"'))
+                c = c.mid(1, c.size() - 2).trimmed();
+        }
         if (!headerSeen) {
             if (cells
                 != QStringList{QStringLiteral("item"), QStringLiteral("table"), QStringLiteral("address"),
@@ -159,6 +173,8 @@ std::variant<ItemMap, QString> parseItemMap(const QString &text, const QString &
         MapRow row;
         row.line = lineNo;
         row.item = cells[0];
+        if (row.item.size() > kMaxItemLength)
+            return fail(QStringLiteral("item of %1 characters, more than %2").arg(row.item.size()).arg(kMaxItemLength));
         if (!isUsableItem(row.item))
             return fail(QStringLiteral("'%1' cannot be an item").arg(row.item));
         if (items.contains(row.item))
@@ -187,6 +203,28 @@ std::variant<ItemMap, QString> parseItemMap(const QString &text, const QString &
             return fail(QStringLiteral("write must be yes or empty, not '%1'").arg(cells[4]));
         if (row.writable && (row.table == Table::Discrete || row.table == Table::Input))
             return fail(QStringLiteral("table %1 cannot be written").arg(cells[1]));
+        // Rows sharing an address must cover the same ones (spellings of one item, or
+        // the bits of one register): a u32 at 112 beside a u16 at 113 is a typo that
+        // would read one register as two values. The ranges taken so far never overlap,
+        // so the neighbours on either side are all there is to check.
+        const int end = row.address + widthOf(row.type);
+        auto &taken = ranges[int(row.table)];
+        const MapRow *clash = nullptr;
+        if (auto next = taken.upper_bound(row.address); next != taken.end() && next->first < end)
+            clash = &map.rows[next->second.second];
+        if (auto at = taken.upper_bound(row.address); at != taken.begin()) {
+            --at;
+            const bool same = at->first == row.address && at->second.first == end;
+            if (!same && at->second.first > row.address)
+                clash = &map.rows[at->second.second];
+        }
+        if (clash)
+            return fail(QStringLiteral("%1 at %2 overlaps %3 of line %4")
+                                .arg(cells[3])
+                                .arg(row.address)
+                                .arg(clash->item)
+                                .arg(clash->line));
+        taken.try_emplace(row.address, end, int(map.rows.size()));
         items.insert(row.item);
         map.rows.append(row);
     }

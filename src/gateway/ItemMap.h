@@ -27,6 +27,9 @@ struct ItemMap
     QList<MapRow> rows;
     // 32-bit values: the high word in the lower address (the default is low word first).
     bool highWordFirst = false;
+    // A bitN write as read, change, write (functions 3 and 6) for a PLC without
+    // function 22; it loses a change the PLC makes in between.
+    bool readModifyWriteBits = false;
 
     const MapRow *find(const QString &item) const;
 };
@@ -39,6 +42,9 @@ inline bool isBitTable(Table t)
 int widthOf(Type type);
 QString tableName(Table t);
 QString typeName(const MapRow &row);
+
+// The longest item a map may name: a topic level a station shows and logs.
+constexpr int kMaxItemLength = 64;
 
 // The map's text checked row by row; the first bad row gives "FILE:LINE: what is wrong".
 std::variant<ItemMap, QString> parseItemMap(const QString &text, const QString &fileName);

@@ -1,92 +1,230 @@
 #include "PlcLink.h"
 
-#include <QElapsedTimer>
-#include <QTimer>
+#include "core/time/HandOff.h"
 
 #include <modbus.h>
 
 #include <cerrno>
+#include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <netdb.h>
+#include <thread>
 
 namespace corvane::gateway {
 
-class PlcLink::Worker : public QObject
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using std::chrono::milliseconds;
+
+QString errorText(int error)
+{
+    return QString::fromLocal8Bit(modbus_strerror(error));
+}
+
+bool isException(int error)
+{
+    return error >= EMBXILFUN && error <= EMBXGTAR;
+}
+
+} // namespace
+
+QString PlcSettings::where() const
+{
+    if (!isRtu())
+        return QStringLiteral("%1:%2").arg(host).arg(port);
+    return QStringLiteral("rtu:%1 %2 8%3%4").arg(serialDevice).arg(baud).arg(QLatin1Char(parity)).arg(stopBits);
+}
+
+QString requestText(const ScanRequest &request)
+{
+    return QStringLiteral("%1 %2-%3")
+            .arg(tableName(request.table))
+            .arg(request.start)
+            .arg(request.start + request.count - 1);
+}
+
+QString exceptionText(int code)
+{
+    static const char *const names[] = {nullptr,
+                                        "illegal function",
+                                        "illegal data address",
+                                        "illegal data value",
+                                        "server failure",
+                                        "acknowledge",
+                                        "server busy",
+                                        "negative acknowledge",
+                                        "memory parity error",
+                                        nullptr,
+                                        "gateway path unavailable",
+                                        "gateway target failed to respond"};
+    const char *name = code > 0 && code < int(std::size(names)) && names[code] ? names[code] : "unknown";
+    return QStringLiteral("exception %1 (%2)")
+            .arg(QStringLiteral("%1").arg(code, 2, 16, QLatin1Char('0')).toUpper(), QLatin1String(name));
+}
+
+class PlcLink::Worker
 {
 public:
-    Worker(PlcLink *owner, const ItemMap &map, const QList<ScanRequest> &plan, const PlcSettings &settings)
+    Worker(PlcLink *owner, HandOff *handOff, const ItemMap &map, const QList<ScanRequest> &plan,
+           const PlcSettings &settings)
         : m_owner(owner)
+        , m_handOff(handOff)
         , m_map(map)
         , m_plan(plan)
         , m_settings(settings)
-        , m_backoffMs(settings.reconnectMinMs)
+        , m_backoff(settings.reconnectMinMs, settings.reconnectMaxMs)
     {
     }
-    ~Worker() override { disconnectPlc(); }
+    ~Worker() { stop(); }
 
-    void begin()
+    void start()
     {
-        m_timer = new QTimer(this);
-        m_timer->setTimerType(Qt::PreciseTimer);
-        m_timer->setInterval(m_settings.periodMs);
-        connect(m_timer, &QTimer::timeout, this, &Worker::tick);
-        m_timer->start();
-        m_clock.start();
-        tick();
+        if (m_thread.joinable())
+            return;
+        m_stop = false;
+        m_thread = std::thread([this] { run(); });
     }
 
-    void end()
+    void stop()
     {
-        delete m_timer;
-        m_timer = nullptr;
-        disconnectPlc();
+        if (!m_thread.joinable())
+            return;
+        {
+            std::lock_guard lock(m_mutex);
+            m_stop = true;
+        }
+        m_wake.notify_one();
+        m_thread.join();
     }
 
-    void write(int rowIndex, const Encoded &value)
+    bool queue(int row, const Encoded &value)
     {
-        const MapRow &row = m_map.rows[rowIndex];
-        if (!m_ctx) {
-            report(rowIndex, QStringLiteral("PLC not connected"), {});
-            return;
+        {
+            std::lock_guard lock(m_mutex);
+            if (int(m_writes.size()) >= m_settings.maxQueuedWrites)
+                return false;
+            m_writes.push_back({row, value});
         }
-        int rc = -1;
-        if (row.table == Table::Coil) {
-            rc = modbus_write_bit(m_ctx, row.address, value.bit ? 1 : 0);
-        } else if (row.type == Type::RegisterBit) {
-            uint16_t reg = 0;
-            rc = modbus_read_registers(m_ctx, row.address, 1, &reg);
-            if (rc == 1) {
-                reg = value.bit ? uint16_t(reg | (1u << row.bit)) : uint16_t(reg & ~(1u << row.bit));
-                rc = modbus_write_register(m_ctx, row.address, reg);
-            }
-        } else if (value.registers.size() == 1) {
-            rc = modbus_write_register(m_ctx, row.address, value.registers[0]);
-        } else {
-            rc = modbus_write_registers(m_ctx, row.address, int(value.registers.size()), value.registers.constData());
-        }
-        if (rc < 0) {
-            const QString error = errorText();
-            if (!isException(errno))
-                disconnectPlc();
-            report(rowIndex, error, {});
-            return;
-        }
-        const ScanRequest single{row.table, row.address, widthOf(row.type), {rowIndex}};
-        QList<Reading> readings;
-        if (read(single, &readings) < 0) {
-            const QString error = QStringLiteral("written, but not read back: %1").arg(errorText());
-            report(rowIndex, error, {});
-            return;
-        }
-        report(rowIndex, {}, readings.value(0));
+        m_wake.notify_one();
+        return true;
     }
 
 private:
-    static bool isException(int error) { return error > MODBUS_ENOBASE && error < MODBUS_ENOBASE + 20; }
-    static QString errorText() { return QString::fromLocal8Bit(modbus_strerror(errno)); }
+    struct Write
+    {
+        int row;
+        Encoded value;
+    };
+
+    template<typename F>
+    void post(F &&fn)
+    {
+        m_handOff->post(std::forward<F>(fn));
+    }
+
+    void run()
+    {
+        Clock::time_point nextScan = Clock::now();
+        bool writeTurn = false;
+        for (;;) {
+            Write write;
+            bool haveWrite = false;
+            {
+                std::unique_lock lock(m_mutex);
+                const Clock::time_point due = m_ctx ? nextScan : m_retryAt;
+                m_wake.wait_until(lock, due, [&] { return m_stop || !m_writes.empty(); });
+                if (m_stop)
+                    break;
+                // Writes wait for nothing but a due scan, and get their turn after
+                // every scan however late the next one is: neither starves the other.
+                if (!m_writes.empty() && (!m_ctx || writeTurn || Clock::now() < due)) {
+                    write = std::move(m_writes.front());
+                    m_writes.pop_front();
+                    haveWrite = true;
+                }
+            }
+            if (haveWrite) {
+                writeTurn = false;
+                doWrite(write);
+                continue;
+            }
+            if (!m_ctx && (Clock::now() < m_retryAt || !connectPlc()))
+                continue;
+            scan();
+            writeTurn = true;
+            nextScan += milliseconds(m_settings.periodMs);
+            if (const auto now = Clock::now(); nextScan < now) {
+                // A slow scan moves the schedule rather than piling scans up; writes
+                // that wait get a period of their own before the next one.
+                std::lock_guard lock(m_mutex);
+                nextScan = m_writes.empty() ? now : now + milliseconds(m_settings.periodMs);
+            }
+        }
+        disconnectPlc();
+    }
+
+    bool writeRow(const MapRow &row, const Encoded &value)
+    {
+        if (row.table == Table::Coil)
+            return modbus_write_bit(m_ctx, row.address, value.bit ? 1 : 0) >= 0;
+        if (row.type == Type::RegisterBit) {
+            const auto mask = uint16_t(1u << row.bit);
+            if (!m_map.readModifyWriteBits)
+                return modbus_mask_write_register(m_ctx, row.address, uint16_t(~mask), value.bit ? mask : 0) >= 0;
+            uint16_t reg = 0;
+            if (modbus_read_registers(m_ctx, row.address, 1, &reg) != 1)
+                return false;
+            reg = value.bit ? uint16_t(reg | mask) : uint16_t(reg & ~mask);
+            return modbus_write_register(m_ctx, row.address, reg) >= 0;
+        }
+        if (value.registers.size() == 1)
+            return modbus_write_register(m_ctx, row.address, value.registers[0]) >= 0;
+        return modbus_write_registers(m_ctx, row.address, int(value.registers.size()), value.registers.constData())
+               >= 0;
+    }
+
+    void doWrite(const Write &w)
+    {
+        const MapRow &row = m_map.rows[w.row];
+        if (!m_ctx) {
+            report(w.row, QStringLiteral("PLC not connected"), {});
+            return;
+        }
+        if (!writeRow(row, w.value)) {
+            const int error = errno;
+            if (!isException(error))
+                fail(QStringLiteral("%1: %2").arg(m_settings.where(), errorText(error)));
+            report(w.row, isException(error) ? exceptionText(error - MODBUS_ENOBASE) : errorText(error), {});
+            return;
+        }
+        // A later write of the same row reads back for both.
+        {
+            std::lock_guard lock(m_mutex);
+            for (const Write &later : m_writes) {
+                if (later.row == w.row) {
+                    report(w.row, {}, Reading{w.row, Reading::Failed, {}});
+                    return;
+                }
+            }
+        }
+        const ScanRequest single{row.table, row.address, widthOf(row.type), {w.row}};
+        QList<Reading> readings;
+        if (read(single, &readings) < 0) {
+            const int error = errno;
+            if (!isException(error))
+                fail(QStringLiteral("%1: %2").arg(m_settings.where(), errorText(error)));
+            report(w.row, QStringLiteral("written, but not read back: %1").arg(errorText(error)), {});
+            return;
+        }
+        report(w.row, {}, readings.value(0));
+    }
 
     void report(int row, const QString &error, const Reading &readback)
     {
-        QMetaObject::invokeMethod(
-                m_owner, [owner = m_owner, row, error, readback] { Q_EMIT owner->written(row, error, readback); });
+        post([owner = m_owner, row, error, readback] { Q_EMIT owner->written(row, error, readback); });
     }
 
     void disconnectPlc()
@@ -100,39 +238,60 @@ private:
 
     bool connectPlc()
     {
-        const QByteArray port = QByteArray::number(m_settings.port);
-        m_ctx = modbus_new_tcp_pi(m_settings.host.toUtf8().constData(), port.constData());
+        const PlcSettings &s = m_settings;
+        if (s.isRtu()) {
+            m_ctx = modbus_new_rtu(s.serialDevice.toLocal8Bit().constData(), s.baud, s.parity, 8, s.stopBits);
+        } else {
+            // libmodbus says nothing true of a name that does not resolve.
+            const QByteArray host = s.host.toUtf8();
+            const QByteArray port = QByteArray::number(s.port);
+            addrinfo hints{};
+            hints.ai_socktype = SOCK_STREAM;
+            addrinfo *found = nullptr;
+            if (const int rc = ::getaddrinfo(host.constData(), port.constData(), &hints, &found); rc != 0) {
+                fail(QStringLiteral("%1 does not resolve: %2").arg(s.host, QString::fromLocal8Bit(gai_strerror(rc))));
+                return false;
+            }
+            ::freeaddrinfo(found);
+            m_ctx = modbus_new_tcp_pi(host.constData(), port.constData());
+        }
         if (!m_ctx) {
-            fail(QStringLiteral("cannot use %1:%2: %3").arg(m_settings.host).arg(m_settings.port).arg(errorText()));
+            fail(QStringLiteral("cannot use %1: %2").arg(s.where(), errorText(errno)));
             return false;
         }
-        modbus_set_slave(m_ctx, m_settings.unitId);
-        const int ms = m_settings.responseTimeoutMs;
-        modbus_set_response_timeout(m_ctx, uint32_t(ms / 1000), uint32_t(ms % 1000) * 1000);
+        if (modbus_set_slave(m_ctx, s.unitId) != 0) {
+            fail(QStringLiteral("unit id %1 refused: %2").arg(s.unitId).arg(errorText(errno)));
+            return false;
+        }
+        modbus_set_response_timeout(m_ctx, uint32_t(s.responseTimeoutMs / 1000),
+                                    uint32_t(s.responseTimeoutMs % 1000) * 1000);
         if (modbus_connect(m_ctx) != 0) {
-            fail(QStringLiteral("cannot connect to %1:%2: %3")
-                         .arg(m_settings.host)
-                         .arg(m_settings.port)
-                         .arg(errorText()));
+            fail(QStringLiteral("cannot connect to %1: %2").arg(s.where(), errorText(errno)));
             return false;
         }
         return true;
     }
 
-    // A failed connection or scan: drop the connection and try again after a wait
-    // that grows with each failure. One report per outage.
+    // A failed connection or a transport failure: drop the connection and try again
+    // after a wait that grows with each failure. One report per outage.
     void fail(const QString &reason)
     {
         disconnectPlc();
-        m_retryAtMs = m_clock.elapsed() + m_backoffMs;
-        m_backoffMs = std::min(m_backoffMs * 2, m_settings.reconnectMaxMs);
+        m_retryAt = Clock::now() + milliseconds(m_backoff.next());
+        {
+            // Writes that wait cannot be made now: each is refused, not kept for later.
+            std::lock_guard lock(m_mutex);
+            for (const Write &w : m_writes)
+                report(w.row, QStringLiteral("PLC not connected"), {});
+            m_writes.clear();
+        }
         if (m_inOutage)
             return;
         m_inOutage = true;
-        QMetaObject::invokeMethod(m_owner, [owner = m_owner, reason] { Q_EMIT owner->outage(reason); });
+        post([owner = m_owner, reason] { Q_EMIT owner->outage(reason); });
     }
 
-    // Reads one request into readings: the number of registers or bits, or -1.
+    // Reads one request into readings: the number of registers or bits, or -1 (errno).
     int read(const ScanRequest &r, QList<Reading> *readings)
     {
         uint16_t regs[kMaxReadRegisters];
@@ -169,98 +328,99 @@ private:
         return rc;
     }
 
-    void tick()
+    void scan()
     {
-        if (!m_ctx && (m_clock.elapsed() < m_retryAtMs || !connectPlc()))
-            return;
-        QElapsedTimer scanClock;
-        scanClock.start();
-        QList<Reading> readings;
+        const auto started = Clock::now();
+        ScanResult result;
         for (qsizetype n = 0; n < m_plan.size(); ++n) {
             const ScanRequest request = m_plan[n];
-            if (read(request, &readings) >= 0)
+            ++result.requests;
+            if (read(request, &result.readings) >= 0)
                 continue;
-            if (errno != EMBXILADD) {
-                fail(QStringLiteral("%1:%2: %3").arg(m_settings.host).arg(m_settings.port).arg(errorText()));
+            const int error = errno;
+            if (!isException(error)) {
+                fail(QStringLiteral("%1: %2").arg(m_settings.where(), errorText(error)));
                 return;
             }
-            if (request.rows.size() == 1) {
-                const MapRow &row = m_map.rows[request.rows[0]];
-                const QString why
-                        = QStringLiteral("%1 %2 refused by the PLC").arg(tableName(row.table)).arg(row.address);
-                readings.append({request.rows[0], Reading::Refused, why});
+            const QString why = exceptionText(error - MODBUS_ENOBASE);
+            if (error == EMBXILADD || error == EMBXILVAL) {
+                // Refused as a whole: a gap it does not have, or longer than it takes.
+                const QList<ScanRequest> parts = splitRequest(m_map, request);
+                if (!parts.isEmpty()) {
+                    QStringList into;
+                    for (const ScanRequest &p : parts)
+                        into << requestText(p);
+                    post([owner = m_owner, what = requestText(request), why, into] {
+                        Q_EMIT owner->requestSplit(what, why, into);
+                    });
+                    m_plan.removeAt(n);
+                    for (qsizetype k = 0; k < parts.size(); ++k)
+                        m_plan.insert(n + k, parts[k]);
+                    --n; // read them now
+                    continue;
+                }
+                for (const int row : request.rows)
+                    result.readings.append(
+                            {row, Reading::Refused, QStringLiteral("%1 refused: %2").arg(requestText(request), why)});
                 continue;
             }
-            // Somewhere in the range is an address the PLC does not have (a gap read
-            // through, or a row): from now on this range is read row by row.
-            const QString what = QStringLiteral("%1 %2-%3")
-                                         .arg(tableName(request.table))
-                                         .arg(request.start)
-                                         .arg(request.start + request.count - 1);
-            QMetaObject::invokeMethod(m_owner, [owner = m_owner, what] { Q_EMIT owner->requestSplit(what); });
-            m_plan.removeAt(n);
-            for (qsizetype k = 0; k < request.rows.size(); ++k) {
-                const MapRow &row = m_map.rows[request.rows[k]];
-                m_plan.insert(n + k, ScanRequest{row.table, row.address, widthOf(row.type), {request.rows[k]}});
-            }
-            --n; // read them now
+            result.errors << why;
+            for (const int row : request.rows)
+                result.readings.append({row, Reading::Failed, QStringLiteral("%1: %2").arg(requestText(request), why)});
         }
-        const qint64 micros = scanClock.nsecsElapsed() / 1000;
-        m_backoffMs = m_settings.reconnectMinMs;
+        result.micros = std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - started).count();
+        m_backoff.reset();
         const bool wasOut = m_inOutage;
         m_inOutage = false;
-        QMetaObject::invokeMethod(m_owner, [owner = m_owner, readings, wasOut, micros] {
+        post([owner = m_owner, result = std::move(result), wasOut] {
             if (wasOut)
                 Q_EMIT owner->recovered();
-            Q_EMIT owner->scanned(readings, micros);
+            Q_EMIT owner->scanned(result);
         });
     }
 
-    PlcLink *m_owner;
-    ItemMap m_map;
-    QList<ScanRequest> m_plan;
-    PlcSettings m_settings;
-    modbus_t *m_ctx = nullptr;
-    QTimer *m_timer = nullptr;
-    QElapsedTimer m_clock;
-    qint64 m_retryAtMs = 0;
-    int m_backoffMs;
+    PlcLink *const m_owner;
+    HandOff *const m_handOff;
+    const ItemMap m_map;
+    QList<ScanRequest> m_plan; // the PLC thread's own: splits are kept
+    const PlcSettings m_settings;
+    modbus_t *m_ctx = nullptr; // the PLC thread's own
+    Backoff m_backoff;
+    Clock::time_point m_retryAt;
     bool m_inOutage = false;
+
+    std::mutex m_mutex; // what follows: the owner's thread and the PLC thread
+    std::condition_variable m_wake;
+    std::deque<Write> m_writes;
+    bool m_stop = false;
+    std::thread m_thread;
 };
 
 PlcLink::PlcLink(const ItemMap &map, const QList<ScanRequest> &plan, const PlcSettings &settings, QObject *parent)
     : QObject(parent)
-    , m_worker(new Worker(this, map, plan, settings))
+    , m_handOff(new HandOff(this))
+    , m_worker(std::make_unique<Worker>(this, m_handOff, map, plan, settings))
 {
-    m_thread.setObjectName(QStringLiteral("plc"));
-    m_worker->moveToThread(&m_thread);
 }
 
 PlcLink::~PlcLink()
 {
     stop();
-    delete m_worker;
 }
 
 void PlcLink::start()
 {
-    m_thread.start();
-    QMetaObject::invokeMethod(m_worker, [w = m_worker] { w->begin(); });
+    m_worker->start();
 }
 
 void PlcLink::stop()
 {
-    if (!m_thread.isRunning())
-        return;
-    QMetaObject::invokeMethod(
-            m_worker, [w = m_worker] { w->end(); }, Qt::BlockingQueuedConnection);
-    m_thread.quit();
-    m_thread.wait();
+    m_worker->stop();
 }
 
-void PlcLink::write(int row, const Encoded &value)
+bool PlcLink::write(int row, const Encoded &value)
 {
-    QMetaObject::invokeMethod(m_worker, [w = m_worker, row, value] { w->write(row, value); });
+    return m_worker->queue(row, value);
 }
 
 } // namespace corvane::gateway

@@ -136,7 +136,9 @@ void PlcServer::serve()
             const int function = query[header];
             const int address = query[header + 1] << 8 | query[header + 2];
             const int count = function == 15 || function == 16 ? (query[header + 3] << 8 | query[header + 4]) : 1;
-            if (length > header + 4 && (function == 5 || function == 6 || function == 15 || function == 16))
+            const bool writes = function == 5 || function == 6 || function == 15 || function == 16
+                                || function == MODBUS_FC_MASK_WRITE_REGISTER;
+            if (length > header + 4 && writes)
                 noteWrite(function, address, count);
             ++it;
         }

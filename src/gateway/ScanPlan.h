@@ -23,8 +23,26 @@ struct ScanRequest
 constexpr int kMaxReadBits = 2000;
 constexpr int kMaxReadRegisters = 125;
 
-// Every row of the map read with the fewest requests the protocol's limits allow.
-QList<ScanRequest> planScan(const ItemMap &map);
+// The longest read a PLC takes; some take less than the protocol allows.
+struct ReadLimits
+{
+    int maxRegisters = kMaxReadRegisters;
+    int maxBits = kMaxReadBits;
+
+    int of(Table table) const { return isBitTable(table) ? maxBits : maxRegisters; }
+};
+
+// Every row of the map read with the fewest requests the limits allow.
+QList<ScanRequest> planScan(const ItemMap &map, const ReadLimits &limits = {});
+
+// A request the PLC refused as a whole, as smaller ones: its runs of rows without a
+// gap between them when it reads through gaps, else its rows in two halves (rows of
+// one address stay together). Empty when it cannot be split.
+QList<ScanRequest> splitRequest(const ItemMap &map, const ScanRequest &request);
+
+// The requests of a PLC that refuses every gap: runs of rows without a gap, each cut
+// at the limits. What a scan costs at most once its refusals are split.
+int contiguousRuns(const ItemMap &map, const ReadLimits &limits = {});
 
 // One line per request, then the totals: what --print-plan shows.
 QString describePlan(const ItemMap &map, const QList<ScanRequest> &plan);

@@ -3,6 +3,7 @@
 #include "core/link/Value.h"
 
 #include <bit>
+#include <charconv>
 #include <cmath>
 #include <limits>
 
@@ -73,6 +74,19 @@ Range rangeOf(Type type)
     return {0, 0};
 }
 
+// The shortest decimal text that reads back as the same float: a PLC's 0.1f is
+// "0.1", not the 0.100000001490116 of its double. Positional, as the station reads.
+QString floatText(float f)
+{
+    if (f == 0)
+        return QStringLiteral("0"); // also for -0
+    char buf[64];
+    const auto [end, ec] = std::to_chars(buf, buf + sizeof buf, f, std::chars_format::fixed);
+    if (ec != std::errc())
+        return numberText(double(f));
+    return QString::fromLatin1(buf, end - buf);
+}
+
 } // namespace
 
 QString bitText(bool on)
@@ -107,7 +121,7 @@ std::optional<QString> registerText(const MapRow &row, const quint16 *r, bool hi
         const float f = std::bit_cast<float>(joinWords(r, highWordFirst));
         if (!std::isfinite(f))
             return std::nullopt;
-        return numberText(double(f));
+        return floatText(f);
     }
     }
     return std::nullopt;
@@ -127,7 +141,11 @@ std::variant<Encoded, QString> encodeWrite(const MapRow &row, const QString &tex
     if (row.type == Type::F32) {
         if (*number < range.min || *number > range.max)
             return QStringLiteral("out of range for f32");
-        return Encoded{false, splitWords(std::bit_cast<quint32>(float(*number)), highWordFirst)};
+        const float f = float(*number);
+        // 1e-50 would reach the PLC as 0: a value the type cannot hold is refused.
+        if (f == 0 && *number != 0)
+            return QStringLiteral("too small for f32");
+        return Encoded{false, splitWords(std::bit_cast<quint32>(f), highWordFirst)};
     }
     // std::round goes half away from zero, as a setpoint of 39321.6 wants.
     const double v = std::round(*number);

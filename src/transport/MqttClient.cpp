@@ -10,6 +10,7 @@
 #include <QRandomGenerator>
 
 #include <mosquitto.h>
+#include <mqtt_protocol.h>
 
 #include <algorithm>
 #include <chrono>
@@ -255,7 +256,10 @@ private:
     void sendSubscribe(const QByteArray &filter)
     {
         int mid = 0;
-        if (mosquitto_subscribe(m_mosq, &mid, filter.constData(), 1) == MOSQ_ERR_SUCCESS)
+        const int rc = m_settings.retainAsPublished ? mosquitto_subscribe_v5(m_mosq, &mid, filter.constData(), 1,
+                                                                             MQTT_SUB_OPT_RETAIN_AS_PUBLISHED, nullptr)
+                                                    : mosquitto_subscribe(m_mosq, &mid, filter.constData(), 1);
+        if (rc == MOSQ_ERR_SUCCESS)
             m_pending[mid] = {Clock::now() + milliseconds(m_settings.exchangeTimeoutMs), false};
     }
 
@@ -278,7 +282,8 @@ private:
         mosquitto_publish_callback_set(m_mosq, &Worker::onAcknowledged);
         mosquitto_subscribe_callback_set(m_mosq, &Worker::onSubscribed);
         mosquitto_unsubscribe_callback_set(m_mosq, &Worker::onAcknowledged);
-        mosquitto_int_option(m_mosq, MOSQ_OPT_PROTOCOL_VERSION, MQTT_PROTOCOL_V311);
+        mosquitto_int_option(m_mosq, MOSQ_OPT_PROTOCOL_VERSION,
+                             m_settings.retainAsPublished ? MQTT_PROTOCOL_V5 : MQTT_PROTOCOL_V311);
         // Small packets wait for nothing: without this, loopback deliveries show 40 ms tails.
         mosquitto_int_option(m_mosq, MOSQ_OPT_TCP_NODELAY, 1);
 
@@ -477,7 +482,9 @@ private:
         w->m_lastHeard = Clock::now();
         ReceivedMessage m
                 = receivedMessage(message->topic, message->payload, message->payloadlen, w->m_settings.maxPayloadBytes);
-        w->post([owner = w->m_owner, m = std::move(m)] { Q_EMIT owner->messageReceived(m.topic, m.payload); });
+        w->post([owner = w->m_owner, m = std::move(m), retained = message->retain] {
+            Q_EMIT owner->messageReceived(m.topic, m.payload, retained);
+        });
     }
 
     static void onAcknowledged(mosquitto *, void *obj, int mid)

@@ -51,7 +51,8 @@ public:
 
 Q_SIGNALS:
     void connectedChanged(bool connected);
-    void messageReceived(const QString &topic, const QByteArray &payload);
+    // retained: the broker held it (or, with retainAsPublished, it was published retained).
+    void messageReceived(const QString &topic, const QByteArray &payload, bool retained);
     // A publish that publish() accepted did not reach the broker for certain: not
     // acknowledged in time, its connection lost first, or no connection when taken.
     void publishFailed(const QString &topic, const QByteArray &payload);

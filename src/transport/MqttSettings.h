@@ -46,6 +46,11 @@ struct MqttSettings
     // and a broker without a size limit must not make us hold gigabytes).
     qsizetype maxPayloadBytes = 1 << 20;
 
+    // MQTT 5 with "retain as published": a message published retained arrives marked
+    // retained even while we are subscribed, not only when we subscribe (a retained
+    // write is a command to refuse, not to replay).
+    bool retainAsPublished = false;
+
     QString brokerText() const;
 };
 

@@ -45,6 +45,14 @@ private Q_SLOTS:
                                        << "m.csv:3: 4 cells, not 5";
         QTest::newRow("topic wildcard") << "a+,coil,1,bit,"
                                         << "m.csv:3: 'a+' cannot be an item";
+        QTest::newRow("u16 inside a u32") << "a,holding,112,u32,\nb,holding,113,u16,"
+                                          << "m.csv:4: u16 at 113 overlaps a of line 3";
+        QTest::newRow("u32 over a u16 before it") << "a,holding,113,u16,\nb,holding,112,u32,"
+                                                  << "m.csv:4: u32 at 112 overlaps a of line 3";
+        QTest::newRow("u16 on a u32's first word") << "a,holding,112,u32,\nb,holding,112,u16,"
+                                                   << "m.csv:4: u16 at 112 overlaps a of line 3";
+        QTest::newRow("65 characters") << QString(65, u'x') + ",coil,1,bit,"
+                                       << "m.csv:3: item of 65 characters, more than 64";
     }
     void errors()
     {
@@ -54,6 +62,29 @@ private Q_SLOTS:
         const auto map = parseItemMap(text, QStringLiteral("m.csv"));
         QVERIFY2(std::holds_alternative<QString>(map), "accepted");
         QCOMPARE(std::get<QString>(map), error);
+    }
+
+    // What a spreadsheet writes and what a register may legitimately share.
+    void accepted()
+    {
+        const auto parsed = parseItemMap(QStringLiteral("# bit-writes: read-modify-write\n"
+                                                        "item,table,address,type,write\n"
+                                                        "\"c27\",coil,1047,bit,\n"
+                                                        "v9:0,holding,9,bit0,yes\n"
+                                                        "v9:2,holding,9,bit2,yes\n"
+                                                        "v9:b,holding,9,u16,\n"
+                                                        "v10:db,holding,10,u32,\n"
+                                                        "v10:f,holding,10,f32,\n")
+                                                 + QString(64, u'y') + QStringLiteral(",coil,1,bit,\n"),
+                                         QStringLiteral("m.csv"));
+        if (const QString *e = std::get_if<QString>(&parsed))
+            QFAIL(qPrintable(*e));
+        const ItemMap map = std::get<ItemMap>(parsed);
+        QVERIFY(map.find(QStringLiteral("c27")));
+        QCOMPARE(map.rows.size(), 7);
+        QVERIFY(map.readModifyWriteBits);
+        QVERIFY(!std::get<ItemMap>(parseItemMap(QStringLiteral("item,table,address,type,write\n"), {}))
+                         .readModifyWriteBits);
     }
 
     void wordOrderOnlyFromTheHeader()

@@ -38,6 +38,52 @@ private Q_SLOTS:
     {
         QFETCH(QString, rows);
         QFETCH(QString, plan);
+        QCOMPARE(text(planScan(mapOf(rows))), plan);
+    }
+
+    // A request the PLC refuses: its runs when it reads through gaps, else halves.
+    void splits_data()
+    {
+        QTest::addColumn<QString>("rows");  // all in one planned request
+        QTest::addColumn<QString>("split"); // empty: cannot be split
+        QTest::newRow("gaps: runs") << "holding 0 u16; holding 1 u32; holding 10 u16; holding 11 u16; holding 50 u16"
+                                    << "holding 0-2/2 | holding 10-11/2 | holding 50-50/1";
+        QTest::newRow("coils with a gap") << "coil 0 bit; coil 1 bit; coil 3 bit"
+                                          << "coil 0-1/2 | coil 3-3/1";
+        QTest::newRow("one run: halves") << "holding 0 u16; holding 1 u16; holding 2 u16; holding 3 u16"
+                                         << "holding 0-1/2 | holding 2-3/2";
+        QTest::newRow("a register's bits stay together")
+                << "holding 0 bit0; holding 0 bit1; holding 0 bit2; holding 1 u16"
+                << "holding 0-0/3 | holding 1-1/1";
+        QTest::newRow("one register") << "holding 5 bit0; holding 5 bit3"
+                                      << "";
+    }
+    void splits()
+    {
+        QFETCH(QString, rows);
+        QFETCH(QString, split);
+        const ItemMap map = mapOf(rows);
+        const QList<ScanRequest> plan = planScan(map);
+        QCOMPARE(plan.size(), 1);
+        QCOMPARE(text(splitRequest(map, plan.first())), split);
+    }
+
+    // What a PLC that refuses every gap costs, and a PLC's shorter limit.
+    void runsAndLimits()
+    {
+        const ItemMap map = mapOf(QStringLiteral("holding 0 u16; holding 1 u16; holding 2 u16; holding 10 u16; "
+                                                 "coil 0 bit; coil 1 bit; coil 2 bit; coil 5 bit"));
+        QCOMPARE(contiguousRuns(map), 4);
+        const ReadLimits two{2, 2};
+        QCOMPARE(contiguousRuns(map, two), 6);
+        QCOMPARE(text(planScan(map, two)),
+                 QStringLiteral(
+                         "coil 0-1/2 | coil 2-2/1 | coil 5-5/1 | holding 0-1/2 | holding 2-2/1 | holding 10-10/1"));
+    }
+
+private:
+    static ItemMap mapOf(const QString &rows)
+    {
         QString text = QStringLiteral("item,table,address,type,write\n");
         int n = 0;
         for (const QString &row : rows.split(u';')) {
@@ -46,15 +92,19 @@ private Q_SLOTS:
         }
         const auto map = parseItemMap(text, QStringLiteral("t.csv"));
         if (const QString *e = std::get_if<QString>(&map))
-            QFAIL(qPrintable(*e));
+            qFatal("%s", qPrintable(*e));
+        return std::get<ItemMap>(map);
+    }
+    static QString text(const QList<ScanRequest> &plan)
+    {
         QStringList got;
-        for (const ScanRequest &r : planScan(std::get<ItemMap>(map)))
+        for (const ScanRequest &r : plan)
             got << QStringLiteral("%1 %2-%3/%4")
                             .arg(tableName(r.table))
                             .arg(r.start)
                             .arg(r.start + r.count - 1)
                             .arg(r.rows.size());
-        QCOMPARE(got.join(QLatin1String(" | ")), plan);
+        return got.join(QLatin1String(" | "));
     }
 };
 

@@ -43,7 +43,10 @@ private Q_SLOTS:
         QTest::newRow("bcd32 high first") << "bcd32" << QList<quint16>{0x1234, 0x5678} << true << "12345678";
         QTest::newRow("bcd32 bad high word") << "bcd32" << QList<quint16>{0x0000, 0x00F0} << false << "";
         QTest::newRow("f32 1.5") << "f32" << QList<quint16>{0x0000, 0x3FC0} << false << "1.5";
-        QTest::newRow("f32 0.1, 15 digits") << "f32" << QList<quint16>{0xCCCD, 0x3DCC} << false << "0.100000001490116";
+        // The shortest text that reads back as the PLC's float, not its double's digits.
+        QTest::newRow("f32 0.1") << "f32" << QList<quint16>{0xCCCD, 0x3DCC} << false << "0.1";
+        QTest::newRow("f32 21.7") << "f32" << QList<quint16>{0x999A, 0x41AD} << false << "21.7";
+        QTest::newRow("f32 1e-7, no exponent") << "f32" << QList<quint16>{0xBF95, 0x33D6} << false << "0.0000001";
         QTest::newRow("f32 -2 high first") << "f32" << QList<quint16>{0xC000, 0x0000} << true << "-2";
         QTest::newRow("f32 NaN") << "f32" << QList<quint16>{0x0000, 0x7FC0} << false << "";
         QTest::newRow("bit3 set") << "bit3" << QList<quint16>{0x0008} << false << "1";
@@ -98,6 +101,8 @@ private Q_SLOTS:
                              << "1.5" << false << L{0x0000, 0x3FC0} << "";
         QTest::newRow("f32 beyond float") << "f32"
                                           << "1e39" << false << L{} << "out of range";
+        QTest::newRow("f32 below float") << "f32"
+                                         << "1e-50" << false << L{} << "too small";
         QTest::newRow("bitN on") << "bit4"
                                  << "1" << false << L{1} << "";
         QTest::newRow("bitN 2") << "bit4"

@@ -17,6 +17,12 @@ Plc::Plc(quint16 port, int size)
     m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
 }
 
+Plc::Plc(const QString &serialDevice, int size)
+    : Plc(0, size)
+{
+    m_serialDevice = serialDevice;
+}
+
 Plc::~Plc()
 {
     kill();
@@ -49,14 +55,19 @@ bool Plc::start(const QStringList &sets)
     m_answers.clear();
     m_buffer.clear();
     m_process.start(QStringLiteral("/usr/bin/python3"),
-                    {QStringLiteral(CORVANE_PLC_SERVER), QString::number(m_port), QString::number(m_size)});
+                    {QStringLiteral(CORVANE_PLC_SERVER),
+                     m_serialDevice.isEmpty() ? QString::number(m_port) : QStringLiteral("rtu:") + m_serialDevice,
+                     QString::number(m_size)});
     if (!m_process.waitForStarted(10'000))
         return false;
     m_process.write((sets.join(u'\n') + QStringLiteral("\nserve\n")).toUtf8());
     QString line;
     while (waitLine(&line, 20'000)) {
-        if (line.startsWith(QLatin1String("ready")))
+        if (line.startsWith(QLatin1String("ready"))) {
+            if (m_serialDevice.isEmpty())
+                m_port = quint16(line.section(u' ', 1).toUInt());
             return true;
+        }
     }
     qWarning("the PLC did not start");
     return false;

@@ -12,7 +12,10 @@ class Plc
 {
 public:
     // Every table holds addresses 0..size-1; any other is an illegal data address.
-    explicit Plc(quint16 port, int size = 10000);
+    // Port 0: the first start binds one the system chooses, a restart binds it again.
+    // "rtu:DEVICE": Modbus RTU on that serial line instead.
+    explicit Plc(quint16 port = 0, int size = 10000);
+    explicit Plc(const QString &serialDevice, int size = 10000);
     ~Plc();
 
     // Starts with these "set TABLE ADDRESS VALUE..." lines already in the datastore;
@@ -33,6 +36,7 @@ private:
     void readOut();
 
     quint16 m_port;
+    QString m_serialDevice;
     int m_size;
     QProcess m_process;
     QByteArray m_buffer;

@@ -1,12 +1,14 @@
 #!/usr/bin/python3
 """A PLC for the gateway's tests: the Modbus TCP server of python3-pymodbus on a
-datastore that the test reads and changes through stdin.
+datastore that the test reads and changes through stdin, or its Modbus RTU server
+on a serial line (19200 baud, 8N1: pyserial cannot set parity on a pty; unit 1).
 
-    plc_server.py PORT [SIZE]     every table holds addresses 0..SIZE-1 (default 10000);
+    plc_server.py PORT [SIZE]     PORT 0: one the system chooses; every table holds addresses 0..SIZE-1 (default 10000);
                                   any other address is an illegal data address
+    plc_server.py rtu:DEVICE [SIZE]
 
 Reads "set" lines from stdin until a line "serve" (so a restarted PLC holds its values
-before the first client can read it), then prints "ready PORT" once it listens.
+before the first client can read it), then prints "ready PORT" (or "ready rtu:DEVICE") once it listens.
 Commands, one a line, each answered by one line:
     set TABLE ADDRESS VALUE...    -> "ok"          (TABLE: coil, discrete, holding, input)
     get TABLE ADDRESS COUNT       -> "values V..."
@@ -17,7 +19,8 @@ import logging
 import sys
 
 from pymodbus.datastore import ModbusSequentialDataBlock, ModbusServerContext, ModbusSlaveContext
-from pymodbus.server import StartAsyncTcpServer
+from pymodbus.server import StartAsyncSerialServer, StartAsyncTcpServer
+from pymodbus.transaction import ModbusRtuFramer
 
 
 def say(line):
@@ -70,7 +73,7 @@ async def commands(blocks):
 
 async def main():
     logging.getLogger("pymodbus").setLevel(logging.CRITICAL)  # refusals are the test's business
-    port = int(sys.argv[1])
+    where = sys.argv[1]
     size = int(sys.argv[2]) if len(sys.argv) > 2 else 10000
     blocks = {name: Block(name, size) for name in ("coil", "discrete", "holding", "input")}
     for line in sys.stdin:
@@ -79,12 +82,20 @@ async def main():
         command(blocks, line)
     store = ModbusSlaveContext(co=blocks["coil"], di=blocks["discrete"], hr=blocks["holding"],
                                ir=blocks["input"], zero_mode=True)
-    server = await StartAsyncTcpServer(context=ModbusServerContext(slaves=store, single=True),
-                                       address=("127.0.0.1", port), defer_start=True,
-                                       allow_reuse_address=True)
-    serving = asyncio.create_task(server.serve_forever())
-    await server.serving
-    say("ready %d" % port)
+    context = ModbusServerContext(slaves=store, single=True)
+    if where.startswith("rtu:"):
+        server = await StartAsyncSerialServer(context=context, framer=ModbusRtuFramer, port=where[4:],
+                                              baudrate=19200, parity="N", stopbits=1, bytesize=8,
+                                              defer_start=True)
+        await server.start()
+        serving = asyncio.create_task(server.serve_forever())
+    else:
+        server = await StartAsyncTcpServer(context=context, address=("127.0.0.1", int(where)),
+                                           defer_start=True, allow_reuse_address=True)
+        serving = asyncio.create_task(server.serve_forever())
+        await server.serving
+        where = str(server.server.sockets[0].getsockname()[1])  # port 0: the one the system chose
+    say("ready %s" % where)
     await commands(blocks)  # stdin closed: the test is done with us
     serving.cancel()
 

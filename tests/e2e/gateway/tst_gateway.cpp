@@ -4,6 +4,9 @@
 #include "MqttTestKit.h"
 
 #include <QElapsedTimer>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <csignal>
 
 using namespace corvane::test;
@@ -51,10 +54,11 @@ class tst_gateway : public QObject
     Q_OBJECT
 
     Broker broker;
-    Plc plc{Broker::freePort()};
+    Plc plc;
     QTemporaryDir dir;
     std::unique_ptr<Witness> witness;
     std::unique_ptr<Program> gateway;
+    QStringList gatewayArgs;
 
     QString value(const QString &item) { return lastPayload(witness->lines(), topic(item)); }
 
@@ -69,10 +73,10 @@ private Q_SLOTS:
         map.close();
         witness = std::make_unique<Witness>(broker, QStringLiteral("DSData/CVPlc/#"));
         QVERIFY(witness->waitReady());
-        gateway = std::make_unique<Program>(QStringLiteral(CORVANE_GATEWAY),
-                                            QStringList{"--plc", QStringLiteral("127.0.0.1:%1").arg(plc.port()),
-                                                        "--map", map.fileName(), "--print-plan", "--broker",
-                                                        QStringLiteral("127.0.0.1:%1").arg(broker.port())});
+        gatewayArgs = QStringList{
+                "--plc",    QStringLiteral("127.0.0.1:%1").arg(plc.port()),   "--map", map.fileName(), "--print-plan",
+                "--broker", QStringLiteral("127.0.0.1:%1").arg(broker.port())};
+        gateway = std::make_unique<Program>(QStringLiteral(CORVANE_GATEWAY), gatewayArgs);
     }
 
     // Each type decoded; the values are out before the data is said to be live.
@@ -87,7 +91,8 @@ private Q_SLOTS:
         QVERIFY2(gateway->err().contains("plan: 5 requests, 15 rows, 40 bytes a scan"), qPrintable(gateway->err()));
         const QStringList lines = witness->lines();
         const qsizetype online = indexOf(lines, topic("$state"), "online");
-        QVERIFY(indexOf(lines, topic("Status"), "1") < online);
+        const qsizetype status = indexOf(lines, topic("Status"), "1");
+        QVERIFY(status >= 0 && status < online);
         for (const auto &[item, text] : expected) {
             const qsizetype at = indexOf(lines, topic(item), text);
             QVERIFY2(at >= 0 && at < online, qPrintable(item + u' ' + value(item)));
@@ -191,6 +196,58 @@ private Q_SLOTS:
             QVERIFY2(lastPayload(after, topic(item)).isNull(), qPrintable(item));
     }
 
+    // A write left retained on the broker (any station may publish one) is never
+    // carried out: not when it arrives, not at the next start of the gateway.
+    void retainedWriteRefused()
+    {
+        const QString line = QStringLiteral("write refused: \"c22\" \"0\": retained");
+        const qsizetype writesBefore = plc.writes().size();
+        QVERIFY(publish(broker, topic("c22") + "/set", "0", true));
+        QTRY_COMPARE_WITH_TIMEOUT(gateway->count(line), 1, kDeadline);
+        gateway->signal(SIGTERM);
+        QCOMPARE(gateway->waitForExit(), 0);
+        gateway = std::make_unique<Program>(QStringLiteral(CORVANE_GATEWAY), gatewayArgs);
+        QTRY_COMPARE_WITH_TIMEOUT(gateway->count(line), 1, kDeadline);
+        // A live write after it still goes through, and is the only one the PLC saw.
+        QVERIFY(publish(broker, topic("hu") + "/set", "321", false));
+        QTRY_VERIFY_WITH_TIMEOUT(plc.writes().contains("write holding 10 321"), kDeadline);
+        QCOMPARE(plc.writes().mid(writesBefore), QStringList{"write holding 10 321"});
+        QVERIFY(publish(broker, topic("c22") + "/set", "", true)); // cleared for what follows
+    }
+
+    // What a technician reads: the row the PLC does not have, with its reason; the
+    // scan's figures.
+    void diagnostics()
+    {
+        // The scan that split a request cost one more; the next one is published too.
+        QTRY_VERIFY_WITH_TIMEOUT(value("$diagnostics").contains(QLatin1String("\"requests_per_scan\":6")), kDeadline);
+        const QJsonObject d = QJsonDocument::fromJson(value("$diagnostics").toUtf8()).object();
+        const QJsonArray unreadable = d["unreadable"].toArray();
+        QCOMPARE(unreadable.size(), 1);
+        QCOMPARE(unreadable[0]["item"].toString(), QStringLiteral("gone"));
+        QVERIFY2(unreadable[0]["reason"].toString().contains("exception 02 (illegal data address)"),
+                 qPrintable(value("$diagnostics")));
+        // The five planned requests, the one that reached past the PLC's memory split in two.
+        QCOMPARE(d["requests_per_scan"].toInt(), 6);
+        QVERIFY(d["scans"].toInt() > 0);
+        QVERIFY(d["scan_ms"].toObject()["max"].toDouble() > 0);
+        qInfo("%s", qPrintable(value("$diagnostics")));
+    }
+
+    // The broker restarted with nothing retained: every value is published again,
+    // so a station that subscribes now gets them at once.
+    void republishedAfterBrokerRestart()
+    {
+        broker.kill();
+        QVERIFY(broker.start());
+        Witness late(broker, QStringLiteral("DSData/CVPlc/#"));
+        QVERIFY(late.waitReady());
+        QTRY_COMPARE_WITH_TIMEOUT(lastPayload(late.lines(), topic("edge")), QStringLiteral("42"), kDeadline);
+        QTRY_COMPARE_WITH_TIMEOUT(lastPayload(late.lines(), topic("$state")), QStringLiteral("online"), kDeadline);
+        witness = std::make_unique<Witness>(broker, QStringLiteral("DSData/CVPlc/#"));
+        QVERIFY(witness->waitReady());
+    }
+
     // A PLC that never answers holds up nothing on the MQTT side: writes are still
     // checked at once, and the data goes offline within two seconds.
     void silentPlc()
@@ -235,6 +292,41 @@ private Q_SLOTS:
         QVERIFY(value >= 0 && value < status);
         QVERIFY(status < indexOf(lines, topic("$state"), "online", from));
         QCOMPARE(gateway->count(QStringLiteral("PLC lost:")), lost + 1);
+    }
+
+    // What the options cannot be, refused before anything starts.
+    void badOptions_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("unit id libmodbus sends as 255")
+                << QStringList{"--unit-id", "250"} << "--unit-id wants 0-247 or 255";
+        QTest::newRow("RTU unit id 0") << QStringList{"--plc", "rtu:/dev/null", "--unit-id", "0"}
+                                       << "--unit-id wants 1-247";
+        QTest::newRow("registers past the protocol")
+                << QStringList{"--max-registers", "126"} << "--max-registers wants 1-125";
+        QTest::newRow("parity") << QStringList{"--plc", "rtu:/dev/null", "--parity", "X"} << "--parity wants N, E or O";
+        QTest::newRow("baud over TCP") << QStringList{"--baud", "9600"} << "--baud is for --plc rtu:DEVICE";
+    }
+    void badOptions()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(QString, message);
+        QStringList all{"--plc", "127.0.0.1:1", "--map", dir.filePath(QStringLiteral("map.csv"))};
+        all << args;
+        Program p(QStringLiteral(CORVANE_GATEWAY), all);
+        QCOMPARE(p.waitForExit(), 2);
+        QVERIFY2(p.err().contains(message), qPrintable(p.err()));
+    }
+
+    void unresolvedName()
+    {
+        RefusingPort noBroker; // this one must not say offline on the test's broker
+        Program p(QStringLiteral(CORVANE_GATEWAY),
+                  {"--plc", "plc.invalid:502", "--map", dir.filePath(QStringLiteral("map.csv")), "--broker",
+                   QStringLiteral("127.0.0.1:%1").arg(noBroker.port())});
+        QTRY_VERIFY_WITH_TIMEOUT(p.count(QStringLiteral("plc.invalid does not resolve")) == 1, kDeadline);
+        QVERIFY2(!p.err().contains(QLatin1String("cannot connect to plc.invalid")), qPrintable(p.err()));
     }
 
     void sigtermSaysOffline()

@@ -56,14 +56,15 @@ private Q_SLOTS:
         Witness witness(broker, "DSData/CVPlc/#");
         QVERIFY(witness.waitReady());
 
-        Plc plc(Broker::freePort());
+        Plc plc;
         QVERIFY(plc.start());
         Program gateway(QStringLiteral(CORVANE_GATEWAY),
                         {"--plc", QStringLiteral("127.0.0.1:%1").arg(plc.port()), "--map", QStringLiteral(CORVANE_MAP),
                          "--broker", brokerText, "--username", "corvane-gateway", "--password-file", gatewayPw});
         const QString log = dir.filePath("alarm_log.txt");
+        const QString history = dir.filePath("history.sqlite");
         Program station(QStringLiteral(CORVANE_STATION),
-                        {"--broker", brokerText, "--car-main", "--alarm-log", log, "--dump-links",
+                        {"--broker", brokerText, "--car-main", "--alarm-log", log, "--history", history, "--dump-links",
                          dir.filePath("links.json"), "--username", "station1", "--password-file", stationPw});
         QTRY_COMPARE_WITH_TIMEOUT(lastPayload(witness.lines(), "DSData/CVPlc/$state"), QStringLiteral("online"),
                                   kDeadline);
@@ -130,6 +131,19 @@ private Q_SLOTS:
 
         ui.reset();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+
+        // The gateway's $diagnostics is no item of the station's: it records c27, not that.
+        QVERIFY(!lastPayload(witness.lines(), "DSData/CVPlc/$diagnostics").isEmpty());
+        const auto items = [&] {
+            QProcess sqlite;
+            sqlite.start(QStringLiteral("sqlite3"), {QStringLiteral("-readonly"), history,
+                                                     QStringLiteral("select item from items order by item")});
+            sqlite.waitForFinished(10'000);
+            return QString::fromUtf8(sqlite.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts);
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(items().contains(QStringLiteral("c27")), kDeadline);
+        for (const QString &item : items())
+            QVERIFY2(!item.startsWith(u'$'), qPrintable(item));
     }
 };
 
