@@ -327,4 +327,15 @@ std::variant<MqttSettings, QString> brokerSettings(const BrokerOptions &options)
     return s;
 }
 
+std::optional<int> handleCommonOptions(QCommandLineParser &parser, const QCoreApplication &app,
+                                       const QCommandLineOption &help, const QCommandLineOption &version)
+{
+    return handleCommon(parser, app, help, version);
+}
+
+int optionError(const QString &message)
+{
+    return fail(message);
+}
+
 } // namespace corvane

@@ -8,6 +8,8 @@
 #include <variant>
 
 class QCoreApplication;
+class QCommandLineOption;
+class QCommandLineParser;
 
 namespace corvane {
 
@@ -72,5 +74,12 @@ bool parseBroker(const QString &text, QString *host, quint16 *port, quint16 defa
 // from $CORVANE_MQTT_PASSWORD (which is then removed from the environment). On
 // failure, a message for the user that never contains the password.
 std::variant<MqttSettings, QString> brokerSettings(const BrokerOptions &options);
+
+// For a program's own parser: --help, --version, parse errors and stray arguments are
+// handled (the exit code returned); nothing when parsing goes on.
+std::optional<int> handleCommonOptions(QCommandLineParser &parser, const QCoreApplication &app,
+                                       const QCommandLineOption &help, const QCommandLineOption &version);
+// Prints "program: message" on stderr; the exit code of a usage error.
+int optionError(const QString &message);
 
 } // namespace corvane

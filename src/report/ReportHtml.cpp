@@ -1,0 +1,177 @@
+#include "report/ReportHtml.h"
+
+#include "report/LocalClock.h"
+#include "report/ReportCharts.h"
+
+#include <QRegularExpression>
+
+namespace corvane::report {
+
+using namespace measure;
+
+namespace {
+QString esc(const QString &text)
+{
+    return text.toHtmlEscaped();
+}
+
+// The generator's document as an element of the page, scaled to the page's width.
+QString inlineSvg(const QByteArray &document, const QString &label)
+{
+    QString svg = QString::fromUtf8(document);
+    svg.remove(0, svg.indexOf(QStringLiteral("<svg")));
+    const qsizetype tagEnd = svg.indexOf(u'>');
+    QString tag = svg.left(tagEnd);
+    static const QRegularExpression size(QStringLiteral(R"(\s(width|height)="[^"]*")"));
+    tag.remove(size);
+    tag += QStringLiteral(R"( role="img" aria-label="%1" class="chart")").arg(esc(label));
+    return svg.replace(0, tagEnd, tag) + u'\n';
+}
+
+QString table(const QStringList &header, const QList<QStringList> &rows, const QString &cls = QString())
+{
+    QString out
+            = cls.isEmpty() ? QStringLiteral("<table>\n<tr>") : QStringLiteral("<table class=\"%1\">\n<tr>").arg(cls);
+    for (const QString &h : header)
+        out += QStringLiteral("<th>%1</th>").arg(esc(h));
+    out += QStringLiteral("</tr>\n");
+    for (const QStringList &row : rows) {
+        out += QStringLiteral("<tr>");
+        for (const QString &cell : row)
+            out += QStringLiteral("<td>%1</td>").arg(esc(cell));
+        out += QStringLiteral("</tr>\n");
+    }
+    return out + QStringLiteral("</table>\n");
+}
+
+// Long tables fold away, so a year's report still reads from the top.
+QString folded(const QString &summary, const QString &body, qsizetype rows)
+{
+    constexpr qsizetype kOpenRows = 25;
+    return QStringLiteral("<details%1><summary>%2</summary>\n%3</details>\n")
+            .arg(rows <= kOpenRows ? QStringLiteral(" open") : QString(), esc(summary), body);
+}
+
+constexpr char16_t kStyle[] = uR"(
+body { font-family: "DejaVu Sans", sans-serif; margin: 2em auto; max-width: 1000px; color: #1d232a; }
+h1 { margin-bottom: 0.2em; } .sub { color: #58606a; margin-top: 0; }
+table { border-collapse: collapse; margin: 0.6em 0 1.4em; }
+th, td { border-bottom: 1px solid #d8dde3; padding: 0.3em 0.8em; text-align: left; vertical-align: top; }
+th { background: #eef1f4; }
+table.figures td:nth-child(2) { font-weight: bold; }
+td.ok { color: #2e7d32; } td.over { color: #c62828; font-weight: bold; }
+svg.chart { width: 100%; height: auto; border: 1px solid #d8dde3; margin: 0.4em 0 1em; }
+details summary { cursor: pointer; color: #2b6cb0; margin: 0.4em 0; }
+)";
+} // namespace
+
+QString htmlReport(const Report &r)
+{
+    const AlarmFigures &f = r.figures;
+    QString out;
+    out += QStringLiteral("<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n");
+    // Nothing on this page may run or load anything.
+    out += QStringLiteral("<meta http-equiv=\"Content-Security-Policy\" content=\"default-src 'none'; "
+                          "style-src 'unsafe-inline'\">\n");
+    out += QStringLiteral("<title>Alarm report %1 to %2</title>\n<style>%3</style>\n</head>\n<body>\n")
+                   .arg(r.clock.dateText(f.range.fromMs), r.clock.dateText(f.range.toMs - 1),
+                        QString::fromUtf16(kStyle));
+    out += QStringLiteral("<h1>Alarm report</h1>\n<p class=\"sub\">%1 to %2 local time (%3), from %4</p>\n")
+                   .arg(esc(r.clock.text(f.range.fromMs)), esc(r.clock.text(f.range.toMs)),
+                        esc(durationText(f.range.lengthMs())), esc(r.journal.sources.join(QStringLiteral(", "))));
+
+    out += QStringLiteral(
+            "<table class=\"figures\">\n<tr><th>Figure</th><th>Value</th><th>Target</th><th></th></tr>\n");
+    for (const SummaryRow &row : summaryRows(r)) {
+        const QString verdict = row.target.isEmpty() ? QString()
+                                : row.met            ? QStringLiteral("ok")
+                                                     : QStringLiteral("over");
+        out += QStringLiteral("<tr><td>%1</td><td>%2</td><td>%3</td><td class=\"%4\">%4</td></tr>\n")
+                       .arg(esc(row.figure), esc(row.value), esc(row.target), verdict);
+    }
+    out += QStringLiteral("</table>\n");
+    if (r.journal.droppedByStation > 0)
+        out += QStringLiteral("<p>The station could not write %1 lines to its log; they are missing here.</p>\n")
+                       .arg(r.journal.droppedByStation);
+
+    out += QStringLiteral("<h2>Activations per 10 minutes</h2>\n")
+           + inlineSvg(periodChartSvg(r), QStringLiteral("Activations per 10 minutes"));
+
+    out += QStringLiteral("<h2>Most frequent</h2>\n")
+           + inlineSvg(paretoChartSvg(r), QStringLiteral("The ten most frequent items"));
+    QList<QStringList> rows;
+    for (size_t i = 0; i < f.items.size() && i < size_t(kTopCount) && f.items[i].activations > 0; ++i)
+        rows.append({r.itemName(f.items[i].item), QString::number(f.items[i].activations),
+                     percentText(double(f.items[i].activations) / double(f.activations))});
+    out += table({QStringLiteral("Item"), QStringLiteral("Activations"), QStringLiteral("Share")}, rows);
+
+    out += QStringLiteral("<h2>Standing alarms</h2>\n")
+           + inlineSvg(standingChartSvg(r), QStringLiteral("Standing alarms over time"));
+    rows.clear();
+    for (const ItemFigures &it : f.items) {
+        if (it.standing() || it.activeAtEndMs >= 0)
+            rows.append({r.itemName(it.item), durationText(it.longestActiveMs),
+                         it.activeAtEndMs >= 0 ? durationText(it.activeAtEndMs) : QStringLiteral("-")});
+    }
+    out += rows.isEmpty() ? QStringLiteral("<p>None.</p>\n")
+                          : table({QStringLiteral("Item"), QStringLiteral("Longest active"),
+                                   QStringLiteral("Active at the end")},
+                                  rows);
+
+    out += QStringLiteral("<h2>Floods</h2>\n");
+    rows.clear();
+    for (const Flood &fl : f.floods) {
+        QStringList top;
+        for (const auto &[item, count] : fl.top)
+            top.append(QStringLiteral("%1 (%2)").arg(r.itemName(item)).arg(count));
+        rows.append({r.clock.text(fl.startMs),
+                     durationText(fl.endMs - fl.startMs) + (fl.ongoing ? QStringLiteral(", still going") : QString()),
+                     QString::number(fl.count), top.join(QStringLiteral(", "))});
+    }
+    out += rows.isEmpty() ? QStringLiteral("<p>None.</p>\n")
+                          : folded(QStringLiteral("%1 floods").arg(rows.size()),
+                                   table({QStringLiteral("Start"), QStringLiteral("Length"),
+                                          QStringLiteral("Activations"), QStringLiteral("Largest contributors")},
+                                         rows),
+                                   rows.size());
+
+    out += QStringLiteral("<h2>Chattering and fleeting</h2>\n");
+    rows.clear();
+    for (const ItemFigures &it : f.items) {
+        if (it.chatterEpisodes > 0 || it.fleeting > 0)
+            rows.append({r.itemName(it.item), QString::number(it.chatterEpisodes), QString::number(it.fleeting)});
+    }
+    out += rows.isEmpty() ? QStringLiteral("<p>None.</p>\n")
+                          : table({QStringLiteral("Item"), QStringLiteral("Chatter episodes (3 in 60 s)"),
+                                   QStringLiteral("Fleeting (under 10 s)")},
+                                  rows);
+
+    out += QStringLiteral("<h2>Link losses</h2>\n<p>%1 losses of the data server's link, down %2 in all, "
+                          "the longest %3%4.</p>\n")
+                   .arg(f.link.losses)
+                   .arg(durationText(f.link.downMs), durationText(f.link.longestMs),
+                        f.link.downAtEnd ? QStringLiteral("; down at the end") : QString());
+
+    out += QStringLiteral("<h2>Activations per day</h2>\n");
+    rows.clear();
+    for (const DayCount &day : f.perDay)
+        rows.append({r.clock.dateText(day.startMs), QString::number(day.activations)});
+    out += folded(QStringLiteral("%1 days").arg(rows.size()),
+                  table({QStringLiteral("Date"), QStringLiteral("Activations")}, rows), rows.size());
+
+    if (r.journal.unreadCount > 0) {
+        out += QStringLiteral("<h2>Lines not read</h2>\n<p>%1 lines were no alarm line%2.</p>\n")
+                       .arg(r.journal.unreadCount)
+                       .arg(r.journal.unreadCount > qint64(r.journal.unread.size())
+                                    ? QStringLiteral(" (the first %1 below)").arg(r.journal.unread.size())
+                                    : QString());
+        rows.clear();
+        for (const UnreadLine &u : r.journal.unread)
+            rows.append({u.source, u.text});
+        out += table({QStringLiteral("Where"), QStringLiteral("Line")}, rows);
+    }
+    out += QStringLiteral("</body>\n</html>\n");
+    return out;
+}
+
+} // namespace corvane::report
