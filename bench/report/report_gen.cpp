@@ -176,19 +176,19 @@ private:
 };
 
 // The log's own stamp, "hh:mm:ss mm/dd/yyyy", in local time.
-void stamp(qint64 ms, char out[20])
+void stamp(qint64 ms, char out[80])
 {
     const time_t s = time_t(ms / 1000);
     tm local{};
     localtime_r(&s, &local);
-    std::snprintf(out, 20, "%02d:%02d:%02d %02d/%02d/%04d", local.tm_hour, local.tm_min, local.tm_sec, local.tm_mon + 1,
+    std::snprintf(out, 80, "%02d:%02d:%02d %02d/%02d/%04d", local.tm_hour, local.tm_min, local.tm_sec, local.tm_mon + 1,
                   local.tm_mday, local.tm_year + 1900);
 }
 
 QByteArray lineOf(const Event &e)
 {
     const Alarm &a = kAlarms[e.alarm];
-    char when[20];
+    char when[80];
     stamp(e.tMs, when);
     return QByteArray(e.raise ? a.kind : "CLEAR") + ' ' + a.item + ' ' + a.text + when;
 }

@@ -37,6 +37,7 @@ QChart *newChart(const QString &title)
     chart->setTitle(title);
     chart->setAnimationOptions(QChart::NoAnimation);
     chart->setBackgroundRoundness(0);
+    chart->setBackgroundBrush(Qt::white);
     chart->legend()->setAlignment(Qt::AlignBottom);
     return chart;
 }

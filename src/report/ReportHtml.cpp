@@ -15,8 +15,9 @@ QString esc(const QString &text)
     return text.toHtmlEscaped();
 }
 
-// The generator's document as an element of the page, scaled to the page's width.
-QString inlineSvg(const QByteArray &document, const QString &label)
+// The generator's document as an element of the page, scaled to the page's width. Its
+// ids (gradients) get the chart's own prefix: the page's charts share one id space.
+QString inlineSvg(const QByteArray &document, const QString &id, const QString &label)
 {
     QString svg = QString::fromUtf8(document);
     svg.remove(0, svg.indexOf(QStringLiteral("<svg")));
@@ -24,8 +25,11 @@ QString inlineSvg(const QByteArray &document, const QString &label)
     QString tag = svg.left(tagEnd);
     static const QRegularExpression size(QStringLiteral(R"(\s(width|height)="[^"]*")"));
     tag.remove(size);
-    tag += QStringLiteral(R"( role="img" aria-label="%1" class="chart")").arg(esc(label));
-    return svg.replace(0, tagEnd, tag) + u'\n';
+    tag += QStringLiteral(R"( role="img" aria-label="%1" class="chart" id="%2")").arg(esc(label), id);
+    svg.replace(0, tagEnd, tag);
+    static const QRegularExpression ids(QStringLiteral(R"((\sid="|url\(#)(?!chart-))"));
+    svg.replace(ids, QStringLiteral("\\1%1-").arg(id));
+    return svg + u'\n';
 }
 
 QString table(const QStringList &header, const QList<QStringList> &rows, const QString &cls = QString())
@@ -95,10 +99,12 @@ QString htmlReport(const Report &r)
                        .arg(r.journal.droppedByStation);
 
     out += QStringLiteral("<h2>Activations per 10 minutes</h2>\n")
-           + inlineSvg(periodChartSvg(r), QStringLiteral("Activations per 10 minutes"));
+           + inlineSvg(periodChartSvg(r), QStringLiteral("chart-periods"),
+                       QStringLiteral("Activations per 10 minutes"));
 
     out += QStringLiteral("<h2>Most frequent</h2>\n")
-           + inlineSvg(paretoChartSvg(r), QStringLiteral("The ten most frequent items"));
+           + inlineSvg(paretoChartSvg(r), QStringLiteral("chart-pareto"),
+                       QStringLiteral("The ten most frequent items"));
     QList<QStringList> rows;
     for (size_t i = 0; i < f.items.size() && i < size_t(kTopCount) && f.items[i].activations > 0; ++i)
         rows.append({r.itemName(f.items[i].item), QString::number(f.items[i].activations),
@@ -106,7 +112,8 @@ QString htmlReport(const Report &r)
     out += table({QStringLiteral("Item"), QStringLiteral("Activations"), QStringLiteral("Share")}, rows);
 
     out += QStringLiteral("<h2>Standing alarms</h2>\n")
-           + inlineSvg(standingChartSvg(r), QStringLiteral("Standing alarms over time"));
+           + inlineSvg(standingChartSvg(r), QStringLiteral("chart-standing"),
+                       QStringLiteral("Standing alarms over time"));
     rows.clear();
     for (const ItemFigures &it : f.items) {
         if (it.standing() || it.activeAtEndMs >= 0)

@@ -22,7 +22,7 @@ QString durationText(qint64 ms)
 
 QString percentText(double share)
 {
-    return QLocale::c().toString(share * 100, 'f', share * 100 < 10 ? 2 : 1) + u" %";
+    return QLocale::c().toString(share * 100, 'f', share * 100 < 10 ? 2 : 1) + QStringLiteral(" %");
 }
 
 namespace {

@@ -14,7 +14,7 @@ using namespace corvane::report;
 namespace {
 QString utc(qint64 ms)
 {
-    return QDateTime::fromMSecsSinceEpoch(ms, QTimeZone::utc()).toString(Qt::ISODate);
+    return QDateTime::fromMSecsSinceEpoch(ms, QTimeZone::utc()).toString(QStringLiteral("yyyy-MM-ddTHH:mm:ssZ"));
 }
 
 QStringList eventsOf(const AlarmJournal &j)
