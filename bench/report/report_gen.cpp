@@ -63,6 +63,13 @@ constexpr int kLink = kAlarmCount - 1;
 constexpr int kChatterers[] = {6, 21};
 constexpr int kStanders[] = {4, 19, 24};
 
+// Items with a pattern of their own take no part in the background or the floods.
+bool ownPattern(int alarm)
+{
+    return std::find(std::begin(kChatterers), std::end(kChatterers), alarm) != std::end(kChatterers)
+           || std::find(std::begin(kStanders), std::end(kStanders), alarm) != std::end(kStanders);
+}
+
 struct Event
 {
     qint64 tMs;
@@ -133,6 +140,8 @@ private:
         for (int k = 1; k < kAlarmCount; ++k)
             weights += 1.0 / k;
         for (int a = 0; a < kLink; ++a) {
+            if (ownPattern(a))
+                continue;
             const double perDay = m_perDay * 0.8 * (1.0 / (a + 1)) / weights;
             std::exponential_distribution<double> gap(perDay / double(kDay));
             for (double t = double(m_start) + gap(m_rng); t < double(m_end); t += gap(m_rng)) {
@@ -164,6 +173,8 @@ private:
         const qint64 length = uniform(3 * 60'000, 12 * 60'000);
         for (int n = int(uniform(8, 14)); n > 0; --n) {
             const int alarm = int(uniform(0, kLink));
+            if (ownPattern(alarm))
+                continue;
             for (int k = int(uniform(2, 10)); k > 0; --k)
                 pulse(alarm, at + uniform(0, length), double(uniform(5000, 60'000)));
         }
@@ -243,8 +254,8 @@ int main(int argc, char *argv[])
     const QCommandLineOption start(QStringLiteral("start"), QStringLiteral("First day, local (default 2026-01-01)."),
                                    QStringLiteral("date"), QStringLiteral("2026-01-01"));
     const QCommandLineOption rate(QStringLiteral("per-day"),
-                                  QStringLiteral("Background activations a day (default 4000)."), QStringLiteral("N"),
-                                  QStringLiteral("4000"));
+                                  QStringLiteral("Background activations a day (default 5300)."), QStringLiteral("N"),
+                                  QStringLiteral("5300"));
     const QCommandLineOption seed(QStringLiteral("seed"), QStringLiteral("Random seed (default 1)."),
                                   QStringLiteral("N"), QStringLiteral("1"));
     parser.addOptions({log, history, days, start, rate, seed});

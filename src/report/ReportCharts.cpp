@@ -26,7 +26,7 @@ constexpr QSize kChartSize(960, 360);
 // More columns than this are drawn as the busiest period of each column.
 constexpr qsizetype kMaxColumns = 960;
 const QColor kActivations(0x2b, 0x6c, 0xb0);
-const QColor kFlood(0xd9, 0x3b, 0x3b, 70);
+const QColor kFlood(0xd9, 0x3b, 0x3b, 110);
 const QColor kTarget(0x2e, 0x8b, 0x57);
 const QColor kBusy(0xd9, 0x3b, 0x3b);
 const QColor kStanding(0xe0, 0x8a, 0x1e);
@@ -38,6 +38,10 @@ QChart *newChart(const QString &title)
     chart->setAnimationOptions(QChart::NoAnimation);
     chart->setBackgroundRoundness(0);
     chart->setBackgroundBrush(Qt::white);
+    QFont font = chart->titleFont();
+    font.setPointSizeF(font.pointSizeF() * 1.3);
+    font.setBold(true);
+    chart->setTitleFont(font);
     chart->legend()->setAlignment(Qt::AlignBottom);
     return chart;
 }
@@ -109,15 +113,21 @@ QByteArray periodChartSvg(const Report &r)
         upper->append(from, most);
         upper->append(to, most);
     }
-    const double yMax = std::max(12, top + top / 10 + 1);
+    auto *y = new QValueAxis;
+    y->setRange(0, std::max(12, top + top / 10 + 1));
+    y->setLabelFormat(QStringLiteral("%d"));
+    y->applyNiceNumbers();
+    const double yMax = y->max();
 
+    // A flood is at least a column wide, so that a short one still shows.
     auto *floodLine = new QLineSeries;
     floodLine->append(double(f.range.fromMs), 0);
     for (const Flood &fl : f.floods) {
+        const double end = double(std::max(fl.endMs, fl.startMs + perColumn * kPeriodMs));
         floodLine->append(double(fl.startMs), 0);
         floodLine->append(double(fl.startMs), yMax);
-        floodLine->append(double(fl.endMs), yMax);
-        floodLine->append(double(fl.endMs), 0);
+        floodLine->append(end, yMax);
+        floodLine->append(end, 0);
     }
     floodLine->append(double(f.range.toMs), 0);
     auto *floods = new QAreaSeries(floodLine);
@@ -136,9 +146,6 @@ QByteArray periodChartSvg(const Report &r)
                        Qt::DashLine),
             horizontal(QStringLiteral("Over 10"), kPeriodBusy, f.range, kBusy, Qt::DotLine)};
     auto *x = timeAxis(f.range);
-    auto *y = new QValueAxis;
-    y->setRange(0, yMax);
-    y->setLabelFormat(QStringLiteral("%d"));
     chart->addAxis(x, Qt::AlignBottom);
     chart->addAxis(y, Qt::AlignLeft);
     for (QAbstractSeries *s : series) {
@@ -176,6 +183,7 @@ QByteArray paretoChartSvg(const Report &r)
     auto *y = new QValueAxis;
     y->setRange(0, std::max(1, most + most / 10 + 1));
     y->setLabelFormat(QStringLiteral("%d"));
+    y->applyNiceNumbers();
     y->setTitleText(QStringLiteral("Activations"));
     auto *share = new QValueAxis;
     share->setRange(0, 100);
@@ -215,7 +223,8 @@ QByteArray standingChartSvg(const Report &r)
     auto *y = new QCategoryAxis;
     y->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
     y->setRange(-0.5, std::max<qsizetype>(1, rows.size()) - 0.5);
-    for (qsizetype i = 0; i < rows.size(); ++i)
+    // Categories go in ascending order: the first row (most standing time) on top.
+    for (qsizetype i = rows.size() - 1; i >= 0; --i)
         y->append(r.itemName(rows[i]), double(rows.size() - 1 - i));
     chart->addAxis(x, Qt::AlignBottom);
     chart->addAxis(y, Qt::AlignLeft);
