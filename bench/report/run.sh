@@ -16,7 +16,7 @@ echo "log: $(du -h "$WORK/alarm_log.txt" | cut -f1), history: $(du -h "$WORK/his
 # median of three: "seconds peak-KiB"
 measure() {
   for _ in 1 2 3; do
-    /usr/bin/time -f '%e %M' -o "$WORK/time" "$@" >/dev/null
+    /usr/bin/time -f '%e %M' -o "$WORK/time" "$@" >/dev/null 2>"$WORK/stderr"
     cat "$WORK/time"
   done | sort -n | sed -n 2p
 }

@@ -93,17 +93,32 @@ int failure(const QString &message)
 
 int main(int argc, char *argv[])
 {
-    // It draws charts, never windows: no display is needed.
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    QCoreApplication::setApplicationName(QStringLiteral("corvane-alarm-report"));
-    QCoreApplication::setApplicationVersion(QStringLiteral(CORVANE_VERSION));
-
-    const auto parsed = parseReportOptions(app);
+    const auto names = [] {
+        QCoreApplication::setApplicationName(QStringLiteral("corvane-alarm-report"));
+        QCoreApplication::setApplicationVersion(QStringLiteral(CORVANE_VERSION));
+    };
+    // Options first, on a console: --help and a wrong option need no display.
+    std::variant<ReportOptions, int> parsed;
+    {
+        QCoreApplication console(argc, argv);
+        names();
+        parsed = parseReportOptions(console);
+    }
     if (const int *code = std::get_if<int>(&parsed))
         return *code;
     const ReportOptions &options = std::get<ReportOptions>(parsed);
+
+    // The charts of the page are drawn by Qt Charts, which needs a QApplication; it
+    // draws into SVG, never on a screen, so no display is needed.
+    std::unique_ptr<QCoreApplication> app;
+    if (options.html.isEmpty()) {
+        app = std::make_unique<QCoreApplication>(argc, argv);
+    } else {
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+            qputenv("QT_QPA_PLATFORM", "offscreen");
+        app = std::make_unique<QApplication>(argc, argv);
+    }
+    names();
 
     const LocalClock clock;
     std::optional<qint64> fromMs, toMs;

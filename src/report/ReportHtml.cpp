@@ -32,14 +32,15 @@ QString inlineSvg(const QByteArray &document, const QString &id, const QString &
     return svg + u'\n';
 }
 
-QString table(const QStringList &header, const QList<QStringList> &rows, const QString &cls = QString())
+QString table(const DetailTable &t)
 {
-    QString out
-            = cls.isEmpty() ? QStringLiteral("<table>\n<tr>") : QStringLiteral("<table class=\"%1\">\n<tr>").arg(cls);
-    for (const QString &h : header)
+    if (t.rows.isEmpty())
+        return QStringLiteral("<p>None.</p>\n");
+    QString out = QStringLiteral("<table>\n<tr>");
+    for (const QString &h : t.header)
         out += QStringLiteral("<th>%1</th>").arg(esc(h));
     out += QStringLiteral("</tr>\n");
-    for (const QStringList &row : rows) {
+    for (const QStringList &row : t.rows) {
         out += QStringLiteral("<tr>");
         for (const QString &cell : row)
             out += QStringLiteral("<td>%1</td>").arg(esc(cell));
@@ -48,12 +49,15 @@ QString table(const QStringList &header, const QList<QStringList> &rows, const Q
     return out + QStringLiteral("</table>\n");
 }
 
-// Long tables fold away, so a year's report still reads from the top.
-QString folded(const QString &summary, const QString &body, qsizetype rows)
+// A heading, what goes before the table (a chart, a note), and the table; a long one
+// folds away, so a year's report still reads from the top.
+QString section(const DetailTable &t, const QString &before = QString())
 {
     constexpr qsizetype kOpenRows = 25;
-    return QStringLiteral("<details%1><summary>%2</summary>\n%3</details>\n")
-            .arg(rows <= kOpenRows ? QStringLiteral(" open") : QString(), esc(summary), body);
+    QString out = QStringLiteral("<h2>%1</h2>\n").arg(esc(t.title)) + before;
+    if (t.rows.size() <= kOpenRows)
+        return out + table(t);
+    return out + QStringLiteral("<details><summary>%1 rows</summary>\n%2</details>\n").arg(t.rows.size()).arg(table(t));
 }
 
 constexpr char16_t kStyle[] = uR"(
@@ -101,81 +105,25 @@ QString htmlReport(const Report &r)
     out += QStringLiteral("<h2>Activations per 10 minutes</h2>\n")
            + inlineSvg(periodChartSvg(r), QStringLiteral("chart-periods"),
                        QStringLiteral("Activations per 10 minutes"));
-
-    out += QStringLiteral("<h2>Most frequent</h2>\n")
-           + inlineSvg(paretoChartSvg(r), QStringLiteral("chart-pareto"),
-                       QStringLiteral("The ten most frequent items"));
-    QList<QStringList> rows;
-    for (size_t i = 0; i < f.items.size() && i < size_t(kTopCount) && f.items[i].activations > 0; ++i)
-        rows.append({r.itemName(f.items[i].item), QString::number(f.items[i].activations),
-                     percentText(double(f.items[i].activations) / double(f.activations))});
-    out += table({QStringLiteral("Item"), QStringLiteral("Activations"), QStringLiteral("Share")}, rows);
-
-    out += QStringLiteral("<h2>Standing alarms</h2>\n")
-           + inlineSvg(standingChartSvg(r), QStringLiteral("chart-standing"),
-                       QStringLiteral("Standing alarms over time"));
-    rows.clear();
-    for (const ItemFigures &it : f.items) {
-        if (it.standing() || it.activeAtEndMs >= 0)
-            rows.append({r.itemName(it.item), durationText(it.longestActiveMs),
-                         it.activeAtEndMs >= 0 ? durationText(it.activeAtEndMs) : QStringLiteral("-")});
-    }
-    out += rows.isEmpty() ? QStringLiteral("<p>None.</p>\n")
-                          : table({QStringLiteral("Item"), QStringLiteral("Longest active"),
-                                   QStringLiteral("Active at the end")},
-                                  rows);
-
-    out += QStringLiteral("<h2>Floods</h2>\n");
-    rows.clear();
-    for (const Flood &fl : f.floods) {
-        QStringList top;
-        for (const auto &[item, count] : fl.top)
-            top.append(QStringLiteral("%1 (%2)").arg(r.itemName(item)).arg(count));
-        rows.append({r.clock.text(fl.startMs),
-                     durationText(fl.endMs - fl.startMs) + (fl.ongoing ? QStringLiteral(", still going") : QString()),
-                     QString::number(fl.count), top.join(QStringLiteral(", "))});
-    }
-    out += rows.isEmpty() ? QStringLiteral("<p>None.</p>\n")
-                          : folded(QStringLiteral("%1 floods").arg(rows.size()),
-                                   table({QStringLiteral("Start"), QStringLiteral("Length"),
-                                          QStringLiteral("Activations"), QStringLiteral("Largest contributors")},
-                                         rows),
-                                   rows.size());
-
-    out += QStringLiteral("<h2>Chattering and fleeting</h2>\n");
-    rows.clear();
-    for (const ItemFigures &it : f.items) {
-        if (it.chatterEpisodes > 0 || it.fleeting > 0)
-            rows.append({r.itemName(it.item), QString::number(it.chatterEpisodes), QString::number(it.fleeting)});
-    }
-    out += rows.isEmpty() ? QStringLiteral("<p>None.</p>\n")
-                          : table({QStringLiteral("Item"), QStringLiteral("Chatter episodes (3 in 60 s)"),
-                                   QStringLiteral("Fleeting (under 10 s)")},
-                                  rows);
-
+    out += section(mostFrequentTable(r), inlineSvg(paretoChartSvg(r), QStringLiteral("chart-pareto"),
+                                                   QStringLiteral("The ten most frequent items")));
+    out += section(standingTable(r), inlineSvg(standingChartSvg(r), QStringLiteral("chart-standing"),
+                                               QStringLiteral("Standing alarms over time")));
+    out += section(floodTable(r));
+    out += section(chatterTable(r));
     out += QStringLiteral("<h2>Link losses</h2>\n<p>%1 losses of the data server's link, down %2 in all, "
                           "the longest %3%4.</p>\n")
                    .arg(f.link.losses)
                    .arg(durationText(f.link.downMs), durationText(f.link.longestMs),
                         f.link.downAtEnd ? QStringLiteral("; down at the end") : QString());
-
-    out += QStringLiteral("<h2>Activations per day</h2>\n");
-    rows.clear();
-    for (const DayCount &day : f.perDay)
-        rows.append({r.clock.dateText(day.startMs), QString::number(day.activations)});
-    out += folded(QStringLiteral("%1 days").arg(rows.size()),
-                  table({QStringLiteral("Date"), QStringLiteral("Activations")}, rows), rows.size());
-
+    out += section(dayTable(r));
     if (r.journal.unreadCount > 0) {
-        out += QStringLiteral("<h2>Lines not read</h2>\n<p>%1 lines were no alarm line%2.</p>\n")
-                       .arg(r.journal.unreadCount)
-                       .arg(r.journal.unreadCount > qint64(r.journal.unread.size())
-                                    ? QStringLiteral(" (the first %1 below)").arg(r.journal.unread.size())
-                                    : QString());
-        rows.clear();
-        for (const UnreadLine &u : r.journal.unread)
-            rows.append({u.source, u.text});
-        out += table({QStringLiteral("Where"), QStringLiteral("Line")}, rows);
+        out += section(unreadTable(r),
+                       QStringLiteral("<p>%1 lines were no alarm line%2.</p>\n")
+                               .arg(r.journal.unreadCount)
+                               .arg(r.journal.unreadCount > qint64(r.journal.unread.size())
+                                            ? QStringLiteral(" (the first %1 below)").arg(r.journal.unread.size())
+                                            : QString()));
     }
     out += QStringLiteral("</body>\n</html>\n");
     return out;

@@ -82,6 +82,77 @@ std::vector<SummaryRow> summaryRows(const Report &r)
     return rows;
 }
 
+DetailTable mostFrequentTable(const Report &r)
+{
+    const AlarmFigures &f = r.figures;
+    DetailTable t{QStringLiteral("Most frequent"),
+                  {QStringLiteral("Item"), QStringLiteral("Activations"), QStringLiteral("Share")},
+                  {}};
+    for (size_t i = 0; i < f.items.size() && i < size_t(kTopCount) && f.items[i].activations > 0; ++i)
+        t.rows.append({r.itemName(f.items[i].item), QString::number(f.items[i].activations),
+                       percentText(double(f.items[i].activations) / double(f.activations))});
+    return t;
+}
+
+DetailTable floodTable(const Report &r)
+{
+    DetailTable t{QStringLiteral("Floods"),
+                  {QStringLiteral("Start"), QStringLiteral("Length"), QStringLiteral("Activations"),
+                   QStringLiteral("Largest contributors")},
+                  {}};
+    for (const Flood &fl : r.figures.floods) {
+        QStringList top;
+        for (const auto &[item, count] : fl.top)
+            top.append(QStringLiteral("%1 (%2)").arg(r.itemName(item)).arg(count));
+        t.rows.append({r.clock.text(fl.startMs),
+                       durationText(fl.endMs - fl.startMs) + (fl.ongoing ? QStringLiteral(", still going") : QString()),
+                       QString::number(fl.count), top.join(QStringLiteral(", "))});
+    }
+    return t;
+}
+
+DetailTable chatterTable(const Report &r)
+{
+    DetailTable t{QStringLiteral("Chattering and fleeting"),
+                  {QStringLiteral("Item"), QStringLiteral("Chatter episodes (3 in 60 s)"),
+                   QStringLiteral("Fleeting (under 10 s)")},
+                  {}};
+    for (const ItemFigures &it : r.figures.items) {
+        if (it.chatterEpisodes > 0 || it.fleeting > 0)
+            t.rows.append({r.itemName(it.item), QString::number(it.chatterEpisodes), QString::number(it.fleeting)});
+    }
+    return t;
+}
+
+DetailTable standingTable(const Report &r)
+{
+    DetailTable t{QStringLiteral("Standing and active at the end"),
+                  {QStringLiteral("Item"), QStringLiteral("Longest active"), QStringLiteral("Active at the end")},
+                  {}};
+    for (const ItemFigures &it : r.figures.items) {
+        if (it.standing() || it.activeAtEndMs >= 0)
+            t.rows.append({r.itemName(it.item), durationText(it.longestActiveMs),
+                           it.activeAtEndMs >= 0 ? durationText(it.activeAtEndMs) : QStringLiteral("-")});
+    }
+    return t;
+}
+
+DetailTable dayTable(const Report &r)
+{
+    DetailTable t{QStringLiteral("Activations per day"), {QStringLiteral("Date"), QStringLiteral("Activations")}, {}};
+    for (const DayCount &day : r.figures.perDay)
+        t.rows.append({r.clock.dateText(day.startMs), QString::number(day.activations)});
+    return t;
+}
+
+DetailTable unreadTable(const Report &r)
+{
+    DetailTable t{QStringLiteral("Lines not read"), {QStringLiteral("Where"), QStringLiteral("Line")}, {}};
+    for (const UnreadLine &u : r.journal.unread)
+        t.rows.append({u.source, u.text});
+    return t;
+}
+
 namespace {
 // Columns padded to their widest cell; the last column is not padded.
 QString table(const QStringList &header, const QList<QStringList> &rows)
@@ -123,65 +194,17 @@ QString terminalReport(const Report &r)
                      row.target.isEmpty() ? QString() : (row.met ? QStringLiteral("ok") : QStringLiteral("OVER"))});
     out += table({QStringLiteral("Figure"), QStringLiteral("Value"), QStringLiteral("Target"), QString()}, rows);
 
-    rows.clear();
-    for (size_t i = 0; i < f.items.size() && i < size_t(kTopCount); ++i) {
-        const ItemFigures &it = f.items[i];
-        if (it.activations == 0)
-            break;
-        rows.append({r.itemName(it.item), QString::number(it.activations),
-                     percentText(double(it.activations) / double(f.activations))});
-    }
-    if (!rows.isEmpty())
-        out += QStringLiteral("\nMost frequent\n")
-               + table({QStringLiteral("Item"), QStringLiteral("Activations"), QStringLiteral("Share")}, rows);
-
-    rows.clear();
-    for (const Flood &fl : f.floods) {
-        QStringList top;
-        for (const auto &[item, count] : fl.top)
-            top.append(QStringLiteral("%1 %2").arg(r.itemName(item)).arg(count));
-        rows.append({r.clock.text(fl.startMs),
-                     durationText(fl.endMs - fl.startMs) + (fl.ongoing ? QStringLiteral("+") : QString()),
-                     QString::number(fl.count), top.join(QStringLiteral(", "))});
-    }
     constexpr qsizetype kFloodLines = 20;
-    if (rows.size() > kFloodLines) {
-        std::stable_sort(rows.begin(), rows.end(),
+    DetailTable floods = floodTable(r);
+    if (floods.rows.size() > kFloodLines) {
+        std::stable_sort(floods.rows.begin(), floods.rows.end(),
                          [](const QStringList &a, const QStringList &b) { return a[2].toInt() > b[2].toInt(); });
-        rows.resize(kFloodLines);
+        floods.rows.resize(kFloodLines);
+        floods.title = QStringLiteral("Floods (the %1 largest of %2)").arg(kFloodLines).arg(f.floods.size());
     }
-    if (!rows.isEmpty())
-        out += (f.floods.size() > size_t(kFloodLines)
-                        ? QStringLiteral("\nFloods (the %1 largest of %2)\n").arg(kFloodLines).arg(f.floods.size())
-                        : QStringLiteral("\nFloods\n"))
-               + table({QStringLiteral("Start"), QStringLiteral("Length"), QStringLiteral("Count"),
-                        QStringLiteral("Largest contributors")},
-                       rows);
-
-    rows.clear();
-    for (const ItemFigures &it : f.items) {
-        if (it.chatterEpisodes > 0 || it.fleeting > 0)
-            rows.append({r.itemName(it.item), QString::number(it.chatterEpisodes), QString::number(it.fleeting)});
-    }
-    if (!rows.isEmpty())
-        out += QStringLiteral("\nChattering and fleeting\n")
-               + table({QStringLiteral("Item"), QStringLiteral("Chatter episodes"), QStringLiteral("Fleeting")}, rows);
-
-    rows.clear();
-    for (const ItemFigures &it : f.items) {
-        if (it.standing() || it.activeAtEndMs >= 0)
-            rows.append({r.itemName(it.item), durationText(it.longestActiveMs),
-                         it.activeAtEndMs >= 0 ? durationText(it.activeAtEndMs) : QStringLiteral("-")});
-    }
-    if (!rows.isEmpty())
-        out += QStringLiteral("\nStanding and active at the end\n")
-               + table({QStringLiteral("Item"), QStringLiteral("Longest active"), QStringLiteral("Active at the end")},
-                       rows);
-
-    if (!r.journal.unread.empty()) {
-        out += QStringLiteral("\nLines not read (%1)\n").arg(r.journal.unreadCount);
-        for (const UnreadLine &u : r.journal.unread)
-            out += QStringLiteral("  %1: %2\n").arg(u.source, u.text);
+    for (const DetailTable &t : {mostFrequentTable(r), floods, chatterTable(r), standingTable(r), unreadTable(r)}) {
+        if (!t.rows.isEmpty())
+            out += u'\n' + t.title + u'\n' + table(t.header, t.rows);
     }
     return out;
 }

@@ -29,6 +29,20 @@ struct SummaryRow
 
 std::vector<SummaryRow> summaryRows(const Report &report);
 
+// A table behind the figures, as text cells.
+struct DetailTable
+{
+    QString title;
+    QStringList header;
+    QList<QStringList> rows;
+};
+DetailTable mostFrequentTable(const Report &report);
+DetailTable floodTable(const Report &report); // in time order
+DetailTable chatterTable(const Report &report);
+DetailTable standingTable(const Report &report);
+DetailTable dayTable(const Report &report);
+DetailTable unreadTable(const Report &report);
+
 // "3 d 04:05:06", "02:03:04", "45 s".
 QString durationText(qint64 ms);
 QString percentText(double share);
