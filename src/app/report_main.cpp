@@ -148,6 +148,13 @@ int main(int argc, char *argv[])
     range.toMs = toMs.value_or(range.toMs);
     if (range.toMs <= range.fromMs)
         return optionError(QStringLiteral("the report would end before it starts"));
+    // A stamp from a clock that lost its time (a year 2000 after a flat battery) must not
+    // make the report count every 10 minutes of the years between.
+    constexpr qint64 kLongestMs = 20 * 366 * 24 * 3600 * 1000LL;
+    if (range.lengthMs() > kLongestMs)
+        return optionError(
+                QStringLiteral("the lines run from %1 to %2, more than 20 years: choose with --from and --to")
+                        .arg(clock.text(range.fromMs), clock.text(range.toMs)));
 
     const AlarmFigures figures = computeFigures(journal, range, clock);
     const Report report{journal, figures, clock};

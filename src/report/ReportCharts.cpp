@@ -123,7 +123,7 @@ QByteArray periodChartSvg(const Report &r)
     auto *floodLine = new QLineSeries;
     floodLine->append(double(f.range.fromMs), 0);
     for (const Flood &fl : f.floods) {
-        const double end = double(std::max(fl.endMs, fl.startMs + perColumn * kPeriodMs));
+        const double end = double(std::min(f.range.toMs, std::max(fl.endMs, fl.startMs + perColumn * kPeriodMs)));
         floodLine->append(double(fl.startMs), 0);
         floodLine->append(double(fl.startMs), yMax);
         floodLine->append(end, yMax);

@@ -98,6 +98,9 @@ QString htmlReport(const Report &r)
                        .arg(esc(row.figure), esc(row.value), esc(row.target), verdict);
     }
     out += QStringLiteral("</table>\n");
+    if (r.journal.repeatedHourLines > 0)
+        out += QStringLiteral("<p>%1 lines fell in the second pass of an hour the clocks repeated.</p>\n")
+                       .arg(r.journal.repeatedHourLines);
     if (r.journal.droppedByStation > 0)
         out += QStringLiteral("<p>The station could not write %1 lines to its log; they are missing here.</p>\n")
                        .arg(r.journal.droppedByStation);

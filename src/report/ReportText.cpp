@@ -186,6 +186,9 @@ QString terminalReport(const Report &r)
         out += QStringLiteral("Lines not read: %1 (listed at the end)\n").arg(r.journal.unreadCount);
     if (r.journal.droppedByStation > 0)
         out += QStringLiteral("Lines the station could not write to its log: %1\n").arg(r.journal.droppedByStation);
+    if (r.journal.repeatedHourLines > 0)
+        out += QStringLiteral("Lines in the second pass of an hour the clocks repeated: %1\n")
+                       .arg(r.journal.repeatedHourLines);
     out += u'\n';
 
     QList<QStringList> rows;
