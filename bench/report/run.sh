@@ -9,6 +9,8 @@ DAYS="${2:-365}"
 WORK="$(mktemp -d "${TMPDIR:-/tmp}/corvane-bench-report.XXXXXX")"
 trap 'rm -rf "$WORK"' EXIT
 export QT_QPA_PLATFORM=offscreen
+# A zone with clock changes: the log repeats an hour each autumn.
+export TZ=Europe/Berlin
 
 "$BUILD/bench/report/corvane-bench-report-gen" --days "$DAYS" --log "$WORK/alarm_log.txt" --history "$WORK/history.sqlite"
 echo "log: $(du -h "$WORK/alarm_log.txt" | cut -f1), history: $(du -h "$WORK/history.sqlite" | cut -f1)"

@@ -67,6 +67,13 @@ std::variant<StationOptions, int> parseStationOptions(const QCoreApplication &ap
 std::variant<DataSimOptions, int> parseDataSimOptions(const QCoreApplication &app);
 std::variant<GatewayOptions, int> parseGatewayOptions(const QCoreApplication &app);
 
+// For a program's own parser: --help, --version, parse errors and stray arguments are
+// handled (the exit code returned); nothing when parsing goes on.
+std::optional<int> handleCommonOptions(QCommandLineParser &parser, const QCoreApplication &app,
+                                       const QCommandLineOption &help, const QCommandLineOption &version);
+// Prints "program: message" on stderr; the exit code of a usage error.
+int optionError(const QString &message);
+
 // "host", "host:port" or "[v6]:port"; the port is defaultPort when not given.
 bool parseBroker(const QString &text, QString *host, quint16 *port, quint16 defaultPort = 1883);
 
@@ -74,12 +81,5 @@ bool parseBroker(const QString &text, QString *host, quint16 *port, quint16 defa
 // from $CORVANE_MQTT_PASSWORD (which is then removed from the environment). On
 // failure, a message for the user that never contains the password.
 std::variant<MqttSettings, QString> brokerSettings(const BrokerOptions &options);
-
-// For a program's own parser: --help, --version, parse errors and stray arguments are
-// handled (the exit code returned); nothing when parsing goes on.
-std::optional<int> handleCommonOptions(QCommandLineParser &parser, const QCoreApplication &app,
-                                       const QCommandLineOption &help, const QCommandLineOption &version);
-// Prints "program: message" on stderr; the exit code of a usage error.
-int optionError(const QString &message);
 
 } // namespace corvane
