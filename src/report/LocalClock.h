@@ -31,6 +31,7 @@ public:
     // "yyyy-MM-dd HH:mm:ss" in local time.
     QString text(qint64 utcMs) const;
     QString dateText(qint64 utcMs) const;
+    QString zoneName() const { return QString::fromLatin1(m_zone.id()); }
 
 private:
     struct Instants

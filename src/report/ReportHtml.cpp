@@ -84,9 +84,10 @@ QString htmlReport(const Report &r)
     out += QStringLiteral("<title>Alarm report %1 to %2</title>\n<style>%3</style>\n</head>\n<body>\n")
                    .arg(r.clock.dateText(f.range.fromMs), r.clock.dateText(f.range.toMs - 1),
                         QString::fromUtf16(kStyle));
-    out += QStringLiteral("<h1>Alarm report</h1>\n<p class=\"sub\">%1 to %2 local time (%3), from %4</p>\n")
+    out += QStringLiteral("<h1>Alarm report</h1>\n<p class=\"sub\">%1 to %2 (%3, local time in %4), from %5</p>\n")
                    .arg(esc(r.clock.text(f.range.fromMs)), esc(r.clock.text(f.range.toMs)),
-                        esc(durationText(f.range.lengthMs())), esc(r.journal.sources.join(QStringLiteral(", "))));
+                        esc(durationText(f.range.lengthMs())), esc(r.clock.zoneName()),
+                        esc(r.journal.sources.join(QStringLiteral(", "))));
 
     out += QStringLiteral(
             "<table class=\"figures\">\n<tr><th>Figure</th><th>Value</th><th>Target</th><th></th></tr>\n");

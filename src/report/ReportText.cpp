@@ -179,9 +179,10 @@ QString table(const QStringList &header, const QList<QStringList> &rows)
 QString terminalReport(const Report &r)
 {
     const AlarmFigures &f = r.figures;
-    QString out = QStringLiteral("Alarm report, %1 to %2 (local time, %3)\nFrom: %4\n")
-                          .arg(r.clock.text(f.range.fromMs), r.clock.text(f.range.toMs),
-                               durationText(f.range.lengthMs()), r.journal.sources.join(QStringLiteral(", ")));
+    QString out
+            = QStringLiteral("Alarm report, %1 to %2 (%3, local time in %4)\nFrom: %5\n")
+                      .arg(r.clock.text(f.range.fromMs), r.clock.text(f.range.toMs), durationText(f.range.lengthMs()),
+                           r.clock.zoneName(), r.journal.sources.join(QStringLiteral(", ")));
     if (r.journal.unreadCount > 0)
         out += QStringLiteral("Lines not read: %1 (listed at the end)\n").arg(r.journal.unreadCount);
     if (r.journal.droppedByStation > 0)
