@@ -139,11 +139,9 @@ int main(int argc, char *argv[])
         return failure(error);
     }
 
-    ReportRange range = wholeRange(journal);
-    if (journal.events.empty() && !fromMs && !toMs) {
-        const qint64 now = QDateTime::currentMSecsSinceEpoch();
-        range = {now - 24 * 3600 * 1000LL, now};
-    }
+    // Nothing recorded yet: the last day, so the report still says so in its figures.
+    const qint64 now = QDateTime::currentMSecsSinceEpoch();
+    ReportRange range = journal.events.empty() ? ReportRange{now - 24 * 3600 * 1000LL, now} : wholeRange(journal);
     range.fromMs = fromMs.value_or(range.fromMs);
     range.toMs = toMs.value_or(range.toMs);
     if (range.toMs <= range.fromMs)
