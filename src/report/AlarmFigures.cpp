@@ -38,7 +38,7 @@ struct ItemState
 // the activation that puts more than kFloodStartAbove in the last kPeriodMs (both ends
 // inclusive) and ends when an activation leaving the window leaves fewer than
 // kFloodEndBelow.
-void findFloods(const std::vector<Activation> &a, qint64 rangeEnd, AlarmFigures &f)
+void findFloods(const std::vector<Activation> &a, qint64 rangeEnd, const QStringList &names, AlarmFigures &f)
 {
     std::vector<Flood> &floods = f.floods;
     size_t lo = 0;
@@ -54,8 +54,8 @@ void findFloods(const std::vector<Activation> &a, qint64 rangeEnd, AlarmFigures 
             ++byItem[a[i].item];
         for (auto it = byItem.cbegin(); it != byItem.cend(); ++it)
             flood.top.emplace_back(it.key(), it.value());
-        std::sort(flood.top.begin(), flood.top.end(), [](const auto &x, const auto &y) {
-            return x.second != y.second ? x.second > y.second : x.first < y.first;
+        std::sort(flood.top.begin(), flood.top.end(), [&](const auto &x, const auto &y) {
+            return x.second != y.second ? x.second > y.second : names[x.first] < names[y.first];
         });
         if (flood.top.size() > size_t(kFloodContributors))
             flood.top.resize(size_t(kFloodContributors));
@@ -194,7 +194,7 @@ AlarmFigures computeFigures(const AlarmJournal &journal, ReportRange range, cons
 
     std::stable_sort(activations.begin(), activations.end(),
                      [](const Activation &x, const Activation &y) { return x.tMs < y.tMs; });
-    findFloods(activations, range.toMs, f);
+    findFloods(activations, range.toMs, journal.items, f);
     for (const Flood &flood : f.floods)
         f.floodMs += flood.endMs - flood.startMs;
     f.floodShare = double(f.floodMs) / double(length);
