@@ -46,6 +46,14 @@ QChart *newChart(const QString &title)
     return chart;
 }
 
+// The chart takes the series; it is drawn against the two axes (already on the chart).
+void plot(QChart *chart, QAbstractSeries *series, QAbstractAxis *x, QAbstractAxis *y)
+{
+    chart->addSeries(series);
+    series->attachAxis(x);
+    series->attachAxis(y);
+}
+
 QByteArray render(QChart *chart, QSize size = kChartSize)
 {
     QGraphicsScene scene;
@@ -148,11 +156,8 @@ QByteArray periodChartSvg(const Report &r)
     auto *x = timeAxis(f.range);
     chart->addAxis(x, Qt::AlignBottom);
     chart->addAxis(y, Qt::AlignLeft);
-    for (QAbstractSeries *s : series) {
-        chart->addSeries(s);
-        s->attachAxis(x);
-        s->attachAxis(y);
-    }
+    for (QAbstractSeries *s : series)
+        plot(chart, s, x, y);
     return render(chart);
 }
 
@@ -191,12 +196,8 @@ QByteArray paretoChartSvg(const Report &r)
     chart->addAxis(x, Qt::AlignBottom);
     chart->addAxis(y, Qt::AlignLeft);
     chart->addAxis(share, Qt::AlignRight);
-    chart->addSeries(bars);
-    bars->attachAxis(x);
-    bars->attachAxis(y);
-    chart->addSeries(cumulative);
-    cumulative->attachAxis(x);
-    cumulative->attachAxis(share);
+    plot(chart, bars, x, y);
+    plot(chart, cumulative, x, share);
     return render(chart);
 }
 
@@ -245,15 +246,10 @@ QByteArray standingChartSvg(const Report &r)
         bar->append(double(s.fromMs), at);
         bar->append(double(s.toMs), at);
         bar->setPen(QPen(s.open ? kBusy : kStanding, barWidth, Qt::SolidLine, Qt::FlatCap));
-        chart->addSeries(bar);
-        bar->attachAxis(x);
-        bar->attachAxis(y);
+        plot(chart, bar, x, y);
     }
     if (rows.isEmpty()) {
-        auto *empty = new QLineSeries; // the axes need a series to be drawn
-        chart->addSeries(empty);
-        empty->attachAxis(x);
-        empty->attachAxis(y);
+        plot(chart, new QLineSeries, x, y); // the axes need a series to be drawn
     }
     return render(chart, QSize(kChartSize.width(), std::max<int>(200, 90 + int(rows.size()) * 28)));
 }
