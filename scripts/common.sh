@@ -12,7 +12,7 @@ DEBIAN_PACKAGES=(
   libmosquitto-dev mosquitto mosquitto-clients openssl
   libmodbus-dev python3-pymodbus python3-serial-asyncio socat
   fonts-dejavu-core
-  qt6-charts-dev libqt6opengl6-dev libsqlite3-dev sqlite3
+  qt6-charts-dev libqt6opengl6-dev libsqlite3-dev sqlite3 qt6-svg-dev
 )
 
 # What building and checking the Debian package needs besides the build.

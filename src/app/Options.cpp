@@ -107,6 +107,17 @@ std::optional<int> handleCommon(QCommandLineParser &parser, const QCoreApplicati
 
 } // namespace
 
+std::optional<int> handleCommonOptions(QCommandLineParser &parser, const QCoreApplication &app,
+                                       const QCommandLineOption &help, const QCommandLineOption &version)
+{
+    return handleCommon(parser, app, help, version);
+}
+
+int optionError(const QString &message)
+{
+    return fail(message);
+}
+
 bool parseBroker(const QString &text, QString *host, quint16 *port, quint16 defaultPort)
 {
     QString h = text.trimmed();

@@ -8,6 +8,8 @@
 #include <variant>
 
 class QCoreApplication;
+class QCommandLineOption;
+class QCommandLineParser;
 
 namespace corvane {
 
@@ -72,6 +74,13 @@ struct GatewayOptions
 std::variant<StationOptions, int> parseStationOptions(const QCoreApplication &app);
 std::variant<DataSimOptions, int> parseDataSimOptions(const QCoreApplication &app);
 std::variant<GatewayOptions, int> parseGatewayOptions(const QCoreApplication &app);
+
+// For a program's own parser: --help, --version, parse errors and stray arguments are
+// handled (the exit code returned); nothing when parsing goes on.
+std::optional<int> handleCommonOptions(QCommandLineParser &parser, const QCoreApplication &app,
+                                       const QCommandLineOption &help, const QCommandLineOption &version);
+// Prints "program: message" on stderr; the exit code of a usage error.
+int optionError(const QString &message);
 
 // "host", "host:port" or "[v6]:port"; the port is defaultPort when not given.
 bool parseBroker(const QString &text, QString *host, quint16 *port, quint16 defaultPort = 1883);
