@@ -2,7 +2,7 @@
 // station recorded (its history, or alarm log files), as a table, an HTML page and CSV.
 #include "Options.h"
 
-#include "history/HistoryStore.h"
+#include "core/StatePaths.h"
 #include "report/AlarmFigures.h"
 #include "report/AlarmJournal.h"
 #include "report/LocalClock.h"
@@ -46,7 +46,7 @@ std::variant<ReportOptions, int> parseReportOptions(const QCoreApplication &app)
     const QCommandLineOption history(
             QStringLiteral("history"),
             QStringLiteral("The station's history (SQLite, read only) to read the alarm lines from (default %1).")
-                    .arg(history::HistoryStore::defaultPath()),
+                    .arg(defaultHistoryPath()),
             QStringLiteral("file"));
     const QCommandLineOption log(
             QStringLiteral("log"),
@@ -75,7 +75,7 @@ std::variant<ReportOptions, int> parseReportOptions(const QCoreApplication &app)
     if (parser.isSet(history) && parser.isSet(log))
         return optionError(QStringLiteral("--history and --log exclude each other"));
     ReportOptions o;
-    o.history = parser.isSet(history) ? parser.value(history) : history::HistoryStore::defaultPath();
+    o.history = parser.isSet(history) ? parser.value(history) : defaultHistoryPath();
     o.logs = parser.values(log);
     o.from = parser.value(from);
     o.to = parser.value(to);
