@@ -29,6 +29,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <future>
 #include <sqlite3.h>
 #include <thread>
 #include <vector>
@@ -132,7 +133,8 @@ void documentedQuery(const QString &path, qint64 now)
 }
 
 // An export of the whole week on the reader while the writer goes on committing a
-// live value every 100 ms: the longest commit meanwhile, against 3 s without it.
+// live value and a trend asks for its last 10 minutes every 100 ms: the longest commit
+// and the longest trend answer meanwhile, against 3 s without an export.
 void exportWhileRecording(const QString &dir, const QString &path, qint64 from, qint64 to)
 {
     HistoryStore store({path, 90, {}});
@@ -140,13 +142,21 @@ void exportWhileRecording(const QString &dir, const QString &path, qint64 from, 
     const int live = store.channel(plc(QStringLiteral("c27")));
     std::atomic<bool> running{true};
     int n = 0;
+    double worstAnswer = 0;
     const auto commits = [&] {
         double worst = 0;
+        worstAnswer = 0;
         while (running) {
             store.add(live, store.now(), QString::number(++n % 2));
-            const auto t0 = Clock::now();
+            auto t0 = Clock::now();
             store.flush();
             worst = std::max(worst, std::chrono::duration<double, std::milli>(Clock::now() - t0).count());
+            std::promise<void> answered;
+            t0 = Clock::now();
+            reader.buckets({QStringLiteral("v10020:b"), to - 600'000, to, 600},
+                           [&](std::vector<TrendPoint>) { answered.set_value(); });
+            answered.get_future().wait();
+            worstAnswer = std::max(worstAnswer, std::chrono::duration<double, std::milli>(Clock::now() - t0).count());
             std::this_thread::sleep_for(std::chrono::milliseconds(100));
         }
         return worst;
@@ -156,6 +166,7 @@ void exportWhileRecording(const QString &dir, const QString &path, qint64 from, 
         running = false;
     });
     const double idle = commits();
+    const double idleAnswer = worstAnswer;
     stopper.join();
     running = true;
     QElapsedTimer took;
@@ -170,10 +181,11 @@ void exportWhileRecording(const QString &dir, const QString &path, qint64 from, 
                      });
     const int before = n;
     const double during = commits();
-    std::printf("export of the week (%.0f MB of CSV) in %.1f s%s; meanwhile %d live commits, the longest %.1f ms "
-                "(baseline without an export: %.1f ms)\n",
+    std::printf("export of the week (%.0f MB of CSV) in %.1f s%s; meanwhile %d live commits and trend answers, the "
+                "longest %.1f ms and %.1f ms (baseline without an export: %.1f ms and %.1f ms)\n",
                 double(QFileInfo(dir + QStringLiteral("/week.csv")).size()) / 1e6, double(exportMs) / 1000.0,
-                error.isEmpty() ? "" : qPrintable(QStringLiteral(" (") + error + u')'), n - before, during, idle);
+                error.isEmpty() ? "" : qPrintable(QStringLiteral(" (") + error + u')'), n - before, during, worstAnswer,
+                idle, idleAnswer);
 }
 
 void weekOfOneItem(const QString &dir, qint64 rows)
