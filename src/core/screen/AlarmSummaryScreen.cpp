@@ -46,6 +46,7 @@ void AlarmSummaryScreen::build(QWidget *form)
     for (std::size_t i = 0; i < items.size(); ++i) {
         auto *link = static_cast<LinkLabel *>(this->links()[qsizetype(i)]);
         const AlarmRule *rule = &items[i].alarm;
+        describeAlarm(*rule);
         connect(link, &LinkLabel::changed, this,
                 [this, link, rule] { raiseAlarmTransition(station().alarms(), *link, *rule); });
     }

@@ -32,9 +32,12 @@ void IoScreen::build(QWidget *form)
     setLinks(buildLinks(form, tags, d.links));
     for (const IoIndicator &s : d.indicators)
         addIndicator(form->findChild<QWidget *>(QString::fromUtf16(s.name)), s.rule);
-    if (const LinkLabel *source = d.reading ? linkNamed(QStringView(d.reading->source)) : nullptr)
-        addTrendTarget(control<QWidget>(QString::fromUtf16(d.reading->target)), *source);
     describeRows(d.rows);
+    if (const LinkLabel *source = d.reading ? linkNamed(QStringView(d.reading->source)) : nullptr) {
+        QWidget *target = control<QWidget>(QString::fromUtf16(d.reading->target));
+        addTrendTarget(target, *source);
+        describe(target, trendWords(target, source->item()).caption, {}, d.reading->divisor);
+    }
 
     buildButtons(form, d.buttons, station().screens());
 

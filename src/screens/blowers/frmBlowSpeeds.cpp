@@ -143,7 +143,8 @@ void FrmBlowSpeeds::addRow(QWidget *frame, const Row &row, int top, QList<LinkCo
     placeTwips(caption, kCaptionLeft, top, kCaptionWidth, kRowHeight);
     connect(link, &LinkLabel::changed, this, [link, status] { speedLink_Change(*link, status); });
     addTrendTarget(status, *link);
-    describe(status, text(row.caption));
+    describe(status, text(m_unit.caption) + QStringLiteral(", ") + text(row.caption), QStringLiteral("%"),
+             speedUnitsPerPercent());
     links->append(link);
 
     if (row.entry) {

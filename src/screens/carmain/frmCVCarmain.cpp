@@ -317,6 +317,7 @@ void FrmCVCarmain::build(QWidget *form)
     buildSystemPanel(form);
 
     for (const AlarmRule &rule : kAlarmRules) {
+        describeAlarm(rule);
         for (LinkControl *control : links()) {
             auto *link = static_cast<LinkLabel *>(control);
             if (link->item() == QStringView(rule.item)) {
@@ -400,6 +401,7 @@ void FrmCVCarmain::buildGauges(QWidget *form)
     placeTwips(speed, 240, 360, 2040, 780);
     QLabel *mph = makeText(speedFrame, u"lblMPH", u"MPH", 2400, 600, 1080);
     mph->setFont(scaledFont(mph, 1.6, true));
+    describe(speed, QStringLiteral("Speed"), mph->text());
 
     for (const GaugeRow &g : kGauges) {
         QWidget *parent = frame(g.frame);
@@ -407,7 +409,7 @@ void FrmCVCarmain::buildGauges(QWidget *form)
         LinkLabel *value = linkNamed(g.link);
         styleGauge(value, parent, 1.1);
         placeTwips(value, 1560, g.top, 1200, kRowHeight);
-        describe(value, text(g.text));
+        describe(value, text(g.text), text(g.unit));
         makeText(parent, g.unitName, g.unit, 2880, g.top, 720);
     }
 }
