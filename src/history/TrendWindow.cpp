@@ -119,7 +119,9 @@ QString utcText(qint64 ms)
 
 QString localIsoText(qint64 ms)
 {
-    return QDateTime::fromMSecsSinceEpoch(ms, Qt::LocalTime).toString(Qt::ISODateWithMs);
+    // With its offset: the repeated hour of a clock change stays two different hours.
+    const QDateTime local = QDateTime::fromMSecsSinceEpoch(ms, Qt::LocalTime);
+    return local.toOffsetFromUtc(local.offsetFromUtc()).toString(Qt::ISODateWithMs);
 }
 
 // A CSV line's fields (the reader's rows hold no line breaks).
@@ -977,9 +979,12 @@ void TrendWindow::exportCsv(const QString &file)
                     if (error.isEmpty()) {
                         const QStringList head = csvSplit(QString::fromUtf8(in.readLine()).trimmed());
                         const int item = int(head.indexOf(QStringLiteral("item"))),
-                                  tMs = int(head.indexOf(QStringLiteral("t_ms"))),
+                                  time = int(head.indexOf(QStringLiteral("time_utc"))),
                                   value = int(head.indexOf(QStringLiteral("value")));
-                        out.write("item,time_utc,time_local,value\n");
+                        if (std::min({item, time, value}) < 0)
+                            error = QStringLiteral("the history's rows have no item, time_utc or value");
+                        if (error.isEmpty())
+                            out.write("item,time_utc,time_local,value\n");
                         // The start rows of the pens up to this item, before its first change.
                         qsizetype next = 0;
                         const auto startsUpTo = [&](const QString &item) {
@@ -992,20 +997,20 @@ void TrendWindow::exportCsv(const QString &file)
                             }
                         };
                         QString current;
-                        while (!in.atEnd()) {
+                        while (error.isEmpty() && !in.atEnd()) {
                             const QStringList f = csvSplit(QString::fromUtf8(in.readLine()).chopped(1));
-                            if (f.size() <= std::max({item, tMs, value}))
+                            if (f.size() <= std::max({item, time, value}))
                                 continue;
                             if (f[item] != current)
                                 startsUpTo(current = f[item]);
-                            const qint64 t = f[tMs].toLongLong();
+                            const qint64 t = QDateTime::fromString(f[time], Qt::ISODateWithMs).toMSecsSinceEpoch();
                             out.write(QStringList{csvField(f[item]), utcText(t), localIsoText(t), csvField(f[value])}
                                               .join(u',')
                                               .toUtf8()
                                       + '\n');
                         }
                         startsUpTo(QString());
-                        if (!out.commit())
+                        if (error.isEmpty() && !out.commit())
                             error = out.errorString();
                     }
                     in.remove();

@@ -42,8 +42,11 @@ private Q_SLOTS:
         const QString alarmLog = m_ts->alarmLogPath();
         m_ts->station.reset();
         // Kept for longer than the virtual clock is behind the real one.
-        m_store = std::make_unique<HistoryStore>(
-                HistoryConfig{m_ts->dir.filePath(QStringLiteral("history.sqlite")), 100'000, [](const QString &) {}});
+        HistoryConfig config;
+        config.path = m_ts->dir.filePath(QStringLiteral("history.sqlite"));
+        config.retentionDays = 100'000;
+        config.warn = [](const QString &) {};
+        m_store = std::make_unique<HistoryStore>(config);
         m_recorded = std::make_unique<RecordingTagSource>(m_ts->server, m_store.get(), [this] { return utcNow(); });
         m_ts->station = std::make_unique<Station>(m_ts->scheduler, *m_recorded, alarmLog);
         registerAllScreens(*m_ts->station);
@@ -102,7 +105,7 @@ private Q_SLOTS:
                 << "Air Compressor: Air Compressor Switching Fault (c354)" << "Air Compressor";
         QTest::newRow("I/O value")
                 << "frmAntiFreezeIO" << "lblWaterTempv1415" << one << 0 << "v1415:b" << "water temp (v1415:b)"
-                << "water temp";
+                << "water temp in Degrees";
         QTest::newRow("I/O status word of two stages")
                 << "frmACUnitIO" << "lblX400Status" << QStringList{"Trend x404", "Trend x400"} << 1 << "x400"
                 << "A End AC Thermostat Stages (x400)" << "A End AC Thermostat Stages";

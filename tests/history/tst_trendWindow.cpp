@@ -38,6 +38,16 @@ qint64 utc(int month, int day, int h, int m, int s = 0)
     return QDateTime(QDate(2026, month, day), QTime(h, m, s), Qt::UTC).toMSecsSinceEpoch();
 }
 
+ItemWords words(const QString &caption, const QString &alarm = {}, const QString &unit = {}, double divisor = 1)
+{
+    ItemWords w;
+    w.caption = caption;
+    w.alarm = alarm;
+    w.unit = unit;
+    w.divisor = divisor;
+    return w;
+}
+
 QStringList labels(const std::vector<TimeTick> &ticks)
 {
     QStringList out;
@@ -63,7 +73,10 @@ private Q_SLOTS:
     {
         m_dir = std::make_unique<QTemporaryDir>();
         const QString path = m_dir->filePath(QStringLiteral("history.sqlite"));
-        m_store = std::make_unique<HistoryStore>(HistoryConfig{path, 90, [](const QString &) {}});
+        HistoryConfig config;
+        config.path = path;
+        config.warn = [](const QString &) {};
+        m_store = std::make_unique<HistoryStore>(config);
         const auto channel = [this](const char *item) {
             return m_store->channel({QStringLiteral("DSData"), QStringLiteral("CVPlc"), QString::fromLatin1(item)});
         };
@@ -96,11 +109,11 @@ private Q_SLOTS:
         // The station's words for the items the test opens by code.
         const auto glossary = [](const QString &item) {
             if (item == QLatin1String("v1426:b"))
-                return ItemWords{QStringLiteral("Vacuum Transducer"), {}, {}, 10};
+                return words(QStringLiteral("Vacuum Transducer"), {}, {}, 10);
             if (item == QLatin1String("x227"))
-                return ItemWords{QStringLiteral("Hand Brake"), {}, QStringLiteral("PSI"), 1};
+                return words(QStringLiteral("Hand Brake"), {}, QStringLiteral("PSI"));
             if (item == QLatin1String("x200"))
-                return ItemWords{QStringLiteral("Electrical Phase Control"), {}, QStringLiteral("PSI"), 1};
+                return words(QStringLiteral("Electrical Phase Control"), {}, QStringLiteral("PSI"));
             return ItemWords{};
         };
         m_windows = std::make_unique<TrendWindows>(
@@ -144,7 +157,7 @@ private Q_SLOTS:
 
     void stepsGapsAndBits()
     {
-        TrendWindow *w = m_windows->show(QStringLiteral("c27"), ItemWords{QStringLiteral("Hand Brake")});
+        TrendWindow *w = m_windows->show(QStringLiteral("c27"), words(QStringLiteral("Hand Brake")));
         QTRY_VERIFY(!w->lines(0).isEmpty());
         QCOMPARE(text(w->lines(0)),
                  (QStringList{QStringLiteral("0:0 1:0 1:1 3:1"), QStringLiteral("4:1 7:1 7:0 10:0")}));
@@ -178,8 +191,8 @@ private Q_SLOTS:
         QFETCH(qint64, at);
         QFETCH(bool, pinned);
         QFETCH(QString, readout);
-        TrendWindow *w = m_windows->show(QStringLiteral("c27"), ItemWords{QStringLiteral("Hand Brake"),
-                                                                          QStringLiteral("Handbrake ON, Car Moving")});
+        TrendWindow *w = m_windows->show(
+                QStringLiteral("c27"), words(QStringLiteral("Hand Brake"), QStringLiteral("Handbrake ON, Car Moving")));
         QTRY_VERIFY(w->recordedItems().size() == 4);
         QVERIFY(w->addPen(QStringLiteral("x227")));
         QVERIFY(w->addPen(QStringLiteral("v1426:b")));
