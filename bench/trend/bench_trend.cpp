@@ -14,6 +14,8 @@
 #include <QDateTime>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QSettings>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtCharts/QChart>
@@ -60,7 +62,15 @@ double threadCpu()
 void settle(const TrendWindow *w)
 {
     while (!w->settled())
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+}
+
+// The event loop for a while, waiting when there is nothing to do.
+void runFor(int ms)
+{
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
 }
 
 } // namespace
@@ -85,7 +95,11 @@ int main(int argc, char *argv[])
     const qint64 rows = qint64(days * 864'000);
     qint64 now = QDateTime::currentMSecsSinceEpoch();
     const qint64 start = now - rows * 100;
-    HistoryStore store({path, 90, {}});
+    HistoryConfig config;
+    config.path = path;
+    HistoryStore store(config);
+    ItemWords words;
+    words.caption = QStringLiteral("Pen 0");
     std::vector<int> channels;
     for (int p = 0; p < kPens; ++p)
         channels.push_back(store.channel({QStringLiteral("DSData"), QStringLiteral("CVPlc"), itemOf(p)}));
@@ -104,6 +118,21 @@ int main(int argc, char *argv[])
     }
 
     HistoryReader reader(path);
+    // The eight pens as a pen set, opened the way an operator opens one.
+    QStandardPaths::setTestModeEnabled(true);
+    {
+        QSettings(QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation)
+                          + QStringLiteral("/trend-pens.ini"),
+                  QSettings::IniFormat)
+                .remove(QStringLiteral("penSets"));
+        TrendWindows trends(reader, [&now] { return now; });
+        TrendWindow *w = trends.show(itemOf(0), words);
+        while (w->recordedItems().size() < kPens)
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        for (int p = 1; p < kPens; ++p)
+            w->addPen(itemOf(p));
+        w->savePenSet(QStringLiteral("bench"));
+    }
     const qint64 week = qint64(days * 86'400'000);
     {
         std::printf("\nfirst paint of %.1f days: window asked for, answers drawn, chart painted (median of 5)\n", days);
@@ -112,13 +141,13 @@ int main(int argc, char *argv[])
             for (int run = 0; run < 5; ++run) {
                 TrendWindows trends(reader, [&now] { return now; });
                 const auto t0 = Clock::now();
-                TrendWindow *w = trends.show(itemOf(0), ItemWords{QStringLiteral("Pen 0")});
+                TrendWindow *w = trends.show(itemOf(0), words);
                 w->showLast(week);
                 // The recorded items, then the pens: as a pen set opens them.
                 while (w->recordedItems().size() < kPens)
-                    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
-                for (int p = 1; p < pens; ++p)
-                    w->addPen(itemOf(p));
+                    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+                if (pens > 1)
+                    w->openPenSet(QStringLiteral("bench"));
                 settle(w);
                 w->grab();
                 ms.push_back(std::chrono::duration<double, std::milli>(Clock::now() - t0).count());
@@ -143,19 +172,18 @@ int main(int argc, char *argv[])
     for (const int pens : {0, 1, kPens}) {
         TrendWindows trends(reader, [&now] { return now; });
         if (pens > 0) {
-            TrendWindow *w = trends.show(itemOf(0), ItemWords{QStringLiteral("Pen 0")});
+            TrendWindow *w = trends.show(itemOf(0), words);
             w->showLast(10 * 60'000);
             while (w->recordedItems().size() < kPens)
-                QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
-            for (int p = 1; p < pens; ++p)
-                w->addPen(itemOf(p));
+                QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+            if (pens > 1)
+                w->openPenSet(QStringLiteral("bench"));
             settle(w);
         }
         const double cpu0 = threadCpu();
         QElapsedTimer t;
         t.start();
-        while (t.elapsed() < liveSeconds * 1000)
-            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 100);
+        runFor(liveSeconds * 1000);
         const double share = (threadCpu() - cpu0) / (t.elapsed() / 1000.0) * 100;
         std::printf("%s: %5.1f %% of a core\n",
                     pens == 0   ? "baseline, no window"

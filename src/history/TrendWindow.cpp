@@ -462,6 +462,16 @@ QString TrendWindow::penTitle(int pen) const
 
 bool TrendWindow::addPen(const QString &item)
 {
+    if (!takePen(item))
+        return false;
+    placeAxes();
+    // Only the new pen is asked for; the others are on the chart already.
+    ask(m_pens.size() - 1);
+    return true;
+}
+
+bool TrendWindow::takePen(const QString &item)
+{
     if (int(m_pens.size()) >= kMostPens || !m_recorded.contains(item) || penItems().contains(item))
         return false;
     Pen pen;
@@ -469,8 +479,6 @@ bool TrendWindow::addPen(const QString &item)
     if (m_glossary)
         pen.words = m_glossary(item);
     m_pens.push_back(std::move(pen));
-    placeAxes();
-    refresh();
     return true;
 }
 
@@ -603,19 +611,23 @@ void TrendWindow::refresh()
         m_again = true;
         return;
     }
+    for (size_t i = 0; i < m_pens.size(); ++i)
+        ask(i);
+    askMarks();
+}
+
+void TrendWindow::ask(size_t pen)
+{
     // A bucket per pixel column of the plot: the most a chart can show.
     const int buckets = std::max(100, int(m_chart->plotArea().width()));
-    for (size_t i = 0; i < m_pens.size(); ++i) {
-        const quint64 generation = ++m_pens[i].generation;
-        ++m_inFlight;
-        m_reader.buckets(BucketRequest{m_pens[i].item, m_fromMs, m_toMs, buckets},
-                         [this, i, generation](std::vector<TrendPoint> pts) {
-                             m_handOff->post([this, i, generation, pts = std::move(pts)]() mutable {
-                                 answered(int(i), generation, std::move(pts));
-                             });
+    const quint64 generation = ++m_pens[pen].generation;
+    ++m_inFlight;
+    m_reader.buckets(BucketRequest{m_pens[pen].item, m_fromMs, m_toMs, buckets},
+                     [this, pen, generation](std::vector<TrendPoint> pts) {
+                         m_handOff->post([this, pen, generation, pts = std::move(pts)]() mutable {
+                             answered(int(pen), generation, std::move(pts));
                          });
-    }
-    askMarks();
+                     });
 }
 
 // The alarm lines, link-down stretches and clock steps of the shown range.
@@ -1083,8 +1095,10 @@ bool TrendWindow::openPenSet(const QString &name)
     bool all = true;
     for (const QString &i : items) {
         if (i != item())
-            all = addPen(i) && all;
+            all = takePen(i) && all;
     }
+    placeAxes();
+    refresh();
     return all;
 }
 

@@ -125,6 +125,8 @@ private:
     };
     friend class TrendChartView;
     void refresh();
+    void ask(size_t pen);
+    bool takePen(const QString &item);
     void askMarks();
     void answered(int pen, quint64 generation, std::vector<TrendPoint> points);
     void drawPen(Pen &pen);
