@@ -219,6 +219,13 @@ private Q_SLOTS:
         w->removePen(1);
         QCOMPARE(w->penItems(), (QStringList{"c27", "x200"}));
         QCOMPARE(w->chart()->series().size(), w->lines(0).size() + w->lines(1).size());
+        // A pen set opens in another item's window beside that item.
+        w->savePenSet(QStringLiteral("Phase"));
+        TrendWindow *other = m_windows->show(QStringLiteral("x227"), ItemWords{});
+        QTRY_VERIFY(other->recordedItems().size() == 4);
+        QVERIFY(TrendWindow::penSets().contains(QStringLiteral("Phase")));
+        QVERIFY(other->openPenSet(QStringLiteral("Phase")));
+        QCOMPARE(other->penItems(), (QStringList{"x227", "c27", "x200"}));
     }
 
     void alarmMarkersOfTheShownItems_data()
