@@ -4,7 +4,7 @@
 //   - following live: the UI thread's CPU while values arrive at 10 a second per
 //     item and the window follows them, with no window (baseline), one pen, eight.
 //
-//   corvane-bench-trend [--dir DIR] [--days D] [--live-seconds S]   (offscreen unless QT_QPA_PLATFORM is set)
+//   corvane-bench-trend [--dir DIR] [--days D] [--live-seconds S] [--reuse]   (offscreen unless QT_QPA_PLATFORM is set)
 #include "core/screen/Station.h"
 #include "history/HistoryReader.h"
 #include "history/HistoryStore.h"
@@ -14,6 +14,7 @@
 #include <QDateTime>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -24,6 +25,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <sqlite3.h>
 #include <sys/resource.h>
 #include <vector>
 
@@ -90,7 +92,10 @@ int main(int argc, char *argv[])
     const double days = option("--days", QStringLiteral("7")).toDouble();
     const int liveSeconds = option("--live-seconds", QStringLiteral("20")).toInt();
     const QString path = dir + QStringLiteral("/trend.sqlite");
-    QFile::remove(path);
+    // --reuse: the history of an earlier run with the same --days (writing a week takes minutes).
+    const bool reuse = args.contains(QStringLiteral("--reuse")) && QFile::exists(path);
+    if (!reuse)
+        QFile::remove(path);
 
     const qint64 rows = qint64(days * 864'000);
     qint64 now = QDateTime::currentMSecsSinceEpoch();
@@ -103,7 +108,9 @@ int main(int argc, char *argv[])
     std::vector<int> channels;
     for (int p = 0; p < kPens; ++p)
         channels.push_back(store.channel({QStringLiteral("DSData"), QStringLiteral("CVPlc"), itemOf(p)}));
-    {
+    if (reuse) {
+        now = QFileInfo(path).lastModified().toMSecsSinceEpoch();
+    } else {
         QElapsedTimer t;
         t.start();
         for (qint64 i = 0; i < rows; ++i) {
@@ -134,6 +141,24 @@ int main(int argc, char *argv[])
         w->savePenSet(QStringLiteral("bench"));
     }
     const qint64 week = qint64(days * 86'400'000);
+    {
+        // The baseline: the pens' bucket queries alone, one after the other on one
+        // connection, as the reader's thread answers them.
+        sqlite3 *db = nullptr;
+        sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READONLY, nullptr);
+        for (const int pens : {1, kPens}) {
+            std::vector<double> ms;
+            for (int run = 0; run < 5; ++run) {
+                const auto t0 = Clock::now();
+                for (int p = 0; p < pens; ++p)
+                    HistoryReader::bucketQuery(db, {itemOf(p), now - week, now, 700});
+                ms.push_back(std::chrono::duration<double, std::milli>(Clock::now() - t0).count());
+            }
+            std::printf("baseline: the bucket queries of %d pen%s alone (700 buckets): median %7.1f ms\n", pens,
+                        pens == 1 ? " " : "s", median(ms));
+        }
+        sqlite3_close(db);
+    }
     {
         std::printf("\nfirst paint of %.1f days: window asked for, answers drawn, chart painted (median of 5)\n", days);
         for (const int pens : {1, kPens}) {

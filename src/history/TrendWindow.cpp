@@ -346,8 +346,10 @@ TrendWindow::TrendWindow(HistoryReader &reader, const QString &item, const ItemW
 
 TrendWindow::~TrendWindow()
 {
-    // Answers still on their way refer to this window; let the reader finish them.
+    // Answers still on their way refer to this window; let the readers finish them.
     m_reader.wait();
+    if (m_second)
+        m_second->wait();
 }
 
 // A closed trend window is only hidden (it opens again as it was); it asks nothing
@@ -465,8 +467,10 @@ bool TrendWindow::addPen(const QString &item)
     if (!takePen(item))
         return false;
     placeAxes();
-    // Only the new pen is asked for; the others are on the chart already.
+    // Only the new pen is asked for, and the alarm lines of its item; the others are
+    // on the chart already.
     ask(m_pens.size() - 1);
+    askMarks();
     return true;
 }
 
@@ -622,12 +626,15 @@ void TrendWindow::ask(size_t pen)
     const int buckets = std::max(100, int(m_chart->plotArea().width()));
     const quint64 generation = ++m_pens[pen].generation;
     ++m_inFlight;
-    m_reader.buckets(BucketRequest{m_pens[pen].item, m_fromMs, m_toMs, buckets},
-                     [this, pen, generation](std::vector<TrendPoint> pts) {
-                         m_handOff->post([this, pen, generation, pts = std::move(pts)]() mutable {
-                             answered(int(pen), generation, std::move(pts));
-                         });
-                     });
+    // Every other pen on the second connection: a week of eight pens is eight long
+    // questions, and two cores answer them in half the time.
+    HistoryReader &reader = m_second && pen % 2 == 1 ? *m_second : m_reader;
+    reader.buckets(BucketRequest{m_pens[pen].item, m_fromMs, m_toMs, buckets},
+                   [this, pen, generation](std::vector<TrendPoint> pts) {
+                       m_handOff->post([this, pen, generation, pts = std::move(pts)]() mutable {
+                           answered(int(pen), generation, std::move(pts));
+                       });
+                   });
 }
 
 // The alarm lines, link-down stretches and clock steps of the shown range.
@@ -637,20 +644,13 @@ void TrendWindow::askMarks()
     const auto answer = [this, generation](auto apply) {
         m_handOff->post([this, generation, apply = std::move(apply)]() mutable {
             --m_inFlight;
-            if (generation == m_marksGeneration) {
+            if (generation == m_marksGeneration)
                 apply();
-                m_view->viewport()->update();
-            }
-            if (m_inFlight == 0 && m_again) {
-                m_again = false;
-                refresh();
-            } else if (m_inFlight == 0) {
-                Q_EMIT drawn();
-            }
+            landed();
         });
     };
     m_inFlight += 3;
-    m_reader.alarmLines(m_fromMs, m_toMs, {}, [this, answer](std::vector<AlarmRecord> lines) {
+    m_reader.alarmLines(m_fromMs, m_toMs, alarmItems(), [this, answer](std::vector<AlarmRecord> lines) {
         answer([this, lines = std::move(lines)]() mutable { m_alarms = std::move(lines); });
     });
     m_reader.linkDown(m_fromMs, m_toMs, [this, answer](std::vector<TimeSpan> spans) {
@@ -666,16 +666,36 @@ void TrendWindow::answered(int index, quint64 generation, std::vector<TrendPoint
     --m_inFlight;
     // An answer to an older question (another pen since) is not drawn.
     if (size_t(index) < m_pens.size() && m_pens[size_t(index)].generation == generation) {
-        Pen &pen = m_pens[size_t(index)];
-        pen.points = std::move(points);
-        drawPen(pen);
-        scaleAxis(pen.axis);
-        updateCursor();
+        m_pens[size_t(index)].points = std::move(points);
+        m_pens[size_t(index)].fresh = true;
     }
-    if (m_inFlight == 0 && m_again) {
+    landed();
+}
+
+// Once every question is answered, the new answers are drawn together: a chart
+// painted once, not once per pen.
+void TrendWindow::landed()
+{
+    if (m_inFlight > 0)
+        return;
+    bool any = false;
+    for (Pen &p : m_pens) {
+        if (p.fresh)
+            drawPen(p);
+        any = any || p.fresh;
+    }
+    for (Pen &p : m_pens) {
+        if (p.fresh)
+            scaleAxis(p.axis);
+        p.fresh = false;
+    }
+    if (any)
+        updateCursor();
+    m_view->viewport()->update();
+    if (m_again) {
         m_again = false;
         refresh();
-    } else if (m_inFlight == 0) {
+    } else {
         Q_EMIT drawn();
     }
 }
@@ -830,6 +850,17 @@ bool TrendWindow::marks(const AlarmRecord &a) const
                        [&](const Pen &p) { return p.item.compare(a.item, Qt::CaseInsensitive) == 0; });
 }
 
+// The items of the alarm lines to ask for: an alarm line names its item as it writes
+// it ("C27" for the item c27).
+QStringList TrendWindow::alarmItems() const
+{
+    QStringList out{QStringLiteral("DSDATA")};
+    for (const Pen &p : m_pens)
+        out << p.item << p.item.toUpper();
+    out.removeDuplicates();
+    return out;
+}
+
 QStringList TrendWindow::markerTexts() const
 {
     QStringList out;
@@ -919,7 +950,7 @@ void TrendWindow::askFromTo()
 
 void TrendWindow::askGoToAlarm()
 {
-    m_reader.alarmLines(0, m_clock() + 1, {}, [this](std::vector<AlarmRecord> lines) {
+    m_reader.alarmLines(0, m_clock() + 1, alarmItems(), [this](std::vector<AlarmRecord> lines) {
         m_handOff->post([this, lines = std::move(lines)]() mutable {
             std::erase_if(lines, [this](const AlarmRecord &a) { return !marks(a); });
             if (const auto at = chooseAlarm(this, lines)) {
@@ -1115,6 +1146,7 @@ void TrendWindow::askSavePenSet()
 TrendWindows::TrendWindows(HistoryReader &reader, TrendWindow::UtcClock clock, TrendWindow::Glossary glossary,
                            const TagSource *link)
     : m_reader(reader)
+    , m_second(std::make_unique<HistoryReader>(reader.path()))
     , m_clock(std::move(clock))
     , m_glossary(std::move(glossary))
     , m_link(link)
@@ -1131,6 +1163,7 @@ TrendWindow *TrendWindows::show(const QString &item, const ItemWords &words)
     TrendWindow *&w = m_windows[item];
     if (!w) {
         w = new TrendWindow(m_reader, item, words, m_clock, m_glossary);
+        w->setSecondReader(m_second.get());
         if (m_link) {
             w->setLinkUp(m_link->isLinkUp());
             QObject::connect(m_link, &TagSource::linkStateChanged, w, &TrendWindow::setLinkUp);

@@ -8,6 +8,7 @@
 #include <QHash>
 #include <QWidget>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -95,6 +96,8 @@ public:
     static QStringList penSets();
 
     void setLinkUp(bool up);
+    // A second connection for every other pen's question.
+    void setSecondReader(HistoryReader *reader) { m_second = reader; }
     // Every question asked is answered and drawn (for pictures and tests).
     bool settled() const { return m_inFlight == 0 && !m_again; }
     QChart *chart() const;
@@ -120,6 +123,7 @@ private:
         std::vector<TrendPoint> points; // as recorded
         QList<QLineSeries *> series;
         quint64 generation = 0;
+        bool fresh = false; // answered, not yet drawn
         std::optional<std::pair<double, double>> manual;
         QPushButton *chip = nullptr;
     };
@@ -129,6 +133,7 @@ private:
     bool takePen(const QString &item);
     void askMarks();
     void answered(int pen, quint64 generation, std::vector<TrendPoint> points);
+    void landed();
     void drawPen(Pen &pen);
     void placeAxes();
     void scaleAxis(QValueAxis *axis);
@@ -144,6 +149,7 @@ private:
     qint64 msAt(double x) const;
     double xAt(qint64 ms) const;
     bool marks(const AlarmRecord &alarm) const;
+    QStringList alarmItems() const;
     void paintMarks(QPainter *painter) const;
     QString markAt(double x, double y) const;
 
@@ -157,6 +163,7 @@ private:
     void askSavePenSet();
 
     HistoryReader &m_reader;
+    HistoryReader *m_second = nullptr;
     HandOff *m_handOff; // the reader's answers, from its thread
     UtcClock m_clock;
     Glossary m_glossary;
@@ -202,6 +209,7 @@ public:
 
 private:
     HistoryReader &m_reader;
+    std::unique_ptr<HistoryReader> m_second; // the windows' second connection
     TrendWindow::UtcClock m_clock;
     TrendWindow::Glossary m_glossary;
     const TagSource *m_link;
