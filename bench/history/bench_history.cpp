@@ -9,6 +9,7 @@
 //
 //   corvane-bench-history [--dir DIR] [--rows N] [--purge]     (offscreen unless QT_QPA_PLATFORM is set)
 #include "core/time/VirtualScheduler.h"
+#include "history/HistoryReader.h"
 #include "history/HistoryStore.h"
 #include "history/RecordingTagSource.h"
 
@@ -136,7 +137,7 @@ void weekOfOneItem(const QString &dir, qint64 rows)
         size_t points = 0;
         for (int i = 0; i < 7; ++i) {
             const auto t0 = Clock::now();
-            const auto pts = HistoryStore::bucketQuery(db, {QStringLiteral("v10020:b"), now - span, now, 1000});
+            const auto pts = HistoryReader::bucketQuery(db, {QStringLiteral("v10020:b"), now - span, now, 1000});
             ms.push_back(std::chrono::duration<double, std::milli>(Clock::now() - t0).count());
             points = pts.size();
         }

@@ -139,7 +139,8 @@ std::variant<StationOptions, int> parseStationOptions(const QCoreApplication &ap
             QStringLiteral("Alarm log file (default %1).").arg(Station::defaultAlarmLogPath()), QStringLiteral("path"));
     const QCommandLineOption historyPath(
             QStringLiteral("history"),
-            QStringLiteral("Value history, an SQLite file (default %1).").arg(history::HistoryStore::defaultPath()),
+            QStringLiteral("Value history, an SQLite file (default %1).")
+                    .arg(history::HistoryStore::defaultPath(Station::defaultAlarmLogPath())),
             QStringLiteral("path"));
     const QCommandLineOption historyDays(QStringLiteral("history-days"),
                                          QStringLiteral("Days of value history kept (default 90; 0 records nothing)."),
@@ -181,7 +182,8 @@ std::variant<StationOptions, int> parseStationOptions(const QCoreApplication &ap
     if (const auto error = brokerOptions.read(parser, &o.broker))
         return fail(*error);
     o.alarmLog = parser.isSet(alarmLog) ? parser.value(alarmLog) : Station::defaultAlarmLogPath();
-    o.history = parser.isSet(historyPath) ? parser.value(historyPath) : history::HistoryStore::defaultPath();
+    o.history = parser.isSet(historyPath) ? parser.value(historyPath)
+                                          : history::HistoryStore::defaultPath(Station::defaultAlarmLogPath());
     if (parser.isSet(historyDays)) {
         bool ok = false;
         o.historyDays = parser.value(historyDays).toInt(&ok);

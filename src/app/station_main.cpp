@@ -96,6 +96,12 @@ int main(int argc, char *argv[])
         station.setTrendOpener([&trends](const QString &item, const ItemWords &words) { trends->show(item, words); });
     }
     registerAllScreens(station);
+    if (historyStore) {
+        // The alarm log file stays the record of alarm lines; the history keeps a copy
+        // beside the values.
+        QObject::connect(&station.alarms(), &AlarmLogger::lineRaised,
+                         [&store = *historyStore](const QString &line) { store.addAlarmLine(store.now(), line); });
+    }
     station.alarms().setSyncToDisk(options.alarmSync);
     if (options.echoAlarms)
         echoAlarmLines(station.alarms());
