@@ -1,20 +1,19 @@
 // The history's costs, each beside a baseline from the same run:
 //   - UI thread: a value delivered to an automatic link on a server whose every item
 //     the recorder watches, against the same delivery on a server without it;
-//   - the trend's bucket query over a week of one item changing 10 times a second,
-//     and the trend window from the range chosen to the chart painted;
+//   - the trend's bucket query over a week of one item changing 10 times a second
+//     (the trend window itself: bench/trend);
 //   - bytes on disk per recorded change;
 //   - (--purge) deleting 10 million rows past the retention while a 10 ms timer
 //     on the UI thread measures its largest gap.
 //
 //   corvane-bench-history [--dir DIR] [--rows N] [--purge]     (offscreen unless QT_QPA_PLATFORM is set)
 #include "core/time/VirtualScheduler.h"
+#include "history/HistoryReader.h"
 #include "history/HistoryStore.h"
 #include "history/RecordingTagSource.h"
-#include "history/TrendWindow.h"
 
 #include "transport/InProcessServer.h"
-#include <QtCharts/QChart>
 
 #include <QApplication>
 #include <QDateTime>
@@ -251,32 +250,6 @@ void weekOfOneItem(const QString &dir, qint64 rows)
                 s.name, median(ms), points, rawRows, countMs);
     }
     sqlite3_close(db);
-
-    // The trend window itself: from the range chosen to the chart painted (query on the
-    // reader thread, answer handed back, lines built, the window grabbed).
-    HistoryStore store({path, 90, {}});
-    HistoryReader reader(path);
-    TrendWindows trends(reader);
-    TrendWindow *w = trends.show(QStringLiteral("v10020:b"), QStringLiteral("Speed"));
-    const auto settle = [&] {
-        while (!w->settled())
-            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
-    };
-    settle();
-    for (const Span &s : {Span{"7 d", 7 * 86'400'000LL}, Span{"1 h", 3'600'000}}) {
-        std::vector<double> ms;
-        for (int i = 0; i < 5; ++i) {
-            w->showLast(10 * 60'000);
-            settle();
-            const auto t0 = Clock::now();
-            w->showLast(s.ms);
-            settle();
-            w->grab();
-            ms.push_back(std::chrono::duration<double, std::milli>(Clock::now() - t0).count());
-        }
-        std::printf("trend window %-4s: range chosen to chart painted, median %7.2f ms (%zu points, %d px wide)\n",
-                    s.name, median(ms), w->points(0).size(), int(w->chart()->plotArea().width()));
-    }
 }
 
 void purge(const QString &dir, qint64 rows)

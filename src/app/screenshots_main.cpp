@@ -1,6 +1,7 @@
 // Renders every screen of the station, offscreen, on the simulated car, in virtual
 // time: the same pictures every run.
 #include "core/time/VirtualScheduler.h"
+#include "history/HistoryReader.h"
 #include "history/HistoryStore.h"
 #include "history/RecordingTagSource.h"
 #include "history/TrendWindow.h"
@@ -43,6 +44,8 @@ int main(int argc, char *argv[])
     history::RecordingTagSource recorded(server, &historyStore, virtualUtc);
     Station station(scheduler, recorded, logDir.filePath(QStringLiteral("alarm_log.txt")));
     registerAllScreens(station);
+    QObject::connect(&station.alarms(), &AlarmLogger::lineRaised,
+                     [&](const QString &line) { historyStore.addAlarmLine(virtualUtc(), line); });
 
     auto settle = [&](qint64 ms) {
         scheduler.advance(ms);
@@ -75,11 +78,18 @@ int main(int argc, char *argv[])
         }
         std::printf("%s\n", qPrintable(file));
     }
-    // The speed gauge's trend as its right-click opens it, the last 10 minutes of a longer run.
-    settle(12 * 60'000);
+    // The speed gauge's trend as its right-click opens it, the hand brake's flag added,
+    // the last 10 minutes of a longer run in which the data server was gone for 40 s;
+    // the cursor pinned in the middle.
+    settle(6 * 60'000);
+    server.setPresent(false);
+    settle(40'000);
+    server.setPresent(true);
+    settle(6 * 60'000);
     historyStore.flush();
     history::HistoryReader historyReader(historyConfig.path);
-    history::TrendWindows trends(historyReader, virtualUtc);
+    history::TrendWindows trends(
+            historyReader, virtualUtc, [&station](const QString &item) { return station.words(item); }, &recorded);
     station.screens().makeVisible(QStringLiteral("frmCVCarmain"));
     const Screen *carMain = station.screens().find(QStringLiteral("frmCVCarmain"));
     const QWidget *speed = carMain ? carMain->control<QWidget>(QStringLiteral("lblMPHV10020")) : nullptr;
@@ -87,16 +97,19 @@ int main(int argc, char *argv[])
         std::fprintf(stderr, "trend: the speed gauge offers no trend\n");
         return 1;
     }
-    history::TrendWindow *trend = trends.show(carMain->trendItems(speed).front(), carMain->description(speed));
-    bool drawn = false;
-    QObject::connect(trend, &history::TrendWindow::drawn, [&] { drawn = true; });
+    const QString speedItem = carMain->trendItems(speed).front();
+    history::TrendWindow *trend = trends.show(speedItem, carMain->trendWords(speed, speedItem));
+    const auto settleTrend = [&] {
+        for (int i = 0; i < 400 && !(trend->settled() && trend->recordedItems().contains(QStringLiteral("c27"))); ++i)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    };
+    settleTrend();
+    trend->addPen(QStringLiteral("c27"));
     trend->showLast(10 * 60'000);
-    for (int i = 0; i < 200 && !(drawn && trend->settled()); ++i) {
-        historyStore.flush();
-        QCoreApplication::processEvents();
-    }
+    settleTrend();
+    trend->setCursorAt((trend->fromMs() + trend->toMs()) / 2, true);
     const QString trendFile = QDir(outDir).filePath(QStringLiteral("trend.png"));
-    if (drawn && trend->grab().save(trendFile)) {
+    if (trend->settled() && trend->penCount() == 2 && trend->grab().save(trendFile)) {
         std::printf("%s\n", qPrintable(trendFile));
     } else {
         std::fprintf(stderr, "trend: cannot draw or write %s\n", qPrintable(trendFile));

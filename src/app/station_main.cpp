@@ -69,24 +69,26 @@ int main(int argc, char *argv[])
     }
 
     // Every value the screens receive is also recorded, off the UI thread; the
-    // screens' trend entries open their windows through `trends`.
+    // screens' trend entries open their windows through `trends`, which read the
+    // history on a connection of their own.
     std::unique_ptr<history::HistoryStore> historyStore;
-    std::unique_ptr<history::HistoryReader> historyReader;
-    std::unique_ptr<history::TrendWindows> trends;
     if (options.historyDays > 0) {
         history::HistoryConfig config;
         config.path = options.history;
         config.retentionDays = options.historyDays;
         historyStore = std::make_unique<history::HistoryStore>(config);
-        historyReader = std::make_unique<history::HistoryReader>(config.path);
-        trends = std::make_unique<history::TrendWindows>(*historyReader);
     }
     history::RecordingTagSource recordedTags(*tags, historyStore.get());
 
     Station station(scheduler, recordedTags, options.alarmLog);
-    if (trends) {
-        station.setTrendOpener(
-                [&trends](const QString &item, const QString &description) { trends->show(item, description); });
+    std::unique_ptr<history::HistoryReader> historyReader;
+    std::unique_ptr<history::TrendWindows> trends;
+    if (historyStore) {
+        historyReader = std::make_unique<history::HistoryReader>(historyStore->path());
+        trends = std::make_unique<history::TrendWindows>(
+                *historyReader, history::TrendWindow::UtcClock{},
+                [&station](const QString &item) { return station.words(item); }, &recordedTags);
+        station.setTrendOpener([&trends](const QString &item, const ItemWords &words) { trends->show(item, words); });
     }
     registerAllScreens(station);
     if (historyStore) {

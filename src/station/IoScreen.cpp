@@ -31,9 +31,13 @@ void IoScreen::build(QWidget *form)
     });
     for (const IoIndicator &s : d.indicators)
         addIndicator(form->findChild<QWidget *>(QString::fromUtf16(s.name)), s.rule);
-    if (d.reading)
-        addTrendTarget(control<QWidget>(QString::fromUtf16(d.reading->target)), declaredLink(d.reading->source));
     describeRows(d.rows);
+    if (d.reading) {
+        QWidget *target = control<QWidget>(QString::fromUtf16(d.reading->target));
+        const Link &source = declaredLink(d.reading->source);
+        addTrendTarget(target, source);
+        describe(target, trendWords(target, source.item()).caption, {}, d.reading->divisor);
+    }
 
     buildButtons(form, d.buttons, station().screens());
 

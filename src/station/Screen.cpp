@@ -117,6 +117,7 @@ Link &Screen::declaredItem(QStringView item) const
 
 void Screen::addAlarmRule(Link &link, const AlarmRule &rule)
 {
+    describeAlarm(rule);
     connect(&link, &Link::changed, this,
             [this, &link, &rule] { raiseAlarmTransition(m_station.alarms(), link, rule); });
 }
@@ -146,10 +147,22 @@ void Screen::addTrendTarget(QWidget *control, const Link &link)
         m_trendTargets.insert(control, {link.item()});
 }
 
-void Screen::describe(QWidget *control, const QString &description)
+void Screen::describe(QWidget *control, const QString &caption, const QString &unit, double divisor)
 {
     if (control)
-        m_descriptions.insert(control, description);
+        m_descriptions.insert(control, ItemWords{caption, {}, unit, divisor});
+}
+
+void Screen::describeAlarm(const AlarmRule &rule)
+{
+    m_station.noteWords(QString::fromUtf16(rule.item), ItemWords{{}, alarmWords(rule), {}, 1});
+}
+
+ItemWords Screen::trendWords(const QWidget *control, const QString &item) const
+{
+    ItemWords words = m_descriptions.value(control);
+    words.complete(m_station.words(item));
+    return words;
 }
 
 void Screen::describeRows(std::span<const PanelRow> rows)
@@ -178,9 +191,22 @@ void Screen::collectTrendTargets()
         }
         if (!items.isEmpty())
             m_trendTargets.insert(i.indicator.status(), items);
+        // A control without words of its own (a lamp button) names each item by the
+        // caption it shows for it.
+        if (!m_descriptions.contains(i.indicator.status())) {
+            for (size_t k = 0; k < i.indicator.links().size(); ++k) {
+                const char16_t *caption = i.indicator.rule().tests[k].outcome.caption;
+                if (const Link *link = i.indicator.links()[k]; link && caption)
+                    m_station.noteWords(link->item(), ItemWords{QString::fromUtf16(caption), {}, {}, 1});
+            }
+        }
     }
-    for (auto it = m_trendTargets.cbegin(); it != m_trendTargets.cend(); ++it)
+    for (auto it = m_trendTargets.cbegin(); it != m_trendTargets.cend(); ++it) {
         const_cast<QObject *>(it.key())->installEventFilter(this);
+        // Also for trends asked for by item, not from this control.
+        for (const QString &item : it.value())
+            m_station.noteWords(item, m_descriptions.value(static_cast<const QWidget *>(it.key())));
+    }
 }
 
 bool Screen::eventFilter(QObject *watched, QEvent *event)
@@ -195,7 +221,6 @@ bool Screen::eventFilter(QObject *watched, QEvent *event)
 void Screen::offerTrends(QWidget *control, const QPoint &globalPos)
 {
     const QStringList items = m_trendTargets.value(control);
-    const QString description = m_descriptions.value(control);
     // popup(), not exec(): the station's ticks and deliveries go on while it is open.
     auto *menu = new QMenu(control);
     menu->setAttribute(Qt::WA_DeleteOnClose);
@@ -204,9 +229,9 @@ void Screen::offerTrends(QWidget *control, const QPoint &globalPos)
     for (const QString &item : items) {
         const QString text = items.size() == 1 ? QStringLiteral("Trend") : QStringLiteral("Trend ") + item;
         QAction *entry = menu->addAction(text);
-        connect(entry, &QAction::triggered, menu, [station, item, description] {
+        connect(entry, &QAction::triggered, menu, [station, item, words = trendWords(control, item)] {
             if (const Station::TrendOpener &open = station->trendOpener())
-                open(item, description);
+                open(item, words);
         });
     }
     menu->popup(globalPos);

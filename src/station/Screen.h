@@ -16,11 +16,12 @@
 
 namespace corvane {
 
-struct AlarmRule;
 class FlashGenerators;
 class Form;
 class Station;
 class Timer;
+struct AlarmRule;
+struct ItemWords;
 
 // One screen of the station (a form). The object lives for the whole run; its window,
 // with the controls, links and timers on it, exists only while the screen is loaded.
@@ -68,8 +69,9 @@ public:
     // order: a visible link label's item, the items a status label's rule reads, or
     // what a screen declared. Empty for every other control.
     QStringList trendItems(const QWidget *control) const { return m_trendTargets.value(control); }
-    // The words a control's trend is titled by; empty where the screen has none.
-    QString description(const QWidget *control) const { return m_descriptions.value(control); }
+    // The words a trend of `item` opened from the control is titled by: the control's,
+    // completed by what the station's screens say about the item.
+    ItemWords trendWords(const QWidget *control, const QString &item) const;
 
     // The links of the loaded window, in the order the data server sees them.
     const LinkSet &links() const { return m_links; }
@@ -124,8 +126,11 @@ protected:
     // A control that shows what `link` delivers in a form of its own (a scaled reading).
     // Visible link labels and status labels need no declaration.
     void addTrendTarget(QWidget *control, const Link &link);
-    // The words beside a control (its row's text), the title of its trend.
-    void describe(QWidget *control, const QString &description);
+    // The words beside a control (its row's text), the title of its trend, and the
+    // unit and divisor of a value the control shows scaled.
+    void describe(QWidget *control, const QString &caption, const QString &unit = {}, double divisor = 1);
+    // The item's alarm message names it in its trends.
+    void describeAlarm(const AlarmRule &rule);
     // Every control of a row is described by the row's text.
     void describeRows(std::span<const PanelRow> rows);
 
@@ -162,7 +167,7 @@ private:
     LinkSet m_links;
     std::vector<BoundIndicator> m_indicators;
     QHash<const QObject *, QStringList> m_trendTargets;
-    QHash<const QWidget *, QString> m_descriptions;
+    QHash<const QWidget *, ItemWords> m_descriptions;
 };
 
 // The window of a loaded screen.

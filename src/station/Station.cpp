@@ -9,6 +9,18 @@
 
 namespace corvane {
 
+void ItemWords::complete(const ItemWords &more)
+{
+    if (caption.isEmpty())
+        caption = more.caption;
+    if (alarm.isEmpty())
+        alarm = more.alarm;
+    if (unit.isEmpty() && divisor == 1) {
+        unit = more.unit;
+        divisor = more.divisor;
+    }
+}
+
 Station::Station(Scheduler &scheduler, TagSource &tags, const QString &alarmLogPath)
     : m_scheduler(scheduler)
     , m_tags(tags)

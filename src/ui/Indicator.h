@@ -85,6 +85,7 @@ public:
     // Reads the links, then sets the back colour and then the caption.
     void repaint(const FlashGenerators *flash) const;
     QWidget *status() const { return m_status; }
+    const Indicator &rule() const { return *m_rule; }
     // The links the rule reads, in test order (a test's link may be missing).
     const std::array<const Link *, 2> &links() const { return m_links; }
 

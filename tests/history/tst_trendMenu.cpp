@@ -1,5 +1,6 @@
 #include "TestStation.h"
 
+#include "history/HistoryReader.h"
 #include "history/HistoryStore.h"
 #include "history/RecordingTagSource.h"
 #include "history/TrendWindow.h"
@@ -7,6 +8,7 @@
 
 #include <QMenu>
 #include <QtCharts/QChart>
+#include <QtCharts/QValueAxis>
 
 using namespace corvane;
 using namespace corvane::history;
@@ -40,15 +42,20 @@ private Q_SLOTS:
         const QString alarmLog = m_ts->alarmLogPath();
         m_ts->station.reset();
         // Kept for longer than the virtual clock is behind the real one.
-        m_store = std::make_unique<HistoryStore>(
-                HistoryConfig{m_ts->dir.filePath(QStringLiteral("history.sqlite")), 100'000, [](const QString &) {}});
+        HistoryConfig config;
+        config.path = m_ts->dir.filePath(QStringLiteral("history.sqlite"));
+        config.retentionDays = 100'000;
+        config.warn = [](const QString &) {};
+        m_store = std::make_unique<HistoryStore>(config);
         m_recorded = std::make_unique<RecordingTagSource>(m_ts->server, m_store.get(), [this] { return utcNow(); });
         m_ts->station = std::make_unique<Station>(m_ts->scheduler, *m_recorded, alarmLog);
         registerAllScreens(*m_ts->station);
         m_reader = std::make_unique<HistoryReader>(m_store->path());
-        m_trends = std::make_unique<TrendWindows>(*m_reader, [this] { return utcNow(); });
+        m_trends = std::make_unique<TrendWindows>(
+                *m_reader, [this] { return utcNow(); },
+                [this](const QString &item) { return m_ts->station->words(item); }, m_recorded.get());
         m_ts->station->setTrendOpener(
-                [this](const QString &item, const QString &description) { m_trends->show(item, description); });
+                [this](const QString &item, const ItemWords &words) { m_trends->show(item, words); });
         m_ts->screens().show(QStringLiteral("frmCVCarmain"));
         m_ts->settle();
         m_start = utcNow();
@@ -63,34 +70,54 @@ private Q_SLOTS:
         m_ts.reset();
     }
 
+    // Every trend is titled in the station's words, its code beside them; its axis
+    // says the unit and how the screen scales the value.
     void rightClickOffersTheItemsTheControlShows_data()
     {
         QTest::addColumn<QString>("form");
         QTest::addColumn<QString>("control");
         QTest::addColumn<QStringList>("entries");
-        QTest::addColumn<QString>("item"); // of the last entry
+        QTest::addColumn<int>("chosen");
+        QTest::addColumn<QString>("item");
         QTest::addColumn<QString>("title");
+        QTest::addColumn<QString>("axis");
         const QStringList one{QStringLiteral("Trend")};
         // clang-format off
-        QTest::newRow("speed gauge, no words beside it")
-                << "frmCVCarmain" << "lblMPHV10020" << one << "v10020:b" << "v10020:b";
-        QTest::newRow("value box") << "frmCVCarmain" << "lblPipePsiV1413" << one << "v1413:b" << "Brake Pipe";
-        QTest::newRow("status word of two items")
-                << "frmCVCarmain" << "lblHandBrakeStatus" << QStringList{"Trend c27", "Trend x227"} << "x227"
-                << "Hand Brake";
-        QTest::newRow("backfeed square") << "frmCVCarmain" << "lblX251Status" << one << "x251" << "Trainline Open";
+        QTest::newRow("speed gauge")
+                << "frmCVCarmain" << "lblMPHV10020" << one << 0 << "v10020:b" << "Speed (v10020:b)" << "Speed in MPH";
+        QTest::newRow("value box")
+                << "frmCVCarmain" << "lblPipePsiV1413" << one << 0 << "v1413:b" << "Brake Pipe (v1413:b)"
+                << "Brake Pipe in PSI";
+        QTest::newRow("status word of two items, its alarm")
+                << "frmCVCarmain" << "lblHandBrakeStatus" << QStringList{"Trend c27", "Trend x227"} << 0 << "c27"
+                << "Hand Brake: Handbrake ON, Car Moving (c27)" << "Hand Brake";
+        QTest::newRow("status word of two items, no alarm")
+                << "frmCVCarmain" << "lblHandBrakeStatus" << QStringList{"Trend c27", "Trend x227"} << 1 << "x227"
+                << "Hand Brake (x227)" << "Hand Brake";
+        QTest::newRow("backfeed square")
+                << "frmCVCarmain" << "lblX251Status" << one << 0 << "x251" << "Trainline Open (x251)"
+                << "Trainline Open";
         QTest::newRow("system lamp button")
-                << "frmCVCarmain" << "cmdHeatAC" << QStringList{"Trend c510", "Trend c511"} << "c511" << "c511";
-        QTest::newRow("summary status word") << "frmWtrSystem" << "lblC354Status" << one << "c354" << "Air Compressor";
-        QTest::newRow("I/O value") << "frmAntiFreezeIO" << "lblWaterTempv1415" << one << "v1415:b" << "water temp";
+                << "frmCVCarmain" << "cmdHeatAC" << QStringList{"Trend c510", "Trend c511"} << 1 << "c511"
+                << "Environmental System Warning (c511)" << "Environmental System Warning";
+        QTest::newRow("summary status word")
+                << "frmWtrSystem" << "lblC354Status" << one << 0 << "c354"
+                << "Air Compressor: Air Compressor Switching Fault (c354)" << "Air Compressor";
+        QTest::newRow("I/O value")
+                << "frmAntiFreezeIO" << "lblWaterTempv1415" << one << 0 << "v1415:b" << "water temp (v1415:b)"
+                << "water temp in Degrees";
         QTest::newRow("I/O status word of two stages")
-                << "frmACUnitIO" << "lblX400Status" << QStringList{"Trend x404", "Trend x400"} << "x400"
-                << "A End AC Thermostat Stages";
-        QTest::newRow("I/O scaled reading") << "frmAirVacIO" << "lblVacuum" << one << "v1426:b" << "Vacuum Transducer";
+                << "frmACUnitIO" << "lblX400Status" << QStringList{"Trend x404", "Trend x400"} << 1 << "x400"
+                << "A End AC Thermostat Stages (x400)" << "A End AC Thermostat Stages";
+        QTest::newRow("I/O scaled reading")
+                << "frmAirVacIO" << "lblVacuum" << one << 0 << "v1426:b" << "Vacuum Transducer (v1426:b)"
+                << "Vacuum Transducer, v1426:b \u00f7 10";
         QTest::newRow("blower read-back")
-                << "frmBlowBSpeeds" << "lblBEndActDV7030Status" << one << "v7030:db" << "Actual";
-        QTest::newRow("fixed text") << "frmCVCarmain" << "lblHandBrake" << QStringList{} << "" << "";
-        QTest::newRow("command button") << "frmCVCarmain" << "cmdBkfdStop" << QStringList{} << "" << "";
+                << "frmBlowBSpeeds" << "lblBEndActDV7030Status" << one << 0 << "v7030:db"
+                << "B End Overhead Blower Speeds, Actual (v7030:db)"
+                << "B End Overhead Blower Speeds, Actual in %, v7030:db \u00f7 655.36";
+        QTest::newRow("fixed text") << "frmCVCarmain" << "lblHandBrake" << QStringList{} << 0 << "" << "" << "";
+        QTest::newRow("command button") << "frmCVCarmain" << "cmdBkfdStop" << QStringList{} << 0 << "" << "" << "";
         // clang-format on
     }
     void rightClickOffersTheItemsTheControlShows()
@@ -98,8 +125,10 @@ private Q_SLOTS:
         QFETCH(QString, form);
         QFETCH(QString, control);
         QFETCH(QStringList, entries);
+        QFETCH(int, chosen);
         QFETCH(QString, item);
         QFETCH(QString, title);
+        QFETCH(QString, axis);
         m_ts->screens().show(form);
         m_ts->settle();
         QWidget *w = m_ts->control(form, control);
@@ -109,13 +138,14 @@ private Q_SLOTS:
         QCOMPARE(entriesOf(menu), entries);
         if (!menu)
             return;
-        choose(menu, menu->actions().last());
+        choose(menu, menu->actions().at(chosen));
         m_ts->settle();
         TrendWindow *trend = m_trends->find(item);
         QVERIFY(trend && trend->isVisible());
         QTRY_COMPARE(QApplication::activeWindow(), trend); // the screen lost the station's attention
-        QCOMPARE(trend->windowTitle(), QStringLiteral("Trend - ") + item);
+        QCOMPARE(trend->windowTitle(), QStringLiteral("Trend - ") + title);
         QCOMPARE(trend->chart()->title(), title);
+        QCOMPARE(trend->chart()->axes(Qt::Vertical).value(0)->titleText(), axis);
         // The screen is untouched: still loaded, the menu gone.
         QVERIFY(m_ts->screen(form)->isLoaded());
         QTRY_VERIFY(!QApplication::activePopupWidget());
@@ -162,6 +192,13 @@ private Q_SLOTS:
         }
         QCOMPARE(lines, (QStringList{QStringLiteral("0:0 1:0 1:35 2:35 2:70.5 3:70.5"),
                                      QStringLiteral("4:70.5 5:70.5 5:20 6:20")}));
+        // Like the station's windows, the trend says when the data server is gone.
+        m_ts->server.setPresent(false);
+        m_ts->settle();
+        QCOMPARE(trend->windowTitle(), QStringLiteral("Trend - Speed (v10020:b) [NO DATA]"));
+        m_ts->server.setPresent(true);
+        m_ts->settle();
+        QCOMPARE(trend->windowTitle(), QStringLiteral("Trend - Speed (v10020:b)"));
     }
 
     // A trend opened from a screen that closes when it loses the station's attention
@@ -224,8 +261,8 @@ private:
 
     std::unique_ptr<TestStation> m_ts;
     std::unique_ptr<HistoryStore> m_store;
-    std::unique_ptr<HistoryReader> m_reader;
     std::unique_ptr<RecordingTagSource> m_recorded;
+    std::unique_ptr<HistoryReader> m_reader;
     std::unique_ptr<TrendWindows> m_trends;
     qint64 m_start = 0;
 };

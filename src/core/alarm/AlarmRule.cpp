@@ -13,4 +13,9 @@ void raiseAlarmTransition(AlarmLogger &logger, const Link &link, const AlarmRule
         logger.raise(QString::fromUtf16(rule.cleared));
 }
 
+QString alarmWords(const AlarmRule &rule)
+{
+    return QString::fromUtf16(rule.raised).section(u' ', 2).trimmed();
+}
+
 } // namespace corvane

@@ -23,4 +23,8 @@ struct AlarmRule
 // memory of the previous state; any other value (2, a word) raises nothing.
 void raiseAlarmTransition(AlarmLogger &logger, const Link &link, const AlarmRule &rule);
 
+// What the alarm says about its item, without kind, code and blanks:
+// "FAULT C27 Handbrake ON, Car Moving  " gives "Handbrake ON, Car Moving".
+QString alarmWords(const AlarmRule &rule);
+
 } // namespace corvane

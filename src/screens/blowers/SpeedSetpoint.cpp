@@ -24,6 +24,11 @@ QString speedPercentText(QStringView value)
     return units ? numberText(*units / kUnitsPerPercent) : speedNoNumberText();
 }
 
+double speedUnitsPerPercent()
+{
+    return kUnitsPerPercent;
+}
+
 QString speedNoNumberText()
 {
     return QStringLiteral("INVALID");

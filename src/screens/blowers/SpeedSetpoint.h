@@ -16,4 +16,7 @@ std::optional<QString> speedSetpointText(QStringView entry);
 QString speedPercentText(QStringView value);
 QString speedNoNumberText();
 
+// PLC speed units to the percent.
+double speedUnitsPerPercent();
+
 } // namespace corvane

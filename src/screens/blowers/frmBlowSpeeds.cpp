@@ -143,7 +143,8 @@ void FrmBlowSpeeds::addRow(QWidget *frame, const Row &row, int top)
     placeTwips(caption, kCaptionLeft, top, kCaptionWidth, kRowHeight);
     connect(link, &Link::changed, this, [link, status] { speedLink_Change(*link, status); });
     addTrendTarget(status, *link);
-    describe(status, text(row.caption));
+    describe(status, text(m_unit.caption) + QStringLiteral(", ") + text(row.caption), QStringLiteral("%"),
+             speedUnitsPerPercent());
 
     if (row.entry) {
         auto *entry = new QLineEdit(QStringLiteral("60"), frame);

@@ -394,13 +394,14 @@ void FrmCVCarmain::buildGauges(QWidget *form)
     placeTwips(speed, 240, 360, 2040, 780);
     QLabel *mph = makeText(speedFrame, u"lblMPH", u"MPH", 2400, 600, 1080);
     mph->setFont(scaledFont(mph, 1.6, true));
+    describe(speed, QStringLiteral("Speed"), mph->text());
 
     for (const GaugeRow &g : kGauges) {
         QWidget *parent = frame(g.frame);
         makeText(parent, g.textName, g.text, 240, g.top, 1320);
         LinkLabel *value = gauge(g.link, parent, 1.1);
         placeTwips(value, 1560, g.top, 1200, kRowHeight);
-        describe(value, text(g.text));
+        describe(value, text(g.text), text(g.unit));
         makeText(parent, g.unitName, g.unit, 2880, g.top, 720);
     }
 }
