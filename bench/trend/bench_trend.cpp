@@ -5,7 +5,7 @@
 //     item and the window follows them, with no window (baseline), one pen, eight.
 //
 //   corvane-bench-trend [--dir DIR] [--days D] [--live-seconds S] [--reuse]   (offscreen unless QT_QPA_PLATFORM is set)
-#include "core/screen/Station.h"
+#include "station/Station.h"
 #include "history/HistoryReader.h"
 #include "history/HistoryStore.h"
 #include "history/TrendWindow.h"

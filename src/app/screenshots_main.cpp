@@ -1,5 +1,6 @@
 // Renders every screen of the station, offscreen, on the simulated car, in virtual
 // time: the same pictures every run.
+#include "core/alarm/AlarmLogger.h"
 #include "core/time/VirtualScheduler.h"
 #include "history/HistoryReader.h"
 #include "history/HistoryStore.h"

@@ -2,7 +2,7 @@
 
 #include "HistoryReader.h"
 #include "TrendTime.h"
-#include "core/screen/Station.h"
+#include "station/Station.h"
 
 #include <QColor>
 #include <QHash>
