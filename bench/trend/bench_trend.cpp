@@ -5,10 +5,10 @@
 //     item and the window follows them, with no window (baseline), one pen, eight.
 //
 //   corvane-bench-trend [--dir DIR] [--days D] [--live-seconds S] [--reuse]   (offscreen unless QT_QPA_PLATFORM is set)
-#include "station/Station.h"
 #include "history/HistoryReader.h"
 #include "history/HistoryStore.h"
 #include "history/TrendWindow.h"
+#include "station/Station.h"
 
 #include <QApplication>
 #include <QDateTime>
