@@ -4,7 +4,7 @@
 // (figures must not depend on a desktop), the station's look, and no quit when a
 // measured window closes.
 
-#include "core/screen/Look.h"
+#include "ui/Look.h"
 
 #include <QApplication>
 

@@ -6,13 +6,13 @@
 //                                        temporary folder under the current one)
 #include "BenchApp.h"
 #include "core/alarm/AlarmLogger.h"
-#include "core/alarm/FrmAlarmlist.h"
-#include "core/screen/Screen.h"
-#include "core/screen/ScreenRegistry.h"
-#include "core/screen/Station.h"
 #include "core/time/Timer.h"
 #include "core/time/VirtualScheduler.h"
 #include "screens/AllScreens.h"
+#include "station/FrmAlarmlist.h"
+#include "station/Screen.h"
+#include "station/ScreenRegistry.h"
+#include "station/Station.h"
 #include "transport/InProcessServer.h"
 
 #include <QApplication>

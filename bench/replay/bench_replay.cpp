@@ -10,8 +10,8 @@
 //   corvane-bench-replay [--dir DIR] [--days N]     (offscreen unless QT_QPA_PLATFORM is set)
 #include "../BenchApp.h"
 
-#include "core/screen/ScreenRegistry.h"
-#include "core/screen/Station.h"
+#include "station/ScreenRegistry.h"
+#include "station/Station.h"
 #include "core/time/VirtualScheduler.h"
 #include "history/HistoryStore.h"
 #include "history/ReplaySession.h"

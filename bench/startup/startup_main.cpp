@@ -7,13 +7,13 @@
 //
 // "shown" is when the first window has been exposed and painted, measured on the
 // monotonic clock from just before the process is started.
-#include "core/screen/Look.h"
-#include "core/screen/Screen.h"
-#include "core/screen/ScreenRegistry.h"
-#include "core/screen/Station.h"
 #include "core/time/QtScheduler.h"
 #include "screens/AllScreens.h"
+#include "station/Screen.h"
+#include "station/ScreenRegistry.h"
+#include "station/Station.h"
 #include "transport/MqttTagSource.h"
+#include "ui/Look.h"
 
 #include <QApplication>
 #include <QProcess>

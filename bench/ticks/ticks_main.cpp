@@ -4,14 +4,14 @@
 //
 //   corvane-bench-ticks [--ticks N]      (default 200)
 #include "../BenchApp.h"
-#include "core/screen/Screen.h"
-#include "core/screen/ScreenRegistry.h"
-#include "core/screen/Station.h"
 #include "core/time/Timer.h"
 #include "core/time/VirtualScheduler.h"
 #include "screens/AllScreens.h"
 #include "sim/PlcImage.h"
 #include "sim/SimulatedCar.h"
+#include "station/Screen.h"
+#include "station/ScreenRegistry.h"
+#include "station/Station.h"
 #include "transport/InProcessServer.h"
 
 #include <QMap>

@@ -1,7 +1,7 @@
 #include "Options.h"
 
-#include "core/screen/Station.h"
 #include "history/HistoryStore.h"
+#include "station/Station.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>

@@ -5,8 +5,8 @@
 #include "StationReport.h"
 
 #include "core/alarm/AlarmLogger.h"
-#include "core/screen/ScreenRegistry.h"
-#include "core/screen/Station.h"
+#include "station/ScreenRegistry.h"
+#include "station/Station.h"
 #include "core/time/VirtualScheduler.h"
 #include "history/ReplaySession.h"
 #include "history/ReplayTagSource.h"

@@ -1,9 +1,9 @@
 #include "StationReport.h"
 
 #include "core/alarm/AlarmLogger.h"
-#include "core/alarm/FrmAlarmlist.h"
-#include "core/screen/ScreenRegistry.h"
-#include "core/screen/Station.h"
+#include "station/FrmAlarmlist.h"
+#include "station/ScreenRegistry.h"
+#include "station/Station.h"
 
 #include <QCryptographicHash>
 #include <cstdio>

@@ -1,9 +1,5 @@
 // Renders every screen of the station, offscreen, on the simulated car, in virtual
 // time: the same pictures every run.
-#include "core/screen/Look.h"
-#include "core/screen/Screen.h"
-#include "core/screen/ScreenRegistry.h"
-#include "core/screen/Station.h"
 #include "core/time/VirtualScheduler.h"
 #include "history/HistoryStore.h"
 #include "history/RecordingTagSource.h"
@@ -13,7 +9,11 @@
 #include "history/TrendWindow.h"
 #include "screens/AllScreens.h"
 #include "sim/SimulatedCar.h"
+#include "station/Screen.h"
+#include "station/ScreenRegistry.h"
+#include "station/Station.h"
 #include "transport/InProcessServer.h"
+#include "ui/Look.h"
 
 #include <QApplication>
 #include <QDir>

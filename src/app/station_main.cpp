@@ -6,17 +6,17 @@
 #include "StationReport.h"
 
 #include "core/alarm/AlarmLogger.h"
-#include "core/screen/Look.h"
-#include "core/screen/ScreenRegistry.h"
-#include "core/screen/Station.h"
 #include "core/time/QtScheduler.h"
 #include "history/HistoryStore.h"
 #include "history/RecordingTagSource.h"
 #include "history/TrendWindow.h"
 #include "screens/AllScreens.h"
 #include "sim/SimulatedCar.h"
+#include "station/ScreenRegistry.h"
+#include "station/Station.h"
 #include "transport/InProcessServer.h"
 #include "transport/MqttTagSource.h"
+#include "ui/Look.h"
 
 #include <QApplication>
 #include <cstdio>

@@ -1,7 +1,7 @@
 #include "HistoryStore.h"
 
+#include "core/StatePaths.h"
 #include "core/link/Value.h"
-#include "core/screen/Station.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -806,7 +806,7 @@ bool HistoryStore::isOpen() const
 QString HistoryStore::defaultPath()
 {
     // Beside the alarm log's default, in the same folder.
-    return QFileInfo(Station::defaultAlarmLogPath()).dir().filePath(QStringLiteral("history.sqlite"));
+    return stateFile(QStringLiteral("history.sqlite"));
 }
 
 } // namespace corvane::history

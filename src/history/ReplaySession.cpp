@@ -1,8 +1,8 @@
 #include "ReplaySession.h"
 
 #include "ReplayTagSource.h"
-#include "core/screen/ScreenRegistry.h"
-#include "core/screen/Station.h"
+#include "station/ScreenRegistry.h"
+#include "station/Station.h"
 #include "core/time/HandOff.h"
 #include "core/time/VirtualScheduler.h"
 

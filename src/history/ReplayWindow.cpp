@@ -2,7 +2,7 @@
 
 #include "ReplaySession.h"
 #include "ReplayTagSource.h"
-#include "core/screen/ObserverWindow.h"
+#include "ui/ObserverWindow.h"
 
 #include <QComboBox>
 #include <QDateTime>

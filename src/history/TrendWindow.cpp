@@ -1,8 +1,8 @@
 #include "TrendWindow.h"
 
 #include "core/link/Value.h"
-#include "core/screen/ObserverWindow.h"
 #include "core/time/HandOff.h"
+#include "ui/ObserverWindow.h"
 
 #include <QButtonGroup>
 #include <QDateTime>

@@ -1,11 +1,11 @@
 #include "AllScreens.h"
 
 #include "core/alarm/AlarmLogger.h"
-#include "core/alarm/DataServerWatch.h"
-#include "core/alarm/FrmAlarmlist.h"
-#include "core/screen/ScreenRegistry.h"
-#include "core/screen/Station.h"
 #include "screens/carmain/frmCVCarmain.h"
+#include "station/DataServerWatch.h"
+#include "station/FrmAlarmlist.h"
+#include "station/ScreenRegistry.h"
+#include "station/Station.h"
 
 namespace corvane {
 

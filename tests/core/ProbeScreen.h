@@ -1,11 +1,11 @@
 #pragma once
 
 #include "core/link/LinkControl.h"
-#include "core/screen/Controls.h"
-#include "core/screen/Screen.h"
-#include "core/screen/Station.h"
-#include "core/time/FlashGenerator.h"
 #include "core/time/Timer.h"
+#include "station/Screen.h"
+#include "station/Station.h"
+#include "ui/Controls.h"
+#include "ui/FlashGenerator.h"
 
 namespace corvane::test {
 

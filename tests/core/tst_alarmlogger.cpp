@@ -1,7 +1,7 @@
 #include "TestStation.h"
 
 #include "core/alarm/AlarmLogger.h"
-#include "core/alarm/FrmAlarmlist.h"
+#include "station/FrmAlarmlist.h"
 
 #include <QAbstractItemModel>
 #include <QAbstractItemView>

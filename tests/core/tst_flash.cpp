@@ -1,6 +1,6 @@
 #include "TestStation.h"
 
-#include "core/time/FlashGenerator.h"
+#include "ui/FlashGenerator.h"
 
 using namespace corvane;
 

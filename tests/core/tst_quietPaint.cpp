@@ -4,7 +4,7 @@
 #include "TestStation.h"
 
 #include "core/link/LinkControl.h"
-#include "core/screen/Controls.h"
+#include "ui/Controls.h"
 
 #include <QEvent>
 #include <QHash>

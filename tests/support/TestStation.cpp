@@ -1,8 +1,8 @@
 #include "TestStation.h"
 
 #include "core/alarm/AlarmLogger.h"
-#include "core/alarm/FrmAlarmlist.h"
 #include "screens/AllScreens.h"
+#include "station/FrmAlarmlist.h"
 
 #include <QFile>
 

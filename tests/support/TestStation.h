@@ -1,13 +1,13 @@
 #pragma once
 
 #include "core/link/LinkControl.h"
-#include "core/screen/Controls.h"
-#include "core/screen/Look.h"
-#include "core/screen/Screen.h"
-#include "core/screen/ScreenRegistry.h"
-#include "core/screen/Station.h"
 #include "core/time/VirtualScheduler.h"
+#include "station/Screen.h"
+#include "station/ScreenRegistry.h"
+#include "station/Station.h"
 #include "transport/InProcessServer.h"
+#include "ui/Controls.h"
+#include "ui/Look.h"
 
 #include <QApplication>
 #include <QStandardPaths>

@@ -1,8 +1,8 @@
 #include "MqttTestKit.h"
 
 #include "core/alarm/AlarmLogger.h"
-#include "core/screen/ScreenRegistry.h"
 #include "screens/AllScreens.h"
+#include "station/ScreenRegistry.h"
 
 #include <QElapsedTimer>
 #include <QRegularExpression>

@@ -6,9 +6,9 @@
 
 #include "core/alarm/AlarmRule.h"
 #include "core/link/LinkControl.h"
-#include "core/screen/Screen.h"
-#include "core/screen/Station.h"
 #include "core/time/QtScheduler.h"
+#include "station/Screen.h"
+#include "station/Station.h"
 #include "transport/MqttDataServer.h"
 #include "transport/MqttTagSource.h"
 

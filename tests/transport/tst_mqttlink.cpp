@@ -5,9 +5,9 @@
 #include "Sanitizer.h"
 #include "TestStation.h"
 
-#include "core/screen/Controls.h"
-#include "core/screen/ScreenRegistry.h"
+#include "station/ScreenRegistry.h"
 #include "transport/MqttClient.h"
+#include "ui/Controls.h"
 
 #include <QPointer>
 #include <QPushButton>

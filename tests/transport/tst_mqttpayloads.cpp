@@ -5,7 +5,7 @@
 #include "Sanitizer.h"
 #include "TestStation.h"
 
-#include "core/screen/ScreenRegistry.h"
+#include "station/ScreenRegistry.h"
 
 using namespace corvane;
 using namespace corvane::test;

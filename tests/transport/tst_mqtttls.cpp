@@ -3,7 +3,7 @@
 #include "MqttTestKit.h"
 #include "TestStation.h"
 
-#include "core/screen/ScreenRegistry.h"
+#include "station/ScreenRegistry.h"
 
 using namespace corvane;
 using namespace corvane::test;

@@ -6,8 +6,8 @@
 #include "TestStation.h"
 
 #include "core/link/LinkControl.h"
-#include "core/screen/ScreenRegistry.h"
 #include "screens/AllScreens.h"
+#include "station/ScreenRegistry.h"
 
 #include <QPushButton>
 #include <QTcpServer>

@@ -3,8 +3,8 @@
 
 #include "core/link/LinkControl.h"
 #include "core/link/Value.h"
-#include "core/screen/Controls.h"
-#include "core/screen/Station.h"
+#include "station/Station.h"
+#include "ui/Controls.h"
 
 #include <QLineEdit>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/screen/Screen.h"
+#include "station/Screen.h"
 
 #include <QList>
 #include <span>

@@ -3,13 +3,13 @@
 #include "core/alarm/AlarmLogger.h"
 #include "core/alarm/AlarmRule.h"
 #include "core/link/LinkControl.h"
-#include "core/screen/Controls.h"
-#include "core/screen/Panel.h"
-#include "core/screen/ScreenRegistry.h"
-#include "core/screen/Station.h"
 #include "core/time/Pulse.h"
 #include "core/time/Scheduler.h"
 #include "core/time/Timer.h"
+#include "station/Panel.h"
+#include "station/ScreenRegistry.h"
+#include "station/Station.h"
+#include "ui/Controls.h"
 
 #include <QComboBox>
 #include <QLocale>

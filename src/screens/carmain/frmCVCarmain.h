@@ -1,7 +1,7 @@
 #pragma once
 
-#include "core/screen/Screen.h"
-#include "core/time/FlashGenerator.h"
+#include "station/Screen.h"
+#include "ui/FlashGenerator.h"
 
 namespace corvane {
 

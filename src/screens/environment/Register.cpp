@@ -1,8 +1,8 @@
 #include "EnvironmentForms.h"
 
-#include "core/screen/ScreenRegistry.h"
-#include "core/screen/Station.h"
 #include "screens/AllScreens.h"
+#include "station/ScreenRegistry.h"
+#include "station/Station.h"
 
 namespace corvane {
 

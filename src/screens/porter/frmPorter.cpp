@@ -1,12 +1,12 @@
 #include "frmPorter.h"
 
 #include "core/link/LinkControl.h"
-#include "core/screen/Controls.h"
-#include "core/screen/Panel.h"
-#include "core/screen/Station.h"
-#include "core/screen/WrapButton.h"
 #include "core/time/Pulse.h"
 #include "core/time/Timer.h"
+#include "station/Panel.h"
+#include "station/Station.h"
+#include "ui/Controls.h"
+#include "ui/WrapButton.h"
 
 #include <span>
 

@@ -1,10 +1,10 @@
 #include "frmSelect.h"
 
 #include "core/link/LinkControl.h"
-#include "core/screen/Controls.h"
-#include "core/screen/ScreenRegistry.h"
-#include "core/screen/Station.h"
 #include "core/time/Timer.h"
+#include "station/ScreenRegistry.h"
+#include "station/Station.h"
+#include "ui/Controls.h"
 
 #include <QPushButton>
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "core/screen/AlarmSummaryScreen.h"
-#include "core/screen/IoScreen.h"
+#include "station/AlarmSummaryScreen.h"
+#include "station/IoScreen.h"
 
 namespace corvane {
 

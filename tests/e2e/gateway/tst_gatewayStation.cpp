@@ -5,8 +5,8 @@
 #include "MqttTestKit.h"
 #include "TestStation.h"
 
-#include "core/screen/ScreenRegistry.h"
 #include "screens/AllScreens.h"
+#include "station/ScreenRegistry.h"
 
 #include <QFileInfo>
 #include <QLineEdit>

@@ -1,9 +1,9 @@
 #include "TestStation.h"
 
 #include "core/alarm/AlarmLogger.h"
-#include "core/alarm/DataServerWatch.h"
 #include "core/time/Timer.h"
 #include "screens/AllScreens.h"
+#include "station/DataServerWatch.h"
 
 #include <QComboBox>
 #include <QPushButton>

@@ -1,13 +1,13 @@
-#include "core/screen/Screen.h"
+#include "station/Screen.h"
 
 #include "core/link/LinkControl.h"
 #include "core/link/TagSource.h"
-#include "core/screen/Controls.h"
-#include "core/screen/ObserverWindow.h"
-#include "core/screen/ScreenRegistry.h"
-#include "core/screen/Station.h"
 #include "core/time/Pulse.h"
 #include "core/time/Timer.h"
+#include "station/ScreenRegistry.h"
+#include "station/Station.h"
+#include "ui/Controls.h"
+#include "ui/ObserverWindow.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -28,16 +28,6 @@ QString pulseKey(const QString &form, const Pulse *p)
     return form + u'/' + p->timer()->objectName();
 }
 } // namespace
-
-void markObserverWindow(QWidget *window)
-{
-    window->setProperty("corvaneObserverWindow", true);
-}
-
-bool isObserverWindow(const QWidget *widget)
-{
-    return widget && widget->window()->property("corvaneObserverWindow").toBool();
-}
 
 Screen::Screen(Station &station, const QString &formName, const QString &caption)
     : m_station(station)

@@ -1,13 +1,11 @@
-#include "core/screen/Station.h"
+#include "station/Station.h"
 
+#include "core/StatePaths.h"
 #include "core/alarm/AlarmLogger.h"
-#include "core/alarm/DataServerWatch.h"
-#include "core/alarm/FrmAlarmlist.h"
-#include "core/screen/ScreenRegistry.h"
 #include "core/time/Pulse.h"
-
-#include <QDir>
-#include <QStandardPaths>
+#include "station/DataServerWatch.h"
+#include "station/FrmAlarmlist.h"
+#include "station/ScreenRegistry.h"
 
 namespace corvane {
 
@@ -36,14 +34,7 @@ void Station::shutDown()
 
 QString Station::defaultAlarmLogPath()
 {
-#ifdef Q_OS_WIN
-    return QStringLiteral("d:\\temp\\alarm_log.txt");
-#else
-    QString state = qEnvironmentVariable("XDG_STATE_HOME");
-    if (state.isEmpty())
-        state = QDir::homePath() + QStringLiteral("/.local/state");
-    return state + QStringLiteral("/corvane/alarm_log.txt");
-#endif
+    return stateFile(QStringLiteral("alarm_log.txt"));
 }
 
 } // namespace corvane

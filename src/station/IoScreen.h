@@ -1,8 +1,8 @@
 #pragma once
 
-#include "core/screen/Indicator.h"
-#include "core/screen/Panel.h"
-#include "core/screen/Screen.h"
+#include "station/Panel.h"
+#include "station/Screen.h"
+#include "ui/Indicator.h"
 
 #include <span>
 

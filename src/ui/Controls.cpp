@@ -1,6 +1,6 @@
-#include "core/screen/Controls.h"
+#include "ui/Controls.h"
 
-#include "core/screen/WrapButton.h"
+#include "ui/WrapButton.h"
 
 #include <QAbstractButton>
 #include <QApplication>

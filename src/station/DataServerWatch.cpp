@@ -1,9 +1,9 @@
-#include "core/alarm/DataServerWatch.h"
+#include "station/DataServerWatch.h"
 
 #include "core/alarm/AlarmLogger.h"
 #include "core/link/TagSource.h"
-#include "core/screen/ScreenRegistry.h"
 #include "core/time/Scheduler.h"
+#include "station/ScreenRegistry.h"
 
 namespace corvane {
 

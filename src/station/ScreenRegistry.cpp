@@ -1,6 +1,6 @@
-#include "core/screen/ScreenRegistry.h"
+#include "station/ScreenRegistry.h"
 
-#include "core/screen/Screen.h"
+#include "station/Screen.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "core/screen/Look.h"
+#include "ui/Look.h"
 
 #include <QApplication>
 #include <QFont>

@@ -1,4 +1,4 @@
-#include "core/screen/ColourRef.h"
+#include "ui/ColourRef.h"
 
 #include <QApplication>
 #include <QDebug>

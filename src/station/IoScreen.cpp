@@ -1,10 +1,10 @@
-#include "core/screen/IoScreen.h"
+#include "station/IoScreen.h"
 
 #include "core/link/LinkControl.h"
 #include "core/link/Value.h"
-#include "core/screen/Controls.h"
-#include "core/screen/Station.h"
 #include "core/time/Timer.h"
+#include "station/Station.h"
+#include "ui/Controls.h"
 
 namespace corvane {
 

@@ -1,8 +1,8 @@
-#include "core/screen/Indicator.h"
+#include "ui/Indicator.h"
 
 #include "core/link/LinkControl.h"
-#include "core/screen/Controls.h"
-#include "core/time/FlashGenerator.h"
+#include "ui/Controls.h"
+#include "ui/FlashGenerator.h"
 
 namespace corvane {
 

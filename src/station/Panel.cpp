@@ -1,9 +1,9 @@
-#include "core/screen/Panel.h"
+#include "station/Panel.h"
 
 #include "core/link/LinkControl.h"
-#include "core/screen/Controls.h"
-#include "core/screen/ScreenRegistry.h"
-#include "core/screen/WrapButton.h"
+#include "station/ScreenRegistry.h"
+#include "ui/Controls.h"
+#include "ui/WrapButton.h"
 
 #include <QGroupBox>
 #include <QPushButton>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/screen/ColourRef.h"
+#include "ui/ColourRef.h"
 
 namespace corvane {
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "core/screen/Indicator.h"
-#include "core/screen/Panel.h"
+#include "station/Panel.h"
+#include "ui/Indicator.h"
 
 #include <QHash>
 #include <QList>

@@ -1,10 +1,10 @@
 #pragma once
 
 #include "core/alarm/AlarmRule.h"
-#include "core/screen/Indicator.h"
-#include "core/screen/Panel.h"
-#include "core/screen/Screen.h"
-#include "core/time/FlashGenerator.h"
+#include "station/Panel.h"
+#include "station/Screen.h"
+#include "ui/FlashGenerator.h"
+#include "ui/Indicator.h"
 
 #include <span>
 

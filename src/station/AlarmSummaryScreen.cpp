@@ -1,10 +1,10 @@
-#include "core/screen/AlarmSummaryScreen.h"
+#include "station/AlarmSummaryScreen.h"
 
 #include "core/link/LinkControl.h"
-#include "core/screen/Controls.h"
-#include "core/screen/Station.h"
 #include "core/time/Pulse.h"
 #include "core/time/Timer.h"
+#include "station/Station.h"
+#include "ui/Controls.h"
 
 #include <QPushButton>
 

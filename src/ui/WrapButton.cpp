@@ -1,4 +1,4 @@
-#include "core/screen/WrapButton.h"
+#include "ui/WrapButton.h"
 
 #include <QHash>
 #include <QStyleOptionButton>

@@ -1,6 +1,6 @@
-#include "core/alarm/FrmAlarmlist.h"
+#include "station/FrmAlarmlist.h"
 
-#include "core/screen/Controls.h"
+#include "ui/Controls.h"
 
 #include <QEvent>
 #include <QHBoxLayout>
