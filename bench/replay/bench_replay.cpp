@@ -10,14 +10,14 @@
 //   corvane-bench-replay [--dir DIR] [--days N]     (offscreen unless QT_QPA_PLATFORM is set)
 #include "../BenchApp.h"
 
-#include "station/ScreenRegistry.h"
-#include "station/Station.h"
 #include "core/time/VirtualScheduler.h"
 #include "history/HistoryStore.h"
 #include "history/ReplaySession.h"
 #include "history/ReplayTagSource.h"
 #include "screens/AllScreens.h"
 #include "sim/SimulatedCar.h"
+#include "station/ScreenRegistry.h"
+#include "station/Station.h"
 #include "transport/InProcessServer.h"
 
 #include <QDateTime>

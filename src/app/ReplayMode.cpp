@@ -5,13 +5,13 @@
 #include "StationReport.h"
 
 #include "core/alarm/AlarmLogger.h"
-#include "station/ScreenRegistry.h"
-#include "station/Station.h"
 #include "core/time/VirtualScheduler.h"
 #include "history/ReplaySession.h"
 #include "history/ReplayTagSource.h"
 #include "history/ReplayWindow.h"
 #include "screens/AllScreens.h"
+#include "station/ScreenRegistry.h"
+#include "station/Station.h"
 
 #include <QApplication>
 #include <QEvent>

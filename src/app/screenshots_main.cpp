@@ -168,7 +168,8 @@ int main(int argc, char *argv[])
         std::fprintf(stderr, "trend: cannot draw or write %s\n", qPrintable(trendFile));
         ++failures;
     }
-    if (!renderReplay(historyConfig.path, scheduler.now().addSecs(-10 * 60), QDir(outDir).filePath(QStringLiteral("replay.png"))))
+    if (!renderReplay(historyConfig.path, scheduler.now().addSecs(-10 * 60),
+                      QDir(outDir).filePath(QStringLiteral("replay.png"))))
         ++failures;
     station.shutDown();
     return failures == 0 ? 0 : 1;

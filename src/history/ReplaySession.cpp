@@ -1,10 +1,10 @@
 #include "ReplaySession.h"
 
 #include "ReplayTagSource.h"
-#include "station/ScreenRegistry.h"
-#include "station/Station.h"
 #include "core/time/HandOff.h"
 #include "core/time/VirtualScheduler.h"
+#include "station/ScreenRegistry.h"
+#include "station/Station.h"
 
 #include <QDateTime>
 
@@ -104,6 +104,8 @@ qint64 ReplaySession::step(qint64 ms)
         return 0;
     const qint64 go = qMax<qint64>(0, qMin(ms, m_tags.loadedThrough() - timeMs()));
     m_scheduler.advance(go);
+    if (go > 0)
+        Q_EMIT timeChanged(timeMs());
     return go;
 }
 
@@ -147,7 +149,6 @@ void ReplaySession::pump()
         m_owedMs -= double(moved);
     }
     readAhead();
-    Q_EMIT timeChanged(timeMs());
     if (m_range && timeMs() >= m_range->lastMs && m_tags.loadedThrough() > m_range->lastMs)
         pause(); // the end of the recording
 }
