@@ -37,8 +37,8 @@ using namespace corvane::history;
 namespace {
 
 constexpr qint64 kDayMs = 24 * 3600'000;
-// Items that change 10 times a second (speed, brake pipe, a temperature); the rest once a minute.
-const QStringList kFast{QStringLiteral("v10020"), QStringLiteral("v1416:b"), QStringLiteral("v1400:b")};
+// Items that change 10 times a second (speed, brake pipe, water level); the rest once a minute.
+const QStringList kFast{QStringLiteral("v10020:b"), QStringLiteral("v1413:b"), QStringLiteral("v1416:b")};
 
 double median(std::vector<double> v)
 {
@@ -63,6 +63,8 @@ qint64 fill(const QString &path, qint64 fromMs, int days, const QStringList &ite
     qint64 rows = 0;
     const qint64 toMs = fromMs + days * kDayMs;
     const QMap<QString, QString> healthy = sim::healthyCarValues();
+    for (const QString &f : kFast)
+        Q_ASSERT(items.contains(f));
     for (qsizetype i = 0; i < items.size(); ++i) {
         const QByteArray name = items[i].toUtf8();
         sqlite3_bind_int64(item, 1, i + 1);
