@@ -144,19 +144,7 @@ void ReplayReader::range(std::function<void(std::optional<RecordedRange>)> done)
             return done(std::nullopt);
         ReadTransaction txn(m_db);
         loadItems();
-        // Item by item through the key: min() over the whole table would read all of it.
-        Query first(m_db, "SELECT min(t_ms) FROM samples WHERE item_id = ?1");
-        Query last(m_db, "SELECT max(t_ms) FROM samples WHERE item_id = ?1");
-        std::optional<RecordedRange> r;
-        for (const Item &item : m_items) {
-            first.reset();
-            last.reset();
-            if (!first.bind(1, item.id).step() || first.isNull(0) || !last.bind(1, item.id).step())
-                continue;
-            const RecordedRange one{first.integer(0), last.integer(0)};
-            r = r ? RecordedRange{qMin(r->firstMs, one.firstMs), qMax(r->lastMs, one.lastMs)} : one;
-        }
-        done(r);
+        done(recordedRange());
     });
     m_wake.notify_one();
 }
@@ -173,7 +161,9 @@ void ReplayReader::seek(qint64 tMs, std::function<void(ReplayState)> done)
         }
         ReadTransaction txn(m_db);
         loadItems();
-        done(stateAt(tMs));
+        // Before the recording began the station was not running: its first moment then.
+        const std::optional<RecordedRange> recorded = recordedRange();
+        done(stateAt(recorded ? qMax(tMs, recorded->firstMs) : tMs));
     });
     m_wake.notify_one();
 }
@@ -191,6 +181,23 @@ void ReplayReader::next(qint64 spanMs, std::function<void(std::vector<ReplayEven
         done(changes(from, to), to);
     });
     m_wake.notify_one();
+}
+
+std::optional<RecordedRange> ReplayReader::recordedRange()
+{
+    // Item by item through the key: min() over the whole table would read all of it.
+    Query first(m_db, "SELECT min(t_ms) FROM samples WHERE item_id = ?1");
+    Query last(m_db, "SELECT max(t_ms) FROM samples WHERE item_id = ?1");
+    std::optional<RecordedRange> r;
+    for (const Item &item : m_items) {
+        first.reset();
+        last.reset();
+        if (!first.bind(1, item.id).step() || first.isNull(0) || !last.bind(1, item.id).step())
+            continue;
+        const RecordedRange one{first.integer(0), last.integer(0)};
+        r = r ? RecordedRange{qMin(r->firstMs, one.firstMs), qMax(r->lastMs, one.lastMs)} : one;
+    }
+    return r;
 }
 
 ReplayState ReplayReader::stateAt(qint64 tMs)

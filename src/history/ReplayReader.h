@@ -46,6 +46,7 @@ public:
     ReplayReader &operator=(const ReplayReader &) = delete;
 
     void range(std::function<void(std::optional<RecordedRange>)> done);
+    // A time before the recording begins is its first moment (the state's tMs).
     void seek(qint64 tMs, std::function<void(ReplayState)> done);
     // The changes after the read position up to spanMs later; the position moves there.
     void next(qint64 spanMs, std::function<void(std::vector<ReplayEvent>, qint64 throughMs)> done);
@@ -64,6 +65,7 @@ private:
     void run();
     bool ensureOpen();
     void loadItems();
+    std::optional<RecordedRange> recordedRange();
     ReplayState stateAt(qint64 tMs);
     std::vector<ReplayEvent> changes(qint64 fromMs, qint64 toMs);
 

@@ -63,6 +63,8 @@ void ReplaySession::seek(qint64 utcMs)
         m_handOff->post([this, generation, state = std::move(state)] {
             if (generation != m_generation)
                 return;
+            if (state.tMs != timeMs())
+                m_scheduler.setWallClock(QDateTime::fromMSecsSinceEpoch(state.tMs));
             m_tags.reset(state);
             for (const QString &form : std::as_const(m_forms))
                 m_station.screens().show(form);
@@ -102,7 +104,10 @@ qint64 ReplaySession::step(qint64 ms)
 {
     if (m_seeking)
         return 0;
-    const qint64 go = qMax<qint64>(0, qMin(ms, m_tags.loadedThrough() - timeMs()));
+    // Short of the recording's last instant: a station closing ends every link at once,
+    // which would read as the data server lost; the crew never saw that line.
+    const qint64 limit = m_range ? qMin(m_tags.loadedThrough(), m_range->lastMs - 1) : m_tags.loadedThrough();
+    const qint64 go = qMax<qint64>(0, qMin(ms, limit - timeMs()));
     m_scheduler.advance(go);
     if (go > 0)
         Q_EMIT timeChanged(timeMs());
@@ -149,8 +154,8 @@ void ReplaySession::pump()
         m_owedMs -= double(moved);
     }
     readAhead();
-    if (m_range && timeMs() >= m_range->lastMs && m_tags.loadedThrough() > m_range->lastMs)
-        pause(); // the end of the recording
+    if (m_range && timeMs() >= m_range->lastMs - 1 && m_tags.loadedThrough() >= m_range->lastMs)
+        pause(); // the end of the recording (or of what a live station has committed so far)
 }
 
 void ReplaySession::refreshRange()

@@ -99,6 +99,8 @@ private Q_SLOTS:
         QTest::newRow("the value held at the seek, set at that very ms")
                 << brake << qint64(1000) << QList<qint64>{5000} << "up c27=1"
                 << QStringList{"3000 c27=0", "3001 c27=1"};
+        QTest::newRow("a seek before the recording is its first moment, not an outage")
+                << brake << qint64(-5000) << QList<qint64>{1000} << "up c27=0" << QStringList{"1000 c27=1"};
         QTest::newRow("a change on a span's edge comes once")
                 << brake << qint64(0) << QList<qint64>{1000, 2000, 1, 1} << "up c27=0"
                 << QStringList{"1000 c27=1", "3000 c27=0", "3001 c27=1"};
