@@ -11,7 +11,7 @@ using namespace corvane::test;
 
 namespace {
 
-constexpr qint64 kT0 = 1'796'000'000'000; // 2026-11-29, a moment well inside the epoch
+constexpr qint64 kT0 = 1'796'000'000'000; // 2026-11-30 00:53:20 UTC
 
 TagAddress plc(const QString &item)
 {
