@@ -1,9 +1,13 @@
 #include "TestStation.h"
 
 #include "history/HistoryStore.h"
+#include "station/Station.h"
+
 #include "history/RecordingTagSource.h"
 #include "history/ReplayReader.h"
+#include "history/ReplaySession.h"
 #include "history/ReplayTagSource.h"
+#include <sqlite3.h>
 
 using namespace corvane;
 using namespace corvane::history;
@@ -140,6 +144,50 @@ private Q_SLOTS:
         }
         QCOMPARE(read, events);
         QVERIFY(reader.error().isEmpty());
+    }
+
+    // "Next alarm line" goes to 2 s before the next line, and pressed again from there
+    // to the one after it, not to the same line; "previous" walks back the same way.
+    void alarmLineSteps()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("history.sqlite"));
+        record(path, {"0 set c27 0", "0 open c27", "60000 set c27 1"});
+        {
+            sqlite3 *db = nullptr;
+            QCOMPARE(sqlite3_open(QFile::encodeName(path).constData(), &db), SQLITE_OK);
+            const QByteArray sql = QStringLiteral("CREATE TABLE IF NOT EXISTS alarm_lines(t_ms INTEGER NOT NULL, kind "
+                                                  "TEXT NOT NULL, item TEXT NOT "
+                                                  "NULL, text TEXT NOT NULL); INSERT INTO alarm_lines VALUES(%1, "
+                                                  "'FAULT', 'C27', 'a'), (%1, 'WARN', "
+                                                  "'C500', 'b'), (%2, 'CLEAR', 'C27', 'c');")
+                                           .arg(kT0 + 10'000)
+                                           .arg(kT0 + 30'000)
+                                           .toUtf8();
+            QCOMPARE(sqlite3_exec(db, sql.constData(), nullptr, nullptr, nullptr), SQLITE_OK);
+            sqlite3_close(db);
+        }
+        VirtualScheduler scheduler(QDateTime::fromMSecsSinceEpoch(kT0));
+        ReplayTagSource tags(scheduler);
+        Station station(scheduler, tags, QString());
+        ReplaySession session(station, scheduler, tags, path);
+        QSignalSpy done(&session, &ReplaySession::seekDone);
+        const auto seek = [&](std::optional<qint64> t) {
+            QVERIFY(t);
+            session.seek(*t);
+            QVERIFY(done.wait(5000));
+        };
+        seek(kT0);
+        QTRY_COMPARE(session.alarmMarks().size(), size_t(3));
+        QCOMPARE(session.previousMarkSeek(), std::nullopt);
+        QCOMPARE(session.nextMarkSeek(), kT0 + 8000);
+        seek(session.nextMarkSeek());
+        QCOMPARE(session.nextMarkSeek(), kT0 + 28'000);
+        seek(session.nextMarkSeek());
+        QCOMPARE(session.nextMarkSeek(), std::nullopt);
+        QCOMPARE(session.previousMarkSeek(), kT0 + 8000);
+        seek(session.previousMarkSeek());
+        QCOMPARE(session.previousMarkSeek(), std::nullopt);
     }
 
     // Changes reach the links at their recorded times, not when they are read; an
