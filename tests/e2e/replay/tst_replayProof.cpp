@@ -12,7 +12,9 @@
 #include "screens/AllScreens.h"
 #include "sim/SimulatedCar.h"
 
+#include <QCryptographicHash>
 #include <QElapsedTimer>
+#include <QProcess>
 #include <QTimer>
 
 using namespace corvane;
@@ -181,6 +183,45 @@ private Q_SLOTS:
             QCOMPARE(stampOf(l), at);
             qInfo("standing at the seek: %s", qPrintable(l));
         }
+    }
+
+    // The real program on the recording: it raises the live lines on its stdout and
+    // leaves the live station's files as they were: no alarm log, the history untouched.
+    void theProgramWritesNothing()
+    {
+        // Contents only: SQLite may make an empty write-ahead log beside the file to read it.
+        const auto digest = [](const QString &path) {
+            QFile f(path);
+            return QCryptographicHash::hash(f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray(),
+                                            QCryptographicHash::Sha1);
+        };
+        const QByteArray before = digest(m_history) + digest(m_history + QStringLiteral("-wal"));
+        QTemporaryDir state;
+        QProcess station;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("XDG_STATE_HOME"), state.path());
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        station.setProcessEnvironment(env);
+        station.start(QStringLiteral(CORVANE_STATION),
+                      {QStringLiteral("--replay"), kStart.toString(Qt::ISODate), QStringLiteral("--history"), m_history,
+                       QStringLiteral("--speed"), QStringLiteral("64"), QStringLiteral("--echo-alarms")});
+        QVERIFY(station.waitForStarted());
+        // The first minute's lines, then it is ended as a user ends it.
+        const QString firstMinute = kStart.addSecs(60).toString(QStringLiteral("HH:mm:ss"));
+        QStringList echoed;
+        QTRY_VERIFY_WITH_TIMEOUT(
+                [&] {
+                    while (station.canReadLine())
+                        echoed << QString::fromUtf8(station.readLine()).trimmed().remove(QStringLiteral("alarm: "));
+                    return !echoed.isEmpty() && echoed.last().section(u' ', -2, -2) >= firstMinute;
+                }(),
+                60'000);
+        station.terminate();
+        QVERIFY(station.waitForFinished(10'000));
+        QCOMPARE(echoed.mid(0, 5), m_live.mid(0, 5));
+        QVERIFY2(QDir(state.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries).isEmpty(),
+                 "a replay wrote into the station's state folder");
+        QCOMPARE(digest(m_history) + digest(m_history + QStringLiteral("-wal")), before);
     }
 };
 
