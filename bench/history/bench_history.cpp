@@ -138,7 +138,7 @@ void weekOfOneItem(const QString &dir, qint64 rows)
         size_t points = 0;
         for (int i = 0; i < 7; ++i) {
             const auto t0 = Clock::now();
-            const auto pts = HistoryStore::bucketQuery(db, {QStringLiteral("v10020:b"), now - span, now, 1000});
+            const auto pts = HistoryReader::bucketQuery(db, {QStringLiteral("v10020:b"), now - span, now, 1000});
             ms.push_back(std::chrono::duration<double, std::milli>(Clock::now() - t0).count());
             points = pts.size();
         }
@@ -161,9 +161,10 @@ void weekOfOneItem(const QString &dir, qint64 rows)
     sqlite3_close(db);
 
     // The trend window itself: from the range chosen to the chart painted (query on the
-    // writer thread, answer handed back, lines built, the window grabbed).
+    // reader thread, answer handed back, lines built, the window grabbed).
     HistoryStore store({path, 90, {}});
-    TrendWindows trends(store);
+    HistoryReader reader(path);
+    TrendWindows trends(reader);
     TrendWindow *w = trends.show(QStringLiteral("v10020:b"), QStringLiteral("Speed"));
     const auto settle = [&] {
         while (!w->settled())

@@ -151,7 +151,8 @@ std::variant<StationOptions, int> parseStationOptions(const QCoreApplication &ap
             QStringLiteral("Alarm log file (default %1).").arg(Station::defaultAlarmLogPath()), QStringLiteral("path"));
     const QCommandLineOption historyPath(
             QStringLiteral("history"),
-            QStringLiteral("Value history, an SQLite file (default %1).").arg(history::HistoryStore::defaultPath()),
+            QStringLiteral("Value history, an SQLite file (default %1).")
+                    .arg(history::HistoryStore::defaultPath(Station::defaultAlarmLogPath())),
             QStringLiteral("path"));
     const QCommandLineOption historyDays(QStringLiteral("history-days"),
                                          QStringLiteral("Days of value history kept (default 90; 0 records nothing)."),
@@ -219,7 +220,8 @@ std::variant<StationOptions, int> parseStationOptions(const QCoreApplication &ap
     o.alarmLog = parser.isSet(alarmLog) ? parser.value(alarmLog)
                  : o.replayAt           ? QString()
                                         : Station::defaultAlarmLogPath();
-    o.history = parser.isSet(historyPath) ? parser.value(historyPath) : history::HistoryStore::defaultPath();
+    o.history = parser.isSet(historyPath) ? parser.value(historyPath)
+                                          : history::HistoryStore::defaultPath(Station::defaultAlarmLogPath());
     if (o.replayAt && !QFileInfo::exists(o.history))
         return fail(QStringLiteral("no history to replay at %1").arg(o.history));
     if (parser.isSet(historyDays)) {

@@ -6,9 +6,11 @@
 
 #include "core/alarm/AlarmLogger.h"
 #include "core/time/VirtualScheduler.h"
+#include "history/HistoryReader.h"
 #include "history/ReplaySession.h"
 #include "history/ReplayTagSource.h"
 #include "history/ReplayWindow.h"
+#include "history/TrendWindow.h"
 #include "screens/AllScreens.h"
 #include "station/ScreenRegistry.h"
 #include "station/Station.h"
@@ -44,6 +46,11 @@ int runReplay(const StationOptions &options)
     VirtualScheduler scheduler(*options.replayAt);
     history::ReplayTagSource tags(scheduler);
     Station station(scheduler, tags, options.alarmLog);
+    // A right-click on a value offers its trend as live, up to the replayed time.
+    history::HistoryReader trendReader(options.history);
+    history::TrendWindows trends(trendReader, [&scheduler] { return scheduler.now().toMSecsSinceEpoch(); });
+    station.setTrendOpener(
+            [&trends](const QString &item, const QString &description) { trends.show(item, description); });
     registerAllScreens(station);
     station.alarms().setSyncToDisk(options.alarmSync && !options.alarmLog.isEmpty());
     if (options.echoAlarms)

@@ -145,7 +145,8 @@ int main(int argc, char *argv[])
     // The speed gauge's trend as its right-click opens it, the last 10 minutes of a longer run.
     settle(12 * 60'000);
     historyStore.flush();
-    history::TrendWindows trends(historyStore, virtualUtc);
+    history::HistoryReader historyReader(historyConfig.path);
+    history::TrendWindows trends(historyReader, virtualUtc);
     station.screens().makeVisible(QStringLiteral("frmCVCarmain"));
     const Screen *carMain = station.screens().find(QStringLiteral("frmCVCarmain"));
     const QWidget *speed = carMain ? carMain->control<QWidget>(QStringLiteral("lblMPHV10020")) : nullptr;

@@ -79,13 +79,15 @@ int main(int argc, char *argv[])
     // Every value the screens receive is also recorded, off the UI thread; the
     // screens' trend entries open their windows through `trends`.
     std::unique_ptr<history::HistoryStore> historyStore;
+    std::unique_ptr<history::HistoryReader> historyReader;
     std::unique_ptr<history::TrendWindows> trends;
     if (options.historyDays > 0) {
         history::HistoryConfig config;
         config.path = options.history;
         config.retentionDays = options.historyDays;
         historyStore = std::make_unique<history::HistoryStore>(config);
-        trends = std::make_unique<history::TrendWindows>(*historyStore);
+        historyReader = std::make_unique<history::HistoryReader>(config.path);
+        trends = std::make_unique<history::TrendWindows>(*historyReader);
     }
     history::RecordingTagSource recordedTags(*tags, historyStore.get());
 
@@ -95,6 +97,12 @@ int main(int argc, char *argv[])
                 [&trends](const QString &item, const QString &description) { trends->show(item, description); });
     }
     registerAllScreens(station);
+    if (historyStore) {
+        // The alarm log file stays the record of alarm lines; the history keeps a copy
+        // beside the values.
+        QObject::connect(&station.alarms(), &AlarmLogger::lineRaised,
+                         [&store = *historyStore](const QString &line) { store.addAlarmLine(store.now(), line); });
+    }
     station.alarms().setSyncToDisk(options.alarmSync);
     if (options.echoAlarms)
         echoAlarmLines(station.alarms());

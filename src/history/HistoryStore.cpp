@@ -1,6 +1,7 @@
 #include "HistoryStore.h"
 
-#include "core/StatePaths.h"
+#include "Sql.h"
+
 #include "core/link/Value.h"
 
 #include <QDateTime>
@@ -22,24 +23,25 @@
 
 namespace corvane::history {
 
+using sql::kRollupMs;
+using sql::Statement;
+
 namespace {
 
 using Clock = std::chrono::steady_clock;
 using namespace std::chrono_literals;
 
-// Rows of 10 s (first, min, max, last) beside the raw rows: a week of an item that
-// changes 10 times a second is 60 480 of them instead of 6 million.
-constexpr qint64 kRollupMs = 10'000;
 constexpr auto kCommitEvery = 1s;
 constexpr auto kRetryOpenEvery = 5s;
 constexpr auto kPurgeCheckEvery = std::chrono::minutes(10);
 constexpr auto kPurgeSlice = 200ms; // retention work per cycle at most
 // Beyond this many samples waiting for a locked database, the oldest become a gap.
 constexpr size_t kMaxPending = 1'000'000;
+constexpr qint64 kDayMs = 86'400'000;
 
 // Items are numbered once; values are keyed by (item, time) without a rowid, so a
-// row is the key itself plus the text: about 15 bytes a change. The view gives the
-// text form anyone can query.
+// row is the key itself plus the text: about 15 bytes a change. The views give the
+// text form anyone can query; t_ms is the column to filter on (it reaches the key).
 const char kSchema[] = R"sql(
 CREATE TABLE IF NOT EXISTS items(
   id INTEGER PRIMARY KEY,
@@ -64,9 +66,26 @@ CREATE TABLE IF NOT EXISTS rollup_10s(
   gaps INTEGER NOT NULL,
   PRIMARY KEY(item_id, slot)) WITHOUT ROWID;
 CREATE TABLE IF NOT EXISTS meta(key TEXT PRIMARY KEY, value) WITHOUT ROWID;
-CREATE VIEW IF NOT EXISTS history(item, time_utc, value) AS
-  SELECT i.item, strftime('%Y-%m-%dT%H:%M:%fZ', s.t_ms / 1000.0, 'unixepoch'), s.value
+CREATE TABLE IF NOT EXISTS alarm_lines(
+  seq INTEGER PRIMARY KEY,
+  t_ms INTEGER NOT NULL,
+  kind TEXT NOT NULL,
+  item TEXT NOT NULL,
+  text TEXT NOT NULL);
+CREATE INDEX IF NOT EXISTS alarm_lines_t ON alarm_lines(t_ms);
+CREATE TABLE IF NOT EXISTS clock_steps(t_ms INTEGER NOT NULL, step_ms INTEGER NOT NULL);
+CREATE TABLE IF NOT EXISTS link_changes(t_ms INTEGER NOT NULL, up INTEGER NOT NULL);
+CREATE VIEW IF NOT EXISTS alarms(time_utc, t_ms, kind, item, text) AS
+  SELECT strftime('%Y-%m-%dT%H:%M:%fZ', t_ms / 1000.0, 'unixepoch'), t_ms, kind, item, text FROM alarm_lines;
+)sql";
+
+// Files from before t_ms was in the view get the view again, once.
+const char kHistoryView[] = R"sql(
+DROP VIEW IF EXISTS history;
+CREATE VIEW history(item, time_utc, t_ms, value) AS
+  SELECT i.item, strftime('%Y-%m-%dT%H:%M:%fZ', s.t_ms / 1000.0, 'unixepoch'), s.t_ms, s.value
   FROM samples s JOIN items i ON i.id = s.item_id;
+PRAGMA user_version = 2;
 )sql";
 
 const char kUpsertRollup[] = R"sql(
@@ -82,16 +101,10 @@ ON CONFLICT(item_id, slot) DO UPDATE SET
   gaps = gaps + excluded.gaps
 )sql";
 
-// After a crash the last values of every item held to the last commit we know of,
-// not for ever: a gap there. One index seek per item, however long the history.
-const char kCloseOpenSeries[] = R"sql(
-INSERT OR IGNORE INTO samples(item_id, t_ms, value)
-SELECT id, max(t + 1, ?1), NULL FROM (
-  SELECT i.id AS id,
-    (SELECT t_ms FROM samples WHERE item_id = i.id ORDER BY t_ms DESC LIMIT 1) AS t,
-    (SELECT value IS NOT NULL FROM samples WHERE item_id = i.id ORDER BY t_ms DESC LIMIT 1) AS held
-  FROM items i)
-WHERE held
+// Each item's last row: one index seek per item, however long the history.
+const char kLastRows[] = R"sql(
+SELECT i.id, s.t_ms, s.value IS NOT NULL FROM items i
+JOIN samples s ON s.item_id = i.id AND s.t_ms = (SELECT max(t_ms) FROM samples WHERE item_id = i.id)
 )sql";
 
 const char kPurgeItem[] = R"sql(
@@ -99,211 +112,21 @@ DELETE FROM samples WHERE item_id = ?1 AND t_ms < coalesce(
   (SELECT t_ms FROM samples WHERE item_id = ?1 AND t_ms < ?2 ORDER BY t_ms LIMIT 1 OFFSET ?3), ?2)
 )sql";
 
-qint64 utcNowMs()
+void report(const HistoryConfig &config, const QString &message)
 {
-    return QDateTime::currentMSecsSinceEpoch();
+    if (config.warn)
+        config.warn(message);
+    else
+        std::fprintf(stderr, "corvane-station: history: %s\n", qPrintable(message));
 }
 
-// A statement that finalizes itself.
-class Statement
+// At equal times a gap goes first: the value after it is what holds.
+bool earlier(const HistoryStore::Sample &a, const HistoryStore::Sample &b)
 {
-public:
-    Statement() = default;
-    Statement(sqlite3 *db, const char *sql) { m_rc = sqlite3_prepare_v2(db, sql, -1, &m_stmt, nullptr); }
-    ~Statement() { sqlite3_finalize(m_stmt); }
-    Statement(Statement &&o) noexcept
-        : m_stmt(std::exchange(o.m_stmt, nullptr))
-        , m_rc(o.m_rc)
-    {
-    }
-    Statement &operator=(Statement &&o) noexcept
-    {
-        std::swap(m_stmt, o.m_stmt);
-        m_rc = o.m_rc;
-        return *this;
-    }
-    int rc() const { return m_rc; }
-    sqlite3_stmt *get() const { return m_stmt; }
-    void reset() const
-    {
-        sqlite3_reset(m_stmt);
-        sqlite3_clear_bindings(m_stmt);
-    }
-    void bind(int i, qint64 v) const { sqlite3_bind_int64(m_stmt, i, v); }
-    void bind(int i, const QString &text) const
-    {
-        const QByteArray utf8 = text.toUtf8();
-        sqlite3_bind_text(m_stmt, i, utf8.constData(), int(utf8.size()), SQLITE_TRANSIENT);
-    }
-    void bindReal(int i, std::optional<double> v) const
-    {
-        if (v)
-            sqlite3_bind_double(m_stmt, i, *v);
-        else
-            sqlite3_bind_null(m_stmt, i);
-    }
-    // The result of a statement run to its end.
-    int run() const
-    {
-        int rc;
-        while ((rc = sqlite3_step(m_stmt)) == SQLITE_ROW) {
-        }
-        sqlite3_reset(m_stmt);
-        return rc == SQLITE_DONE ? SQLITE_OK : rc;
-    }
-
-private:
-    sqlite3_stmt *m_stmt = nullptr;
-    int m_rc = SQLITE_OK;
-};
-
-std::optional<double> columnReal(sqlite3_stmt *s, int col)
-{
-    if (sqlite3_column_type(s, col) == SQLITE_NULL)
-        return std::nullopt;
-    return sqlite3_column_double(s, col);
+    return a.tMs != b.tMs ? a.tMs < b.tMs : a.gap > b.gap;
 }
-
-std::optional<double> columnNumber(sqlite3_stmt *s, int col)
-{
-    if (sqlite3_column_type(s, col) == SQLITE_NULL)
-        return std::nullopt;
-    const auto *text = reinterpret_cast<const char *>(sqlite3_column_text(s, col));
-    return readValue(QString::fromUtf8(text, sqlite3_column_bytes(s, col)));
-}
-
-std::optional<qint64> itemId(sqlite3 *db, const QString &item)
-{
-    Statement s(db, "SELECT id FROM items WHERE application = 'DSData' AND topic = 'CVPlc' AND item = ?1");
-    s.bind(1, item);
-    if (sqlite3_step(s.get()) != SQLITE_ROW)
-        return std::nullopt;
-    return sqlite3_column_int64(s.get(), 0);
-}
-
-// What one bucket saw: its first and last rows, its extremes and its first gap.
-struct Bucket
-{
-    bool any = false;
-    TrendPoint first, last, low, high, gap;
-    bool hasNumber = false, hasGap = false;
-
-    void add(qint64 t, std::optional<double> v)
-    {
-        const TrendPoint p{t, v.value_or(0), !v};
-        if (!any)
-            first = p;
-        any = true;
-        last = p;
-        if (!v) {
-            if (!hasGap)
-                gap = p;
-            hasGap = true;
-            return;
-        }
-        if (!hasNumber || *v < low.value)
-            low = p;
-        if (!hasNumber || *v > high.value)
-            high = p;
-        hasNumber = true;
-    }
-
-    void emitTo(std::vector<TrendPoint> *out) const
-    {
-        if (!any)
-            return;
-        TrendPoint pts[5];
-        int n = 0;
-        pts[n++] = first;
-        if (hasNumber) {
-            pts[n++] = low;
-            pts[n++] = high;
-        }
-        if (hasGap)
-            pts[n++] = gap;
-        pts[n++] = last;
-        std::stable_sort(pts, pts + n, [](const TrendPoint &a, const TrendPoint &b) { return a.tMs < b.tMs; });
-        for (int i = 0; i < n; ++i) {
-            // A repeat of the value already drawn adds nothing to a step line.
-            if (!out->empty() && out->back().gap == pts[i].gap && (pts[i].gap || out->back().value == pts[i].value))
-                continue;
-            out->push_back(pts[i]);
-        }
-    }
-};
 
 } // namespace
-
-std::vector<TrendPoint> HistoryStore::bucketQuery(sqlite3 *db, const BucketRequest &r)
-{
-    std::vector<TrendPoint> out;
-    if (!db || r.toMs <= r.fromMs || r.buckets <= 0)
-        return out;
-    const auto id = itemId(db, r.item);
-    if (!id)
-        return out;
-    const double span = double(r.toMs - r.fromMs);
-    std::vector<Bucket> buckets(size_t(r.buckets));
-    const auto bucketOf
-            = [&](qint64 t) { return std::clamp(int(double(t - r.fromMs) * r.buckets / span), 0, r.buckets - 1); };
-
-    {
-        Statement before(db,
-                         "SELECT t_ms, value FROM samples WHERE item_id = ?1 AND t_ms < ?2 ORDER BY t_ms DESC LIMIT 1");
-        before.bind(1, *id);
-        before.bind(2, r.fromMs);
-        if (sqlite3_step(before.get()) == SQLITE_ROW)
-            buckets[0].add(r.fromMs, columnNumber(before.get(), 1));
-    }
-
-    Statement raw(db, "SELECT t_ms, value FROM samples WHERE item_id = ?1 AND t_ms >= ?2 AND t_ms < ?3 ORDER BY t_ms");
-    const auto rawRows = [&](qint64 from, qint64 to) {
-        if (to <= from)
-            return;
-        raw.reset();
-        raw.bind(1, *id);
-        raw.bind(2, from);
-        raw.bind(3, to);
-        while (sqlite3_step(raw.get()) == SQLITE_ROW) {
-            const qint64 t = sqlite3_column_int64(raw.get(), 0);
-            buckets[size_t(bucketOf(t))].add(t, columnNumber(raw.get(), 1));
-        }
-    };
-
-    // Raw rows when a bucket is narrower than a rollup row; else whole rollup rows,
-    // with raw rows only for the partial slots at either end.
-    if (span / r.buckets < double(kRollupMs)) {
-        rawRows(r.fromMs, r.toMs);
-    } else {
-        const qint64 firstSlot = (r.fromMs + kRollupMs - 1) / kRollupMs;
-        const qint64 endSlot = r.toMs / kRollupMs;
-        rawRows(r.fromMs, std::min(r.toMs, firstSlot * kRollupMs));
-        Statement roll(db, "SELECT first_ms, first, min, max, last_ms, last, gaps FROM rollup_10s "
-                           "WHERE item_id = ?1 AND slot >= ?2 AND slot < ?3 ORDER BY slot");
-        roll.bind(1, *id);
-        roll.bind(2, firstSlot);
-        roll.bind(3, endSlot);
-        while (sqlite3_step(roll.get()) == SQLITE_ROW) {
-            sqlite3_stmt *s = roll.get();
-            const qint64 firstMs = sqlite3_column_int64(s, 0), lastMs = sqlite3_column_int64(s, 4);
-            const qint64 mid = (firstMs + lastMs) / 2;
-            Bucket &b = buckets[size_t(bucketOf(firstMs))];
-            b.add(firstMs, columnReal(s, 1));
-            if (const auto low = columnReal(s, 2))
-                b.add(mid, low);
-            if (const auto high = columnReal(s, 3))
-                b.add(mid, high);
-            if (sqlite3_column_int64(s, 6) > 0)
-                b.add(mid, std::nullopt);
-            buckets[size_t(bucketOf(lastMs))].add(lastMs, columnReal(s, 5));
-        }
-        rawRows(std::max(r.fromMs, endSlot * kRollupMs), r.toMs);
-    }
-    out.reserve(buckets.size() * 2);
-    for (const Bucket &b : buckets)
-        b.emitTo(&out);
-    return out;
-}
 
 // The writer thread's side: the connection, the fault state and the retention.
 class HistoryStore::Writer
@@ -318,7 +141,7 @@ public:
 
     sqlite3 *db() const { return m_db; }
 
-    void cycle(std::vector<Sample> batch, bool retryNow)
+    void cycle(std::vector<Sample> batch, std::vector<Event> events, bool retryNow)
     {
         if (!m_db && (retryNow || Clock::now() >= m_nextOpen))
             open();
@@ -328,6 +151,10 @@ public:
             batch.swap(m_pending);
             m_pending.clear();
         }
+        // Alarm lines and link changes are few: they wait in memory through any fault.
+        m_events.insert(m_events.end(), std::make_move_iterator(events.begin()), std::make_move_iterator(events.end()));
+        if (m_events.size() > kMaxPending)
+            m_events.erase(m_events.begin(), m_events.begin() + qsizetype(m_events.size() - kMaxPending));
         if (!m_db) {
             if (m_fault == Fault::Locked && batch.size() < kMaxPending)
                 m_pending.swap(batch); // nothing is lost while another program holds the lock
@@ -348,16 +175,12 @@ private:
         if (fault == m_fault)
             return;
         m_fault = fault;
-        if (m_config.warn)
-            m_config.warn(message);
-        else
-            std::fprintf(stderr, "corvane-station: history: %s\n", qPrintable(message));
+        report(m_config, message);
     }
 
     QString errorText(int rc) const
     {
-        return QStringLiteral("%1 (%2)").arg(QString::fromUtf8(m_db ? sqlite3_errmsg(m_db) : sqlite3_errstr(rc)),
-                                             m_config.path);
+        return QStringLiteral("%1 (%2)").arg(QString::fromUtf8(sqlite3_errstr(rc)), m_config.path);
     }
 
     // Ends a failure the way its kind needs; the samples are kept by the caller.
@@ -399,6 +222,8 @@ private:
         m_insert = {};
         m_rollup = {};
         m_alive = {};
+        m_alarm = {};
+        m_event = {};
         m_ids.clear();
         m_lastT.clear();
         if (m_db)
@@ -429,14 +254,19 @@ private:
             // NORMAL in WAL: a commit survives the process being killed; at most the
             // batch not yet committed (under a second) is lost.
             if (exec("PRAGMA journal_mode=WAL", &rc) && exec("PRAGMA synchronous=NORMAL", &rc)
-                && exec("PRAGMA secure_delete=OFF", &rc) && exec(kSchema, &rc)) {
+                && exec("PRAGMA secure_delete=OFF", &rc) && exec(kSchema, &rc) && migrate(&rc)) {
                 m_insert = Statement(m_db, "INSERT OR REPLACE INTO samples(item_id, t_ms, value) VALUES(?1, ?2, ?3)");
                 m_rollup = Statement(m_db, kUpsertRollup);
                 m_alive = Statement(m_db, "INSERT OR REPLACE INTO meta(key, value) VALUES('alive_ms', ?1)");
-                rc = m_insert.rc() ? m_insert.rc() : m_rollup.rc() ? m_rollup.rc() : m_alive.rc();
+                m_alarm = Statement(m_db, "INSERT INTO alarm_lines(t_ms, kind, item, text) VALUES(?1, ?2, ?3, ?4)");
+                m_event = Statement(m_db, "INSERT INTO link_changes(t_ms, up) VALUES(?1, ?2)");
+                m_step = Statement(m_db, "INSERT INTO clock_steps(t_ms, step_ms) VALUES(?1, ?2)");
+                for (const Statement *s : {&m_insert, &m_rollup, &m_alive, &m_alarm, &m_event, &m_step})
+                    rc = rc ? rc : s->rc();
             }
-            if (rc == SQLITE_OK)
-                rc = closeOpenSeries();
+            // Only the file as the last run left it can hold lines that run never ended.
+            if (rc == SQLITE_OK && !m_started)
+                rc = closeAfterCrash();
         }
         if (rc != SQLITE_OK) {
             if (!m_db)
@@ -456,16 +286,66 @@ private:
         m_nextPurge = Clock::now(); // a station started after a long pause purges first
     }
 
-    int closeOpenSeries()
+    bool migrate(int *rc)
     {
-        Statement last(m_db, "SELECT value FROM meta WHERE key = 'alive_ms'");
-        if (last.rc())
-            return last.rc();
-        if (sqlite3_step(last.get()) != SQLITE_ROW)
-            return SQLITE_OK;
-        Statement close(m_db, kCloseOpenSeries);
-        close.bind(1, sqlite3_column_int64(last.get(), 0));
-        return close.rc() ? close.rc() : close.run();
+        Statement version(m_db, "PRAGMA user_version");
+        if ((*rc = version.rc()) != SQLITE_OK)
+            return false;
+        if (version.step() && version.int64(0) >= 2)
+            return true;
+        return exec(kHistoryView, rc);
+    }
+
+    // The station's first open of the file. A station killed mid-run queued no gaps:
+    // every item's line ends at the last commit the file knows of instead of holding
+    // across the time the station was gone, in the 10 s rows too. Recorded times go
+    // on from there, and retention counts from there.
+    int closeAfterCrash()
+    {
+        std::optional<qint64> alive;
+        {
+            Statement last(m_db, "SELECT value FROM meta WHERE key = 'alive_ms'");
+            if (last.rc())
+                return last.rc();
+            if (last.step())
+                alive = last.int64(0);
+        }
+        qint64 floor = alive.value_or(std::numeric_limits<qint64>::min());
+        if (alive) {
+            int rc = SQLITE_OK;
+            if (!exec("BEGIN IMMEDIATE", &rc))
+                return rc;
+            Statement rows(m_db, kLastRows);
+            rc = rows.rc();
+            QHash<QPair<qint64, qint64>, Roll> rolls;
+            while (rc == SQLITE_OK && rows.step()) {
+                if (!rows.int64(2))
+                    continue;
+                const qint64 t = std::max(rows.int64(1) + 1, *alive);
+                floor = std::max(floor, t);
+                rc = insertRow(rows.int64(0), t, nullptr, rolls);
+            }
+            if (rc == SQLITE_OK)
+                rc = writeRolls(rolls);
+            if (rc != SQLITE_OK || !exec("COMMIT", &rc)) {
+                rollback();
+                return rc;
+            }
+        }
+        m_started = true;
+        m_floor = alive ? floor + 1 : floor;
+        m_store.m_clock.notBefore(m_floor);
+        m_retentionFrom = alive.value_or(m_store.m_clock.now());
+        m_retentionMono = m_store.m_clock.monotonicMs();
+        return SQLITE_OK;
+    }
+
+    void rollback()
+    {
+        // A failed statement may have ended the transaction already; a second end
+        // would replace the error worth reporting.
+        if (!sqlite3_get_autocommit(m_db))
+            sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
     }
 
     // Samples that cannot be written: the time the loss began and the latest value of
@@ -517,64 +397,38 @@ private:
         qint64 gaps = 0;
     };
 
-    void write(std::vector<Sample> batch)
+    // One row into samples and its 10 s slot; value null: a gap.
+    int insertRow(qint64 id, qint64 t, const QString *value, QHash<QPair<qint64, qint64>, Roll> &rolls)
     {
-        if (!m_lost.empty()) {
-            // Resuming: a gap from the first loss, then each channel's latest value.
-            std::vector<Sample> resumed;
-            for (auto it = m_lost.begin(); it != m_lost.end(); ++it) {
-                resumed.push_back(Sample{*m_lostFrom, it.key(), QString(), true});
-                if (it->tMs > *m_lostFrom || !it->gap)
-                    resumed.push_back(*it);
-            }
-            std::sort(resumed.begin(), resumed.end(), [](const Sample &a, const Sample &b) { return a.tMs < b.tMs; });
-            resumed.insert(resumed.end(), std::make_move_iterator(batch.begin()), std::make_move_iterator(batch.end()));
-            batch.swap(resumed);
-            m_lost.clear();
-            m_lostFrom.reset();
+        m_insert.bind(1, id);
+        m_insert.bind(2, t);
+        if (!value)
+            sqlite3_bind_null(m_insert.get(), 3);
+        else
+            m_insert.bind(3, *value);
+        if (const int rc = m_insert.run(); rc != SQLITE_OK)
+            return rc;
+        const std::optional<double> v = value ? readValue(*value) : std::nullopt;
+        Roll &r = rolls[{id, t / kRollupMs}];
+        if (!r.any) {
+            r.any = true;
+            r.firstMs = t;
+            r.first = v;
         }
-        if (batch.empty())
-            return;
+        r.lastMs = t;
+        r.last = v;
+        if (v) {
+            r.low = r.low ? std::min(*r.low, *v) : *v;
+            r.high = r.high ? std::max(*r.high, *v) : *v;
+        } else if (!value) {
+            ++r.gaps;
+        }
+        return SQLITE_OK;
+    }
+
+    int writeRolls(const QHash<QPair<qint64, qint64>, Roll> &rolls)
+    {
         int rc = SQLITE_OK;
-        if (!exec("BEGIN IMMEDIATE", &rc)) {
-            keepOrFold(batch, rc);
-            return;
-        }
-        QHash<QPair<qint64, qint64>, Roll> rolls;
-        for (const Sample &s : batch) {
-            const qint64 id = idOf(s.channel, &rc);
-            if (!id)
-                break;
-            // Two values in one millisecond keep their order a millisecond apart.
-            qint64 t = s.tMs;
-            const auto last = m_lastT.constFind(id);
-            if (last != m_lastT.constEnd() && t <= *last && *last - t < 1000)
-                t = *last + 1;
-            m_lastT.insert(id, t);
-            m_insert.bind(1, id);
-            m_insert.bind(2, t);
-            if (s.gap)
-                sqlite3_bind_null(m_insert.get(), 3);
-            else
-                m_insert.bind(3, s.value);
-            if ((rc = m_insert.run()) != SQLITE_OK)
-                break;
-            const std::optional<double> v = s.gap ? std::nullopt : readValue(s.value);
-            Roll &r = rolls[{id, t / kRollupMs}];
-            if (!r.any) {
-                r.any = true;
-                r.firstMs = t;
-                r.first = v;
-            }
-            r.lastMs = t;
-            r.last = v;
-            if (v) {
-                r.low = r.low ? std::min(*r.low, *v) : *v;
-                r.high = r.high ? std::max(*r.high, *v) : *v;
-            } else {
-                ++r.gaps;
-            }
-        }
         for (auto it = rolls.cbegin(); rc == SQLITE_OK && it != rolls.cend(); ++it) {
             const Roll &r = *it;
             m_rollup.bind(1, it.key().first);
@@ -588,21 +442,110 @@ private:
             m_rollup.bind(9, r.gaps);
             rc = m_rollup.run();
         }
+        return rc;
+    }
+
+    int writeEvents()
+    {
+        int rc = SQLITE_OK;
+        for (const Event &e : m_events) {
+            switch (e.kind) {
+            case Event::AlarmLine: {
+                m_alarm.bind(1, e.tMs);
+                m_alarm.bind(2, e.text.section(u' ', 0, 0));
+                m_alarm.bind(3, e.text.section(u' ', 1, 1));
+                m_alarm.bind(4, e.text);
+                rc = m_alarm.run();
+                break;
+            }
+            case Event::LinkState:
+                m_event.bind(1, e.tMs);
+                m_event.bind(2, e.number);
+                rc = m_event.run();
+                break;
+            case Event::ClockStep:
+                m_step.bind(1, e.tMs);
+                m_step.bind(2, e.number);
+                rc = m_step.run();
+                break;
+            }
+            if (rc != SQLITE_OK)
+                break;
+        }
+        return rc;
+    }
+
+    // Back after a loss: a gap from its start for every item, then each item's latest
+    // value again, also of the items that did not change meanwhile (their rows before
+    // the loss end at the gap).
+    void resume(std::vector<Sample> &batch)
+    {
+        const qint64 lostFrom = *m_lostFrom;
+        const qint64 now = std::max(m_store.m_clock.now(), lostFrom);
+        std::vector<Sample> resumed;
+        for (auto it = m_held.cbegin(); it != m_held.cend(); ++it) {
+            if (!it->gap && !m_lost.contains(it.key())) {
+                resumed.push_back(Sample{lostFrom, it.key(), QString(), true});
+                resumed.push_back(Sample{now, it.key(), it->value, false});
+            }
+        }
+        for (auto it = m_lost.begin(); it != m_lost.end(); ++it) {
+            resumed.push_back(Sample{lostFrom, it.key(), QString(), true});
+            if (it->tMs > lostFrom || !it->gap)
+                resumed.push_back(*it);
+        }
+        std::stable_sort(resumed.begin(), resumed.end(), earlier);
+        resumed.insert(resumed.end(), std::make_move_iterator(batch.begin()), std::make_move_iterator(batch.end()));
+        batch.swap(resumed);
+        m_lost.clear();
+        m_lostFrom.reset();
+    }
+
+    void write(std::vector<Sample> batch)
+    {
+        if (m_lostFrom)
+            resume(batch);
+        int rc = SQLITE_OK;
+        if (!exec("BEGIN IMMEDIATE", &rc)) {
+            keepOrFold(batch, rc);
+            return;
+        }
+        QHash<QPair<qint64, qint64>, Roll> rolls;
+        qint64 latest = std::numeric_limits<qint64>::min();
+        for (const Sample &s : batch) {
+            const qint64 id = idOf(s.channel, &rc);
+            if (!id)
+                break;
+            // Two values in one millisecond keep their order a millisecond apart.
+            qint64 t = std::max(s.tMs, m_floor);
+            const auto last = m_lastT.constFind(id);
+            if (last != m_lastT.constEnd() && t <= *last && *last - t < 1000)
+                t = *last + 1;
+            m_lastT.insert(id, t);
+            latest = std::max(latest, t);
+            if ((rc = insertRow(id, t, s.gap ? nullptr : &s.value, rolls)) != SQLITE_OK)
+                break;
+        }
+        if (rc == SQLITE_OK)
+            rc = writeRolls(rolls);
+        if (rc == SQLITE_OK)
+            rc = writeEvents();
         if (rc == SQLITE_OK) {
-            m_alive.bind(1, std::max(utcNowMs(), batch.back().tMs));
+            // Every cycle, values or not: a crash loses at most the last cycle.
+            m_alive.bind(1, std::max(m_store.m_clock.now(), latest));
             rc = m_alive.run();
         }
         if (rc == SQLITE_OK && exec("COMMIT", &rc)) {
+            m_events.clear();
+            for (Sample &s : batch)
+                m_held[s.channel] = std::move(s);
             if (m_fault != Fault::None) {
                 m_fault = Fault::None;
-                if (m_config.warn)
-                    m_config.warn(QStringLiteral("recording again"));
-                else
-                    std::fprintf(stderr, "corvane-station: history: recording again\n");
+                report(m_config, QStringLiteral("recording again"));
             }
             return;
         }
-        sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
+        rollback();
         m_lastT.clear();
         keepOrFold(batch, rc);
     }
@@ -621,13 +564,16 @@ private:
     }
 
     // Deletes rows older than the retention, a few thousand per transaction, for at
-    // most a slice of each cycle, so batches never wait long behind it.
+    // most a slice of each cycle, so batches never wait long behind it. The cutoff
+    // moves with the time the station has run, never with the wall clock: a clock
+    // set wrong, or a long pause, cannot make it delete early.
     void purge()
     {
         if (m_config.retentionDays <= 0 || Clock::now() < m_nextPurge)
             return;
         const auto until = Clock::now() + kPurgeSlice;
-        const qint64 cutoff = utcNowMs() - qint64(m_config.retentionDays) * 86'400'000;
+        const qint64 ran = m_store.m_clock.monotonicMs() - m_retentionMono;
+        const qint64 cutoff = m_retentionFrom + ran - qint64(m_config.retentionDays) * kDayMs;
         if (m_purgeItems.empty()) {
             Statement items(m_db, "SELECT id FROM items");
             while (sqlite3_step(items.get()) == SQLITE_ROW)
@@ -657,30 +603,48 @@ private:
                 return;
             }
         }
-        if (m_purgeItems.empty())
+        if (m_purgeItems.empty()) {
+            Statement old(m_db, "DELETE FROM alarm_lines WHERE t_ms < ?1");
+            old.bind(1, cutoff);
+            old.run();
             m_nextPurge = Clock::now() + kPurgeCheckEvery;
+        }
     }
 
     HistoryStore &m_store;
     const HistoryConfig &m_config;
     sqlite3 *m_db = nullptr;
-    Statement m_insert, m_rollup, m_alive;
+    Statement m_insert, m_rollup, m_alive, m_alarm, m_event, m_step;
     std::vector<qint64> m_ids;
     QHash<qint64, qint64> m_lastT;
     Fault m_fault = Fault::None;
     bool m_retriedFresh = false;
+    bool m_started = false; // the file was opened once in this run
+    qint64 m_floor = std::numeric_limits<qint64>::min();
+    qint64 m_retentionFrom = 0, m_retentionMono = 0;
     Clock::time_point m_nextOpen = Clock::now();
     Clock::time_point m_nextPurge = Clock::now();
     std::vector<qint64> m_purgeItems;
     std::vector<Sample> m_pending;
+    std::vector<Event> m_events;
     std::optional<qint64> m_lostFrom;
     QHash<int, Sample> m_lost;
+    QHash<int, Sample> m_held; // each channel's last row written
 };
 
 HistoryStore::HistoryStore(HistoryConfig config)
     : m_config(std::move(config))
+    , m_clock(m_config.wallClock, m_config.monotonicClock)
 {
     m_queue.reserve(4096);
+    // Found at most a cycle late, since the writer asks the time at every commit.
+    m_clock.setStepHandler([this](qint64 tMs, qint64 stepMs) {
+        report(m_config, QStringLiteral("the wall clock stepped %1 by %2 s; recorded times go on without going back")
+                                 .arg(stepMs > 0 ? QStringLiteral("forward") : QStringLiteral("back"))
+                                 .arg(double(std::abs(stepMs)) / 1000.0));
+        std::lock_guard lock(m_mutex);
+        m_events.push_back(Event{Event::ClockStep, tMs, stepMs, QString()});
+    });
     m_writer = std::make_unique<Writer>(*this);
     m_thread = std::thread([this] {
 #ifdef Q_OS_LINUX
@@ -690,27 +654,23 @@ HistoryStore::HistoryStore(HistoryConfig config)
         std::unique_lock lock(m_mutex);
         auto next = Clock::now() + kCommitEvery;
         for (;;) {
-            m_wake.wait_until(lock, next, [&] { return m_stop || m_flushTicket > m_flushDone || !m_jobs.empty(); });
+            m_wake.wait_until(lock, next, [&] { return m_stop || m_flushTicket > m_flushDone; });
             const quint64 ticket = m_flushTicket;
             const bool stopping = m_stop;
             std::vector<Sample> batch;
             batch.swap(m_queue);
             m_queue.reserve(batch.capacity());
-            std::deque<std::function<void(sqlite3 *)>> jobs;
-            jobs.swap(m_jobs);
+            std::vector<Event> events;
+            events.swap(m_events);
             lock.unlock();
-            // A question opens the file too, if it is not open yet.
-            if (!batch.empty() || !jobs.empty() || ticket > m_flushDone || Clock::now() >= next)
-                m_writer->cycle(std::move(batch), ticket > m_flushDone);
-            for (auto &job : jobs)
-                job(m_writer->db());
+            m_writer->cycle(std::move(batch), std::move(events), ticket > m_flushDone);
             m_open = m_writer->db() != nullptr;
             lock.lock();
             if (Clock::now() >= next)
                 next = Clock::now() + kCommitEvery;
             m_flushDone = ticket;
             m_flushed.notify_all();
-            if (stopping && m_queue.empty() && m_jobs.empty())
+            if (stopping && m_queue.empty() && m_events.empty())
                 break;
         }
     });
@@ -739,55 +699,21 @@ int HistoryStore::channel(const TagAddress &address)
     return c;
 }
 
-void HistoryStore::query(const BucketRequest &request, std::function<void(std::vector<TrendPoint>)> done)
+void HistoryStore::addAlarmLine(qint64 utcMs, const QString &line)
 {
-    {
-        std::lock_guard lock(m_mutex);
-        m_jobs.push_back([request, done = std::move(done)](sqlite3 *db) { done(bucketQuery(db, request)); });
-    }
-    m_wake.notify_all();
+    std::lock_guard lock(m_mutex);
+    m_events.push_back(Event{Event::AlarmLine, utcMs, 0, line});
 }
 
-void HistoryStore::exportCsv(const QStringList &items, qint64 fromMs, qint64 toMs, const QString &file,
-                             std::function<void(QString)> done)
+void HistoryStore::addLinkState(qint64 utcMs, bool up)
 {
-    {
-        std::lock_guard lock(m_mutex);
-        m_jobs.push_back([=](sqlite3 *db) {
-            if (!db)
-                return done(QStringLiteral("the history is not available"));
-            QFile out(file);
-            if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text))
-                return done(out.errorString());
-            out.write("item,time_utc,value\n");
-            Statement s(db, "SELECT i.item, strftime('%Y-%m-%dT%H:%M:%fZ', s.t_ms / 1000.0, 'unixepoch'), s.value "
-                            "FROM samples s JOIN items i ON i.id = s.item_id "
-                            "WHERE i.application = 'DSData' AND i.topic = 'CVPlc' AND i.item = ?1 "
-                            "AND s.t_ms >= ?2 AND s.t_ms < ?3 ORDER BY s.t_ms");
-            const auto csv = [](const QByteArray &field) {
-                if (!field.contains(',') && !field.contains('"') && !field.contains('\n'))
-                    return field;
-                QByteArray q = field;
-                q.replace("\"", "\"\"");
-                return "\"" + q + "\"";
-            };
-            for (const QString &item : items) {
-                s.reset();
-                s.bind(1, item);
-                s.bind(2, fromMs);
-                s.bind(3, toMs);
-                while (sqlite3_step(s.get()) == SQLITE_ROW) {
-                    for (int col = 0; col < 3; ++col) {
-                        const auto *text = reinterpret_cast<const char *>(sqlite3_column_text(s.get(), col));
-                        out.write(csv(QByteArray(text ? text : "", sqlite3_column_bytes(s.get(), col))));
-                        out.write(col < 2 ? "," : "\n");
-                    }
-                }
-            }
-            done(out.flush() ? QString() : out.errorString());
-        });
-    }
-    m_wake.notify_all();
+    std::lock_guard lock(m_mutex);
+    m_events.push_back(Event{Event::LinkState, utcMs, up ? 1 : 0, QString()});
+}
+
+void HistoryStore::warn(const QString &message)
+{
+    report(m_config, message);
 }
 
 void HistoryStore::flush()
@@ -803,10 +729,9 @@ bool HistoryStore::isOpen() const
     return m_open.load();
 }
 
-QString HistoryStore::defaultPath()
+QString HistoryStore::defaultPath(const QString &alarmLogPath)
 {
-    // Beside the alarm log's default, in the same folder.
-    return stateFile(QStringLiteral("history.sqlite"));
+    return QFileInfo(alarmLogPath).dir().filePath(QStringLiteral("history.sqlite"));
 }
 
 } // namespace corvane::history

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "RecordClock.h"
+
 #include "core/link/TagSource.h"
 
 #include <QHash>
@@ -18,25 +20,6 @@ struct sqlite3;
 
 namespace corvane::history {
 
-// One point of a trend, in time order. A gap point ends the line: nothing is known
-// from its time until the next point.
-struct TrendPoint
-{
-    qint64 tMs = 0;
-    double value = 0;
-    bool gap = false;
-
-    friend bool operator==(const TrendPoint &, const TrendPoint &) = default;
-};
-
-struct BucketRequest
-{
-    QString item; // as the station links it (application DSData, topic CVPlc)
-    qint64 fromMs = 0;
-    qint64 toMs = 0;
-    int buckets = 500;
-};
-
 struct HistoryConfig
 {
     QString path;
@@ -45,12 +28,16 @@ struct HistoryConfig
     std::function<void(const QString &)> warn;
     // Rows deleted per retention step: small, so a batch never waits long behind it.
     int purgeStep = 2000;
+    // The clocks recorded times come from (RecordClock); the system's unless set.
+    std::function<qint64()> wallClock = {};
+    std::function<qint64()> monotonicClock = {};
 };
 
-// The station's value history in SQLite. The UI thread only enqueues (add, addGap);
-// a writer thread of its own commits the queue at most a second apart (WAL), runs
-// the retention in small steps, answers queries and recovers from faults. Its faults
-// are reported through HistoryConfig::warn and never stop the station.
+// The station's value and alarm history in SQLite. The UI thread only enqueues; a
+// writer thread of its own commits the queue at most a second apart (WAL), marks
+// itself alive at every commit, runs the retention in small steps and recovers from
+// faults. Its faults are reported through HistoryConfig::warn and never stop the
+// station. Reads go through a HistoryReader on the same file.
 class HistoryStore
 {
 public:
@@ -73,13 +60,14 @@ public:
         m_queue.push_back(Sample{utcMs, channel, QString(), true});
     }
 
-    // At most four points per bucket (first, min, max, last) plus the value holding at
-    // fromMs. `done` runs on the writer thread; hand it on with a queued invocation.
-    void query(const BucketRequest &request, std::function<void(std::vector<TrendPoint>)> done);
-    // Writes every row of the items between the times as CSV (item,time_utc,value);
-    // `done` gets an error message or an empty string, on the writer thread.
-    void exportCsv(const QStringList &items, qint64 fromMs, qint64 toMs, const QString &file,
-                   std::function<void(QString)> done);
+    // An alarm line exactly as the logger wrote it (without its line end).
+    void addAlarmLine(qint64 utcMs, const QString &line);
+    // The data server link went down or came up.
+    void addLinkState(qint64 utcMs, bool up);
+    // Reported as the store's own faults are.
+    void warn(const QString &message);
+    // The time to record now: never earlier than one recorded before (RecordClock).
+    qint64 now() { return m_clock.now(); }
 
     // Waits until the writer has handled everything queued so far (written, or kept
     // for a retry) and retried a faulted database. For tests, benchmarks and exit.
@@ -87,9 +75,8 @@ public:
     bool isOpen() const;
     QString path() const { return m_config.path; }
 
-    // The bucket query on an open connection, for the writer thread and the benchmark.
-    static std::vector<TrendPoint> bucketQuery(sqlite3 *db, const BucketRequest &request);
-    static QString defaultPath();
+    // history.sqlite in the alarm log's folder.
+    static QString defaultPath(const QString &alarmLogPath);
 
     struct Sample
     {
@@ -98,15 +85,25 @@ public:
         QString value;
         bool gap;
     };
+    // What is recorded beside the values.
+    struct Event
+    {
+        enum Kind { AlarmLine, LinkState, ClockStep };
+        Kind kind;
+        qint64 tMs;
+        qint64 number; // LinkState: up; ClockStep: the step in ms
+        QString text;  // AlarmLine
+    };
 
 private:
     class Writer;
 
     HistoryConfig m_config;
+    RecordClock m_clock;
     mutable std::mutex m_mutex;
     std::condition_variable m_wake;
     std::vector<Sample> m_queue;
-    std::deque<std::function<void(sqlite3 *)>> m_jobs;
+    std::vector<Event> m_events;
     quint64 m_flushTicket = 0;
     quint64 m_flushDone = 0;
     std::atomic<bool> m_open{false};

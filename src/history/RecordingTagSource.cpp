@@ -2,7 +2,7 @@
 
 #include "HistoryStore.h"
 
-#include <QDateTime>
+#include <utility>
 
 namespace corvane::history {
 
@@ -10,51 +10,52 @@ RecordingTagSource::RecordingTagSource(TagSource &inner, HistoryStore *store, Ut
     : TagSource(parent)
     , m_inner(inner)
     , m_store(store)
-    , m_clock(clock ? std::move(clock) : UtcClock(&QDateTime::currentMSecsSinceEpoch))
+    , m_clock(clock   ? std::move(clock)
+              : store ? UtcClock([store] { return store->now(); })
+                      : UtcClock())
 {
     connect(&m_inner, &TagSource::linkStateChanged, this, &RecordingTagSource::innerLinkStateChanged);
     connect(&m_inner, &TagSource::pokeFailed, this, &TagSource::pokeFailed);
+    if (m_store) {
+        m_recording = m_inner.watchAllItems(QStringLiteral("DSData"), QStringLiteral("CVPlc"),
+                                            [this](const QString &item, const QString &value) { record(item, value); });
+        if (!m_recording)
+            m_store->warn(QStringLiteral("this data server link cannot show every item: nothing is recorded"));
+    }
 }
 
 RecordingTagSource::~RecordingTagSource()
 {
-    // Links still open end here: their items' values are unknown from now on.
-    if (m_store) {
-        const qint64 now = m_clock();
-        for (const auto &[id, item] : m_recorded) {
-            if (--item->links == 0 && item->known) {
-                item->known = false;
-                m_store->addGap(item->channel, now);
-            }
-        }
+    // Values are unknown from now on.
+    if (!m_store)
+        return;
+    const qint64 now = m_clock();
+    for (const Item &item : std::as_const(m_items)) {
+        if (item.known)
+            m_store->addGap(item.channel, now);
     }
 }
 
 std::optional<LinkId> RecordingTagSource::open(const TagAddress &address, LinkMode mode, ValueHandler onValue)
 {
-    if (!m_store || mode != LinkMode::Automatic)
-        return m_inner.open(address, mode, std::move(onValue));
-    std::shared_ptr<Item> &slot = m_items[address];
-    if (!slot) {
-        slot = std::make_shared<Item>();
-        slot->channel = m_store->channel(address);
-    }
-    std::shared_ptr<Item> item = slot;
-    // The item is held by the handler: a handler may close its own link.
-    const auto id = m_inner.open(address, mode, [this, item, onValue = std::move(onValue)](const QString &value) {
-        record(*item, value);
-        onValue(value);
-    });
-    if (id) {
-        ++item->links;
-        m_recorded.emplace(*id, std::move(item));
-    }
-    return id;
+    return m_inner.open(address, mode, std::move(onValue));
 }
 
-void RecordingTagSource::record(Item &item, const QString &value)
+void RecordingTagSource::record(const QString &name, const QString &value)
 {
-    // Every link of an item gets the same delivery; one row is enough.
+    if (name.size() > kLongestItem)
+        return;
+    auto it = m_items.find(name);
+    if (it == m_items.end()) {
+        if (m_items.size() >= kMostItems) {
+            if (!std::exchange(m_warnedTooMany, true))
+                m_store->warn(QStringLiteral("more than %1 items: the further ones are not recorded").arg(kMostItems));
+            return;
+        }
+        it = m_items.insert(name, Item{m_store->channel({QStringLiteral("DSData"), QStringLiteral("CVPlc"), name})});
+    }
+    Item &item = *it;
+    // A value repeated (a link opened, the link back) adds nothing.
     if (item.known && item.last == value)
         return;
     item.known = true;
@@ -70,16 +71,6 @@ bool RecordingTagSource::setTimeout(LinkId id, int tenths)
 void RecordingTagSource::close(LinkId id)
 {
     m_inner.close(id);
-    const auto it = m_recorded.find(id);
-    if (it == m_recorded.end())
-        return;
-    Item &item = *it->second;
-    if (--item.links == 0 && item.known) {
-        // No screen watches it any more: a held line would claim what nobody saw.
-        item.known = false;
-        m_store->addGap(item.channel, m_clock());
-    }
-    m_recorded.erase(it);
 }
 
 bool RecordingTagSource::poke(LinkId id, const QString &value)
@@ -94,12 +85,15 @@ bool RecordingTagSource::isLinkUp() const
 
 void RecordingTagSource::innerLinkStateChanged(bool up)
 {
-    if (!up && m_store) {
+    if (m_store) {
         const qint64 now = m_clock();
-        for (const auto &[address, item] : m_items.asKeyValueRange()) {
-            if (item->known) {
-                item->known = false;
-                m_store->addGap(item->channel, now);
+        m_store->addLinkState(now, up);
+        if (!up) {
+            for (Item &item : m_items) {
+                if (item.known) {
+                    item.known = false;
+                    m_store->addGap(item.channel, now);
+                }
             }
         }
     }

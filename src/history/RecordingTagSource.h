@@ -4,24 +4,25 @@
 
 #include <QHash>
 #include <functional>
-#include <map>
-#include <memory>
 
 namespace corvane::history {
 
 class HistoryStore;
 
-// The station's tag source with a recorder in between: every call goes on to the real
-// source unchanged, and every value delivered to an automatic link is also queued to
-// the history with its arrival time. The link going down, and the last link of an item
-// closing, queue a gap: from then on nothing is known of the item until its next value.
+// The station's tag source with a recorder beside it: every call goes on to the real
+// source unchanged, and every item of DSData|CVPlc the source serves is recorded from
+// the start, whether or not a screen shows it, through one watch of all items (a
+// wildcard subscription over MQTT). Each value is queued to the history with its
+// arrival time. The link going down queues a gap for every item: nothing is known of
+// it until its next value.
 class RecordingTagSource final : public TagSource
 {
     Q_OBJECT
 public:
     using UtcClock = std::function<qint64()>;
 
-    // No store: forwards only (a retention of 0 days records nothing).
+    // No store: forwards only (a retention of 0 days records nothing). No clock: the
+    // store's.
     RecordingTagSource(TagSource &inner, HistoryStore *store, UtcClock clock = {}, QObject *parent = nullptr);
     ~RecordingTagSource() override;
 
@@ -31,22 +32,29 @@ public:
     bool poke(LinkId id, const QString &value) override;
     bool isLinkUp() const override;
 
+    // At most this many items are recorded, each name at most kLongestItem characters:
+    // a data server gone wrong must not fill the disk with names.
+    static constexpr int kMostItems = 10'000;
+    static constexpr int kLongestItem = 64;
+    // False where the source cannot show every item: then nothing is recorded.
+    bool isRecording() const { return m_recording; }
+
 private:
     struct Item
     {
         int channel = 0;
-        int links = 0;
         bool known = false; // `last` holds the value recorded last, with no gap since
-        QString last;
+        QString last = {};
     };
     void innerLinkStateChanged(bool up);
-    void record(Item &item, const QString &value);
+    void record(const QString &item, const QString &value);
 
     TagSource &m_inner;
     HistoryStore *m_store;
     UtcClock m_clock;
-    QHash<TagAddress, std::shared_ptr<Item>> m_items;
-    std::map<LinkId, std::shared_ptr<Item>> m_recorded; // automatic links only
+    bool m_recording = false;
+    bool m_warnedTooMany = false;
+    QHash<QString, Item> m_items;
 };
 
 } // namespace corvane::history

@@ -1,7 +1,8 @@
 #include "ReplayReader.h"
 
+#include "Sql.h"
+
 #include <QFile>
-#include <sqlite3.h>
 
 #include <algorithm>
 #include <utility>
@@ -10,37 +11,12 @@ namespace corvane::history {
 
 namespace {
 
-class Query
+using sql::Statement;
+
+bool isNull(const Statement &s, int col)
 {
-public:
-    Query(sqlite3 *db, const char *sql)
-    {
-        if (sqlite3_prepare_v2(db, sql, -1, &m_stmt, nullptr) != SQLITE_OK)
-            m_stmt = nullptr;
-    }
-    ~Query() { sqlite3_finalize(m_stmt); }
-    Query(const Query &) = delete;
-    Query &operator=(const Query &) = delete;
-
-    bool ok() const { return m_stmt != nullptr; }
-    Query &bind(int i, qint64 v)
-    {
-        sqlite3_bind_int64(m_stmt, i, v);
-        return *this;
-    }
-    bool step() { return m_stmt && sqlite3_step(m_stmt) == SQLITE_ROW; }
-    void reset() { sqlite3_reset(m_stmt); }
-    qint64 integer(int col) const { return sqlite3_column_int64(m_stmt, col); }
-    bool isNull(int col) const { return sqlite3_column_type(m_stmt, col) == SQLITE_NULL; }
-    QString text(int col) const
-    {
-        return QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(m_stmt, col)),
-                                 sqlite3_column_bytes(m_stmt, col));
-    }
-
-private:
-    sqlite3_stmt *m_stmt = nullptr;
-};
+    return sqlite3_column_type(s.get(), col) == SQLITE_NULL;
+}
 
 // One snapshot for the whole job: a live writer committing meanwhile changes nothing
 // it sees, and is not held up by it (WAL).
@@ -115,8 +91,8 @@ bool ReplayReader::ensureOpen()
         m_db = nullptr;
     } else {
         sqlite3_busy_timeout(m_db, 200);
-        Query probe(m_db, "SELECT 1 FROM samples LIMIT 1");
-        if (!probe.ok()) {
+        Statement probe(m_db, "SELECT 1 FROM samples LIMIT 1");
+        if (probe.rc() != SQLITE_OK) {
             error = QStringLiteral("%1 is not a value history").arg(m_path);
             sqlite3_close(m_db);
             m_db = nullptr;
@@ -131,9 +107,9 @@ void ReplayReader::loadItems()
 {
     // Read again at every step: a station recording into the file adds items.
     m_items.clear();
-    Query q(m_db, "SELECT id, application, topic, item FROM items ORDER BY id");
+    Statement q(m_db, "SELECT id, application, topic, item FROM items ORDER BY id");
     while (q.step())
-        m_items.push_back({q.integer(0), {q.text(1), q.text(2), q.text(3)}});
+        m_items.push_back({q.int64(0), {q.text(1), q.text(2), q.text(3)}});
 }
 
 void ReplayReader::range(std::function<void(std::optional<RecordedRange>)> done)
@@ -186,15 +162,17 @@ void ReplayReader::next(qint64 spanMs, std::function<void(std::vector<ReplayEven
 std::optional<RecordedRange> ReplayReader::recordedRange()
 {
     // Item by item through the key: min() over the whole table would read all of it.
-    Query first(m_db, "SELECT min(t_ms) FROM samples WHERE item_id = ?1");
-    Query last(m_db, "SELECT max(t_ms) FROM samples WHERE item_id = ?1");
+    Statement first(m_db, "SELECT min(t_ms) FROM samples WHERE item_id = ?1");
+    Statement last(m_db, "SELECT max(t_ms) FROM samples WHERE item_id = ?1");
     std::optional<RecordedRange> r;
     for (const Item &item : m_items) {
         first.reset();
         last.reset();
-        if (!first.bind(1, item.id).step() || first.isNull(0) || !last.bind(1, item.id).step())
+        first.bind(1, item.id);
+        last.bind(1, item.id);
+        if (!first.step() || isNull(first, 0) || !last.step())
             continue;
-        const RecordedRange one{first.integer(0), last.integer(0)};
+        const RecordedRange one{first.int64(0), last.int64(0)};
         r = r ? RecordedRange{qMin(r->firstMs, one.firstMs), qMax(r->lastMs, one.lastMs)} : one;
     }
     return r;
@@ -205,10 +183,12 @@ ReplayState ReplayReader::stateAt(qint64 tMs)
     ReplayState state;
     state.tMs = tMs;
     m_held.clear();
-    Query q(m_db, "SELECT value FROM samples WHERE item_id = ?1 AND t_ms <= ?2 ORDER BY t_ms DESC LIMIT 1");
+    Statement q(m_db, "SELECT value FROM samples WHERE item_id = ?1 AND t_ms <= ?2 ORDER BY t_ms DESC LIMIT 1");
     for (const Item &item : m_items) {
         q.reset();
-        if (!q.bind(1, item.id).bind(2, tMs).step() || q.isNull(0))
+        q.bind(1, item.id);
+        q.bind(2, tMs);
+        if (!q.step() || isNull(q, 0))
             continue; // never recorded yet, or unknown since a gap
         state.values.insert(item.address, q.text(0));
         m_held.insert(item.id);
@@ -231,12 +211,14 @@ std::vector<ReplayEvent> ReplayReader::changes(qint64 fromMs, qint64 toMs)
         QString value;
     };
     std::vector<Row> rows;
-    Query q(m_db, "SELECT t_ms, value FROM samples WHERE item_id = ?1 AND t_ms > ?2 AND t_ms <= ?3 ORDER BY t_ms");
+    Statement q(m_db, "SELECT t_ms, value FROM samples WHERE item_id = ?1 AND t_ms > ?2 AND t_ms <= ?3 ORDER BY t_ms");
     for (size_t i = 0; i < m_items.size(); ++i) {
         q.reset();
-        q.bind(1, m_items[i].id).bind(2, fromMs).bind(3, toMs);
+        q.bind(1, m_items[i].id);
+        q.bind(2, fromMs);
+        q.bind(3, toMs);
         while (q.step())
-            rows.push_back({q.integer(0), i, q.isNull(1), q.isNull(1) ? QString() : q.text(1)});
+            rows.push_back({q.int64(0), i, isNull(q, 1), isNull(q, 1) ? QString() : q.text(1)});
     }
     std::stable_sort(rows.begin(), rows.end(), [](const Row &a, const Row &b) { return a.t < b.t; });
 
@@ -285,12 +267,12 @@ void ReplayReader::alarmLines(qint64 fromMs, qint64 toMs, std::function<void(std
     m_jobs.push_back([this, fromMs, toMs, done = std::move(done)] {
         std::vector<AlarmRecord> lines;
         if (ensureOpen()) {
-            Query q(m_db, "SELECT t_ms, kind, item, text FROM alarm_lines WHERE t_ms BETWEEN ?1 AND ?2 ORDER BY t_ms");
-            if (q.ok()) {
-                q.bind(1, fromMs).bind(2, toMs);
-                while (q.step())
-                    lines.push_back({q.integer(0), q.text(1), q.text(2), q.text(3)});
-            }
+            Statement q(m_db, "SELECT t_ms, kind, item, text FROM alarm_lines WHERE t_ms BETWEEN ?1 AND ?2 "
+                              "ORDER BY t_ms, rowid");
+            q.bind(1, fromMs);
+            q.bind(2, toMs);
+            while (q.step())
+                lines.push_back({q.int64(0), q.text(1), q.text(2), q.text(3)});
         }
         done(std::move(lines));
     });

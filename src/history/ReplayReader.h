@@ -1,5 +1,6 @@
 #pragma once
 
+#include "HistoryReader.h"
 #include "ReplayTagSource.h"
 
 #include <QSet>
@@ -15,13 +16,6 @@
 struct sqlite3;
 
 namespace corvane::history {
-
-// An alarm line as the history keeps it.
-struct AlarmRecord
-{
-    qint64 tMs = 0;
-    QString kind, item, text;
-};
 
 struct RecordedRange
 {

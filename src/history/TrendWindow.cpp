@@ -109,10 +109,10 @@ private:
     std::pair<qint64, qint64> m_dragRange;
 };
 
-TrendWindow::TrendWindow(HistoryStore &store, const QString &item, const QString &description, UtcClock clock,
+TrendWindow::TrendWindow(HistoryReader &reader, const QString &item, const QString &description, UtcClock clock,
                          QWidget *parent)
     : QWidget(parent, Qt::Window)
-    , m_store(store)
+    , m_reader(reader)
     , m_handOff(new HandOff(this))
     , m_clock(clock ? std::move(clock) : UtcClock(&QDateTime::currentMSecsSinceEpoch))
     , m_description(description.isEmpty() ? item : description)
@@ -182,8 +182,8 @@ TrendWindow::TrendWindow(HistoryStore &store, const QString &item, const QString
 
 TrendWindow::~TrendWindow()
 {
-    // Answers still on their way refer to this window; let the writer finish them.
-    m_store.flush();
+    // Answers still on their way refer to this window; let the reader finish them.
+    m_reader.wait();
 }
 
 // A closed trend window is only hidden (it opens again as it was); it asks nothing
@@ -280,12 +280,12 @@ void TrendWindow::refresh()
     for (int i = 0; i < int(m_traces.size()); ++i) {
         const quint64 generation = ++m_traces[size_t(i)].generation;
         ++m_inFlight;
-        m_store.query(BucketRequest{m_traces[size_t(i)].item, m_fromMs, m_toMs, buckets},
-                      [this, i, generation](std::vector<TrendPoint> pts) {
-                          m_handOff->post([this, i, generation, pts = std::move(pts)]() mutable {
-                              draw(i, generation, std::move(pts));
-                          });
-                      });
+        m_reader.buckets(BucketRequest{m_traces[size_t(i)].item, m_fromMs, m_toMs, buckets},
+                         [this, i, generation](std::vector<TrendPoint> pts) {
+                             m_handOff->post([this, i, generation, pts = std::move(pts)]() mutable {
+                                 draw(i, generation, std::move(pts));
+                             });
+                         });
     }
 }
 
@@ -447,7 +447,7 @@ void TrendWindow::exportCsv(const QString &file)
     QStringList items;
     for (const Trace &t : m_traces)
         items << t.item;
-    m_store.exportCsv(items, m_fromMs, m_toMs, file, [this, file](const QString &error) {
+    m_reader.exportCsv(items, m_fromMs, m_toMs, file, {}, [this, file](const QString &error) {
         m_handOff->post([this, file, error] {
             m_status->setText(error.isEmpty() ? QStringLiteral("Exported to %1").arg(file)
                                               : QStringLiteral("Export failed: %1").arg(error));
@@ -456,8 +456,8 @@ void TrendWindow::exportCsv(const QString &file)
     });
 }
 
-TrendWindows::TrendWindows(HistoryStore &store, TrendWindow::UtcClock clock)
-    : m_store(store)
+TrendWindows::TrendWindows(HistoryReader &reader, TrendWindow::UtcClock clock)
+    : m_reader(reader)
     , m_clock(std::move(clock))
 {
 }
@@ -471,7 +471,7 @@ TrendWindow *TrendWindows::show(const QString &item, const QString &description)
 {
     TrendWindow *&w = m_windows[item];
     if (!w)
-        w = new TrendWindow(m_store, item, description, m_clock);
+        w = new TrendWindow(m_reader, item, description, m_clock);
     w->show();
     if (QGuiApplication::platformName() != QLatin1String("offscreen")) // it cannot, and says so
         w->raise();

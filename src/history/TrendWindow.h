@@ -1,6 +1,6 @@
 #pragma once
 
-#include "HistoryStore.h"
+#include "HistoryReader.h"
 
 #include <QHash>
 #include <QPointer>
@@ -34,7 +34,7 @@ class TrendWindow : public QWidget
 public:
     using UtcClock = std::function<qint64()>;
 
-    TrendWindow(HistoryStore &store, const QString &item, const QString &description, UtcClock clock = {},
+    TrendWindow(HistoryReader &reader, const QString &item, const QString &description, UtcClock clock = {},
                 QWidget *parent = nullptr);
     ~TrendWindow() override;
 
@@ -90,7 +90,7 @@ private:
     void zoom(double factor, qint64 centreMs);
     qint64 msAt(const QPointF &widgetPos) const;
 
-    HistoryStore &m_store;
+    HistoryReader &m_reader;
     HandOff *m_handOff; // the history's answers, from its writer thread
     UtcClock m_clock;
     QString m_description;
@@ -112,7 +112,7 @@ private:
 class TrendWindows
 {
 public:
-    explicit TrendWindows(HistoryStore &store, TrendWindow::UtcClock clock = {});
+    explicit TrendWindows(HistoryReader &reader, TrendWindow::UtcClock clock = {});
     ~TrendWindows();
 
     // Opens (or raises) the trend of an item; the description becomes the chart's title.
@@ -120,7 +120,7 @@ public:
     TrendWindow *find(const QString &item) const;
 
 private:
-    HistoryStore &m_store;
+    HistoryReader &m_reader;
     TrendWindow::UtcClock m_clock;
     QHash<QString, TrendWindow *> m_windows; // owned
 };

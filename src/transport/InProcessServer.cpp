@@ -95,6 +95,14 @@ void InProcessServer::setValue(const TagAddress &address, const QString &value)
     m_table.insert(address, value);
     if (!m_present)
         return;
+    for (size_t w = 0; w < m_watches.size(); ++w) {
+        if (m_watches[w].application == address.application && m_watches[w].topic == address.topic) {
+            m_scheduler.post(this, [this, w, item = address.item, value] {
+                if (m_present)
+                    m_watches[w].onValue(item, value);
+            });
+        }
+    }
     for (const auto &[id, link] : m_links) {
         if (link.mode == LinkMode::Automatic && link.address == address)
             deliverLater(id, value);
@@ -122,8 +130,35 @@ void InProcessServer::setPresent(bool present)
             if (link.mode == LinkMode::Automatic && it != m_table.constEnd())
                 deliverLater(id, *it);
         }
+        deliverItemsLater(0);
     }
     Q_EMIT linkStateChanged(present);
+}
+
+bool InProcessServer::watchAllItems(const QString &application, const QString &topic, ItemHandler onValue)
+{
+    m_watches.push_back(Watch{application, topic, std::move(onValue)});
+    if (m_present)
+        deliverItemsLater(m_watches.size() - 1);
+    return true;
+}
+
+// Watches from firstWatch on get every item of their topic as the table holds it now.
+void InProcessServer::deliverItemsLater(size_t firstWatch)
+{
+    for (size_t w = firstWatch; w < m_watches.size(); ++w) {
+        QList<std::pair<QString, QString>> items;
+        for (auto it = m_table.cbegin(); it != m_table.cend(); ++it) {
+            if (it.key().application == m_watches[w].application && it.key().topic == m_watches[w].topic)
+                items.append({it.key().item, it.value()});
+        }
+        m_scheduler.post(this, [this, w, items] {
+            if (!m_present)
+                return;
+            for (const auto &[item, value] : items)
+                m_watches[w].onValue(item, value);
+        });
+    }
 }
 
 QStringList InProcessServer::pokes(const QString &item) const

@@ -38,6 +38,7 @@ public:
     void close(LinkId id) override;
     bool poke(LinkId id, const QString &value) override;
     bool isLinkUp() const override { return m_present; }
+    bool watchAllItems(const QString &application, const QString &topic, ItemHandler onValue) override;
 
     // The server's side. Items live under DSData|CVPlc unless an address is given.
     void setValue(const QString &item, const QString &value);
@@ -71,6 +72,7 @@ private:
         ValueHandler onValue;
     };
     void deliverLater(LinkId id, const QString &value);
+    void deliverItemsLater(size_t firstWatch);
     void record(Operation op);
     static Operation makeOp(Operation::Kind kind, const QString &item);
     static TagAddress plcAddress(const QString &item);
@@ -80,6 +82,12 @@ private:
     bool m_recording = true;
     LinkId m_nextId = 1;
     std::map<LinkId, Link> m_links;
+    struct Watch
+    {
+        QString application, topic;
+        ItemHandler onValue;
+    };
+    std::vector<Watch> m_watches;
     QHash<TagAddress, QString> m_table;
     QList<Operation> m_ops;
 };

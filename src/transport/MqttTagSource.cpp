@@ -122,6 +122,7 @@ void MqttTagSource::onConnectedChanged(bool connected)
         // What the broker said before is no longer known to be current.
         m_online = false;
         m_values.clear();
+        m_everyItem.clear();
     }
     updateLinkState();
 }
@@ -132,6 +133,16 @@ void MqttTagSource::onMessage(const QString &topic, const QByteArray &payload)
         m_online = saysOnline(payload);
         updateLinkState();
         return;
+    }
+    if (m_onEveryItem && topic.startsWith(m_everyItemPrefix)) {
+        // The wildcard also matches $state and $diagnostics; a write's /set is a level deeper.
+        const QString item = topic.mid(m_everyItemPrefix.size());
+        if (isTopicLevel(item)) {
+            const QString value = payloadValue(payload);
+            m_everyItem.insert(item, value);
+            if (m_up)
+                m_onEveryItem(item, value);
+        }
     }
     if (!m_subscribers.contains(topic))
         return; // closed meanwhile
@@ -159,6 +170,21 @@ void MqttTagSource::updateLinkState()
     }
     for (LinkId id : ids)
         deliverCached(id);
+    if (m_onEveryItem) {
+        const QHash<QString, QString> all = m_everyItem; // shared, not copied
+        for (auto it = all.cbegin(); it != all.cend(); ++it)
+            m_onEveryItem(it.key(), it.value());
+    }
+}
+
+bool MqttTagSource::watchAllItems(const QString &application, const QString &topic, ItemHandler onValue)
+{
+    if (m_onEveryItem || !isTopicLevel(application) || !isTopicLevel(topic))
+        return false;
+    m_everyItemPrefix = application + u'/' + topic + u'/';
+    m_onEveryItem = std::move(onValue);
+    m_client.subscribe(m_everyItemPrefix + u'+');
+    return true;
 }
 
 void MqttTagSource::deliver(const QString &topic, const QString &value)

@@ -46,6 +46,8 @@ public:
     void close(LinkId id) override;
     bool poke(LinkId id, const QString &value) override;
     bool isLinkUp() const override { return m_up; }
+    // One wildcard subscription (<application>/<topic>/+); one watch per source.
+    bool watchAllItems(const QString &application, const QString &topic, ItemHandler onValue) override;
 
     bool isBrokerConnected() const { return m_client.isConnected(); }
     int failedConnectAttempts() const { return m_client.failedAttempts(); }
@@ -77,6 +79,9 @@ private:
     QHash<QString, int> m_subscribers;    // topic -> automatic links on it
     QHash<QString, QString> m_values;     // topic -> latest value while subscribed
     QHash<QString, TagAddress> m_written; // write topic -> its item, for failure reports
+    QString m_everyItemPrefix;            // <application>/<topic>/ of the watch of all items
+    ItemHandler m_onEveryItem;
+    QHash<QString, QString> m_everyItem; // item -> latest value while connected
     bool m_online = false;
     bool m_up = false;
 };

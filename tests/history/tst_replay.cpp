@@ -7,7 +7,6 @@
 #include "history/ReplayReader.h"
 #include "history/ReplaySession.h"
 #include "history/ReplayTagSource.h"
-#include <sqlite3.h>
 
 using namespace corvane;
 using namespace corvane::history;
@@ -22,7 +21,7 @@ TagAddress plc(const QString &item)
     return {QStringLiteral("DSData"), QStringLiteral("CVPlc"), item};
 }
 
-// Records a script ("<ms> set|open|close|down|up [item] [value]") as the station does:
+// Records a script ("<ms> set|open|close|down|up [item] [value]", "<ms> alarm <line>") as the station does:
 // the in-process server behind the recorder, stamped with virtual time from kT0.
 void record(const QString &path, const QStringList &steps)
 {
@@ -40,6 +39,8 @@ void record(const QString &path, const QStringList &steps)
             links.insert(w[2], *tags.open(plc(w[2]), LinkMode::Automatic, [](const QString &) {}));
         else if (w[1] == u"close")
             tags.close(links.take(w[2]));
+        else if (w[1] == u"alarm")
+            store.addAlarmLine(kT0 + scheduler.elapsedMs(), step.section(u' ', 2));
         else
             server.setPresent(w[1] == u"up");
         scheduler.advance(0);
@@ -109,11 +110,10 @@ private Q_SLOTS:
                 << brake << qint64(0) << QList<qint64>{1000, 2000, 1, 1} << "up c27=0"
                 << QStringList{"1000 c27=1", "3000 c27=0", "3001 c27=1"};
         const QStringList outage{"0 set a 1",    "0 set b 2", "0 open a",     "0 open b",    "2000 down",
-                                 "2500 set a 7", "4000 up",   "4500 close b", "9000 set x 0"};
+                                 "2500 set a 7", "4000 up",   "4500 set b 3", "9000 set x 0"};
         QTest::newRow("an outage: down where every held value ends, up with the first back")
                 << outage << qint64(0) << QList<qint64>{5500} << "up a=1 b=2"
-                << QStringList{"2000 down", "2000 gap a", "2000 gap b", "4000 up",
-                               "4000 a=7",  "4000 b=2",   "4500 gap b"};
+                << QStringList{"2000 down", "2000 gap a", "2000 gap b", "4000 up", "4000 a=7", "4000 b=2", "4500 b=3"};
         QTest::newRow("seek into an outage: no data, nothing held")
                 << outage << qint64(3000) << QList<qint64>{1400} << "down "
                 << QStringList{"4000 up", "4000 a=7", "4000 b=2"};
@@ -152,21 +152,10 @@ private Q_SLOTS:
     {
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("history.sqlite"));
-        record(path, {"0 set c27 0", "0 open c27", "60000 set c27 1"});
-        {
-            sqlite3 *db = nullptr;
-            QCOMPARE(sqlite3_open(QFile::encodeName(path).constData(), &db), SQLITE_OK);
-            const QByteArray sql = QStringLiteral("CREATE TABLE IF NOT EXISTS alarm_lines(t_ms INTEGER NOT NULL, kind "
-                                                  "TEXT NOT NULL, item TEXT NOT "
-                                                  "NULL, text TEXT NOT NULL); INSERT INTO alarm_lines VALUES(%1, "
-                                                  "'FAULT', 'C27', 'a'), (%1, 'WARN', "
-                                                  "'C500', 'b'), (%2, 'CLEAR', 'C27', 'c');")
-                                           .arg(kT0 + 10'000)
-                                           .arg(kT0 + 30'000)
-                                           .toUtf8();
-            QCOMPARE(sqlite3_exec(db, sql.constData(), nullptr, nullptr, nullptr), SQLITE_OK);
-            sqlite3_close(db);
-        }
+        record(path,
+               {"0 set c27 0", "0 open c27", "10000 alarm FAULT C27 Handbrake ON, Car Moving  00:53:30 11/30/2026",
+                "10000 alarm WARN C500 Water Heater  00:53:30 11/30/2026",
+                "30000 alarm CLEAR C27 Handbrake ON, Car Moving  00:53:50 11/30/2026", "60000 set c27 1"});
         VirtualScheduler scheduler(QDateTime::fromMSecsSinceEpoch(kT0));
         ReplayTagSource tags(scheduler);
         Station station(scheduler, tags, QString());

@@ -45,7 +45,8 @@ private Q_SLOTS:
         m_recorded = std::make_unique<RecordingTagSource>(m_ts->server, m_store.get(), [this] { return utcNow(); });
         m_ts->station = std::make_unique<Station>(m_ts->scheduler, *m_recorded, alarmLog);
         registerAllScreens(*m_ts->station);
-        m_trends = std::make_unique<TrendWindows>(*m_store, [this] { return utcNow(); });
+        m_reader = std::make_unique<HistoryReader>(m_store->path());
+        m_trends = std::make_unique<TrendWindows>(*m_reader, [this] { return utcNow(); });
         m_ts->station->setTrendOpener(
                 [this](const QString &item, const QString &description) { m_trends->show(item, description); });
         m_ts->screens().show(QStringLiteral("frmCVCarmain"));
@@ -55,6 +56,7 @@ private Q_SLOTS:
     void cleanup()
     {
         m_trends.reset();
+        m_reader.reset();
         m_ts->station.reset();
         m_recorded.reset();
         m_store.reset();
@@ -222,6 +224,7 @@ private:
 
     std::unique_ptr<TestStation> m_ts;
     std::unique_ptr<HistoryStore> m_store;
+    std::unique_ptr<HistoryReader> m_reader;
     std::unique_ptr<RecordingTagSource> m_recorded;
     std::unique_ptr<TrendWindows> m_trends;
     qint64 m_start = 0;

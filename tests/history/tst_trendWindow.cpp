@@ -52,11 +52,13 @@ private Q_SLOTS:
         m_store->add(x227, kT0 + 5 * kMin, QStringLiteral("60"));
         m_store->flush();
         m_now = kNow;
-        m_windows = std::make_unique<TrendWindows>(*m_store, [this] { return m_now; });
+        m_reader = std::make_unique<HistoryReader>(m_store->path());
+        m_windows = std::make_unique<TrendWindows>(*m_reader, [this] { return m_now; });
     }
     void cleanup()
     {
         m_windows.reset();
+        m_reader.reset();
         m_store.reset();
         m_dir.reset();
     }
@@ -153,6 +155,7 @@ private Q_SLOTS:
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
     std::unique_ptr<HistoryStore> m_store;
+    std::unique_ptr<HistoryReader> m_reader;
     std::unique_ptr<TrendWindows> m_windows;
     qint64 m_now = kNow;
 };

@@ -52,6 +52,19 @@ public:
     // Whether the data server is reachable and serving.
     virtual bool isLinkUp() const = 0;
 
+    using ItemHandler = std::function<void(const QString &item, const QString &value)>;
+    // For a recorder: every item of one application and topic, whether or not a link
+    // is open on it. Each current value, then every change while the link is up, and
+    // all of them again when it comes back, delivered as values are. False where the
+    // source cannot; then only links see values.
+    virtual bool watchAllItems(const QString &application, const QString &topic, ItemHandler onValue)
+    {
+        Q_UNUSED(application);
+        Q_UNUSED(topic);
+        Q_UNUSED(onValue);
+        return false;
+    }
+
 Q_SIGNALS:
     void linkStateChanged(bool up);
     // A poke that had gone out failed after all (not acknowledged in time, or its

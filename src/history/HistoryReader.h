@@ -1,0 +1,131 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <atomic>
+#include <condition_variable>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+struct sqlite3;
+
+namespace corvane::history {
+
+// One point of a trend, in time order. A gap point ends the line: nothing is known
+// from its time until the next point.
+struct TrendPoint
+{
+    qint64 tMs = 0;
+    double value = 0;
+    bool gap = false;
+
+    friend bool operator==(const TrendPoint &, const TrendPoint &) = default;
+};
+
+struct BucketRequest
+{
+    QString item; // as the station links it (application DSData, topic CVPlc)
+    qint64 fromMs = 0;
+    qint64 toMs = 0;
+    int buckets = 500;
+};
+
+// One alarm line as the logger raised it: kind FAULT, WARN or CLEAR, the item word
+// as written (C27, DSDATA) and the whole line, time stamp included.
+struct AlarmRecord
+{
+    qint64 tMs = 0;
+    QString kind, item, text;
+
+    friend bool operator==(const AlarmRecord &, const AlarmRecord &) = default;
+};
+
+// The wall clock was found stepped by stepMs (positive: forward) at recorded time tMs.
+struct ClockStep
+{
+    qint64 tMs = 0;
+    qint64 stepMs = 0;
+
+    friend bool operator==(const ClockStep &, const ClockStep &) = default;
+};
+
+struct TimeSpan
+{
+    qint64 fromMs = 0;
+    qint64 toMs = 0;
+
+    friend bool operator==(const TimeSpan &, const TimeSpan &) = default;
+};
+
+// Cancels the export it came from; the export then reports "cancelled" and removes
+// its partial file.
+class ExportTicket
+{
+public:
+    ExportTicket()
+        : m_cancelled(std::make_shared<std::atomic<bool>>(false))
+    {
+    }
+    void cancel() const { m_cancelled->store(true); }
+    bool cancelled() const { return m_cancelled->load(); }
+
+private:
+    std::shared_ptr<std::atomic<bool>> m_cancelled;
+};
+
+// Reads a history file on a thread and a read-only connection of its own, so that no
+// question, however large, holds up the writer (WAL readers never block it). Every
+// call returns at once; `done` and `progress` run on the reader's thread: hand them
+// on to the UI thread with HandOff. A file that does not exist (yet) answers empty.
+class HistoryReader
+{
+public:
+    explicit HistoryReader(QString path);
+    ~HistoryReader(); // answers what is asked already, then stops
+    HistoryReader(const HistoryReader &) = delete;
+    HistoryReader &operator=(const HistoryReader &) = delete;
+
+    // At most four points per bucket (first, min, max, last) plus the value holding at
+    // fromMs.
+    void buckets(const BucketRequest &request, std::function<void(std::vector<TrendPoint>)> done);
+    // Lines raised in [fromMs, toMs), oldest first; items as written in the line
+    // ("C27"); empty: all.
+    void alarmLines(qint64 fromMs, qint64 toMs, const QStringList &items,
+                    std::function<void(std::vector<AlarmRecord>)> done);
+    void clockSteps(qint64 fromMs, qint64 toMs, std::function<void(std::vector<ClockStep>)> done);
+    // Stretches in which the data server link was down, clipped to [fromMs, toMs).
+    void linkDown(qint64 fromMs, qint64 toMs, std::function<void(std::vector<TimeSpan>)> done);
+    // Every item with a recorded value, sorted.
+    void recordedItems(std::function<void(QStringList)> done);
+    // Every row of the items in [fromMs, toMs) as CSV (item,time_utc,t_ms,value), read in
+    // slices so that it keeps no snapshot of the file for long. `progress` gets 0..1 now
+    // and then; `done` an error message, "cancelled", or an empty string.
+    ExportTicket exportCsv(const QStringList &items, qint64 fromMs, qint64 toMs, const QString &file,
+                           std::function<void(double)> progress, std::function<void(QString)> done);
+
+    // Waits until every question asked so far is answered. For window teardown and tests.
+    void wait();
+    QString path() const { return m_path; }
+
+    // The bucket query on an open connection, for the benchmark.
+    static std::vector<TrendPoint> bucketQuery(sqlite3 *db, const BucketRequest &request);
+
+private:
+    void post(std::function<void(sqlite3 *)> job);
+    sqlite3 *connection();
+
+    const QString m_path;
+    sqlite3 *m_db = nullptr; // reader thread only
+    std::mutex m_mutex;
+    std::condition_variable m_wake, m_answered;
+    std::deque<std::function<void(sqlite3 *)>> m_jobs;
+    quint64 m_posted = 0, m_done = 0;
+    bool m_stop = false;
+    std::thread m_thread;
+};
+
+} // namespace corvane::history
