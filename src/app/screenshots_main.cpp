@@ -1,5 +1,6 @@
 // Renders every screen of the station, offscreen, on the simulated car, in virtual
 // time: the same pictures every run.
+#include "core/alarm/AlarmLogger.h"
 #include "core/time/VirtualScheduler.h"
 #include "history/HistoryStore.h"
 #include "history/RecordingTagSource.h"
@@ -110,6 +111,9 @@ int main(int argc, char *argv[])
     history::RecordingTagSource recorded(server, &historyStore, virtualUtc);
     Station station(scheduler, recorded, logDir.filePath(QStringLiteral("alarm_log.txt")));
     registerAllScreens(station);
+    // Its alarm lines too, as the station keeps them: the replay's slider marks them.
+    QObject::connect(&station.alarms(), &AlarmLogger::lineRaised,
+                     [&](const QString &line) { historyStore.addAlarmLine(virtualUtc(), line); });
 
     auto settle = [&](qint64 ms) {
         scheduler.advance(ms);
