@@ -1,6 +1,6 @@
 // The history's costs, each beside a baseline from the same run:
-//   - UI thread: a value delivered to an automatic link through the recording tag
-//     source against the same delivery straight from the server;
+//   - UI thread: a value delivered to an automatic link on a server whose every item
+//     the recorder watches, against the same delivery on a server without it;
 //   - the trend's bucket query over a week of one item changing 10 times a second,
 //     and the trend window from the range chosen to the chart painted;
 //   - bytes on disk per recorded change;
@@ -29,6 +29,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <future>
 #include <sqlite3.h>
 #include <thread>
 #include <vector>
@@ -51,16 +52,18 @@ TagAddress plc(const QString &item)
     return {QStringLiteral("DSData"), QStringLiteral("CVPlc"), item};
 }
 
-// Per value: the server's setValue and the posted delivery to one automatic link.
+// Per value: the server's setValue and the posted delivery to one automatic link
+// (and, with the recorder, its posted delivery to the recorder).
 void uiThreadCost(const QString &dir)
 {
     constexpr int kValues = 20'000;
     constexpr int kRounds = 15;
     VirtualScheduler scheduler;
-    InProcessServer server(scheduler);
+    InProcessServer server(scheduler), watched(scheduler);
     server.setRecording(false);
+    watched.setRecording(false);
     HistoryStore store({dir + QStringLiteral("/ui.sqlite"), 90, {}});
-    RecordingTagSource recorded(server, &store);
+    RecordingTagSource recorded(watched, &store);
     QStringList values;
     for (int i = 0; i < kValues; ++i)
         values << QString::number(i * 0.25);
@@ -70,24 +73,24 @@ void uiThreadCost(const QString &dir)
     const auto recordedId = recorded.open(plc(QStringLiteral("recorded")), LinkMode::Automatic, handler);
     if (!directId || !recordedId)
         return;
-    const auto run = [&](const QString &item) {
+    const auto run = [&](InProcessServer &on, const QString &item) {
         const auto start = Clock::now();
         for (const QString &v : std::as_const(values)) {
-            server.setValue(item, v);
+            on.setValue(item, v);
             scheduler.runPending();
         }
         return std::chrono::duration<double, std::micro>(Clock::now() - start).count() / kValues;
     };
     std::vector<double> direct, withRecording;
     for (int r = 0; r < kRounds; ++r) {
-        direct.push_back(run(QStringLiteral("direct")));
-        withRecording.push_back(run(QStringLiteral("recorded")));
+        direct.push_back(run(server, QStringLiteral("direct")));
+        withRecording.push_back(run(watched, QStringLiteral("recorded")));
     }
     store.flush();
     const double a = median(direct), b = median(withRecording);
     std::printf("UI thread, %d rounds of %d values (median of rounds)\n", kRounds, kValues);
     std::printf("baseline: setValue + delivery to an automatic link          %8.3f us a value\n", a);
-    std::printf("the same through the recording tag source                   %8.3f us a value   +%.3f us  x%.2f\n", b,
+    std::printf("the same with the recorder watching every item              %8.3f us a value   +%.3f us  x%.2f\n", b,
                 b - a, b / a);
     if (sink == 42)
         std::puts("");
@@ -96,6 +99,93 @@ void uiThreadCost(const QString &dir)
 qint64 fileBytes(const QString &path)
 {
     return QFileInfo(path).size() + QFileInfo(path + QStringLiteral("-wal")).size();
+}
+
+// The README's query, the last hour of an item through the view, filtered on t_ms and
+// (the baseline) on time_utc.
+void documentedQuery(const QString &path, qint64 now)
+{
+    sqlite3 *db = nullptr;
+    sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READONLY, nullptr);
+    const auto timed = [&](const QByteArray &sql) {
+        std::vector<double> ms;
+        for (int i = 0; i < 5; ++i) {
+            const auto t0 = Clock::now();
+            sqlite3_stmt *st = nullptr;
+            sqlite3_prepare_v2(db, sql.constData(), -1, &st, nullptr);
+            while (sqlite3_step(st) == SQLITE_ROW) {
+            }
+            sqlite3_finalize(st);
+            ms.push_back(std::chrono::duration<double, std::milli>(Clock::now() - t0).count());
+        }
+        return median(ms);
+    };
+    const QByteArray since = QByteArray::number(now - 3'600'000);
+    const double byMs = timed("select * from history where item = 'v10020:b' and t_ms > " + since
+                              + " order by t_ms desc limit 5");
+    const double byText
+            = timed("select * from history where item = 'v10020:b' and time_utc > strftime('%Y-%m-%dT%H:%M:%fZ', "
+                    + since + " / 1000.0, 'unixepoch') order by time_utc desc limit 5");
+    std::printf(
+            "README query, last hour of one item: median %.2f ms filtered on t_ms (baseline: %.1f ms on time_utc)\n",
+            byMs, byText);
+    sqlite3_close(db);
+}
+
+// An export of the whole week on the reader while the writer goes on committing a
+// live value and a trend asks for its last 10 minutes every 100 ms: the longest commit
+// and the longest trend answer meanwhile, against 3 s without an export.
+void exportWhileRecording(const QString &dir, const QString &path, qint64 from, qint64 to)
+{
+    HistoryStore store({path, 90, {}});
+    HistoryReader reader(path);
+    const int live = store.channel(plc(QStringLiteral("c27")));
+    std::atomic<bool> running{true};
+    int n = 0;
+    double worstAnswer = 0;
+    const auto commits = [&] {
+        double worst = 0;
+        worstAnswer = 0;
+        while (running) {
+            store.add(live, store.now(), QString::number(++n % 2));
+            auto t0 = Clock::now();
+            store.flush();
+            worst = std::max(worst, std::chrono::duration<double, std::milli>(Clock::now() - t0).count());
+            std::promise<void> answered;
+            t0 = Clock::now();
+            reader.buckets({QStringLiteral("v10020:b"), to - 600'000, to, 600},
+                           [&](std::vector<TrendPoint>) { answered.set_value(); });
+            answered.get_future().wait();
+            worstAnswer = std::max(worstAnswer, std::chrono::duration<double, std::milli>(Clock::now() - t0).count());
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
+        return worst;
+    };
+    std::thread stopper([&] {
+        std::this_thread::sleep_for(std::chrono::seconds(3));
+        running = false;
+    });
+    const double idle = commits();
+    const double idleAnswer = worstAnswer;
+    stopper.join();
+    running = true;
+    QElapsedTimer took;
+    took.start();
+    qint64 exportMs = 0;
+    QString error;
+    reader.exportCsv({QStringLiteral("v10020:b")}, from, to, dir + QStringLiteral("/week.csv"), {},
+                     [&](const QString &e) {
+                         error = e;
+                         exportMs = took.elapsed();
+                         running = false;
+                     });
+    const int before = n;
+    const double during = commits();
+    std::printf("export of the week (%.0f MB of CSV) in %.1f s%s; meanwhile %d live commits and trend answers, the "
+                "longest %.1f ms and %.1f ms (baseline without an export: %.1f ms and %.1f ms)\n",
+                double(QFileInfo(dir + QStringLiteral("/week.csv")).size()) / 1e6, double(exportMs) / 1000.0,
+                error.isEmpty() ? "" : qPrintable(QStringLiteral(" (") + error + u')'), n - before, during, worstAnswer,
+                idle, idleAnswer);
 }
 
 void weekOfOneItem(const QString &dir, qint64 rows)
@@ -125,6 +215,8 @@ void weekOfOneItem(const QString &dir, qint64 rows)
     sqlite3_exec(db, "PRAGMA wal_checkpoint(TRUNCATE)", nullptr, nullptr, nullptr);
     std::printf("bytes on disk per change: %.1f (file %.1f MB, raw rows and 10 s rollups)\n",
                 double(fileBytes(path)) / double(rows), double(fileBytes(path)) / 1e6);
+    documentedQuery(path, now);
+    exportWhileRecording(dir, path, start, now + 1);
 
     struct Span
     {

@@ -5,6 +5,7 @@
 #include "core/link/Value.h"
 
 #include <QFile>
+#include <QScopeGuard>
 #include <QSet>
 #include <algorithm>
 #include <cmath>
@@ -194,22 +195,32 @@ HistoryReader::~HistoryReader()
     m_wake.notify_all();
     m_thread.join();
     sqlite3_close_v2(m_db);
+    for (std::thread &t : m_exports)
+        t.join();
 }
+
+namespace {
+
+// Read-only and never creating: the writer makes the file, a reader only looks.
+sqlite3 *openReadOnly(const QString &path)
+{
+    sqlite3 *db = nullptr;
+    if (sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr)
+                != SQLITE_OK
+        || sqlite3_exec(db, "SELECT 1 FROM items LIMIT 1", nullptr, nullptr, nullptr) != SQLITE_OK) {
+        sqlite3_close_v2(db);
+        return nullptr;
+    }
+    sqlite3_busy_timeout(db, 1000);
+    return db;
+}
+
+} // namespace
 
 sqlite3 *HistoryReader::connection()
 {
-    if (m_db)
-        return m_db;
-    // Read-only and never creating: the writer makes the file, a reader only looks.
-    if (sqlite3_open_v2(QFile::encodeName(m_path).constData(), &m_db, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX,
-                        nullptr)
-                != SQLITE_OK
-        || sqlite3_exec(m_db, "SELECT 1 FROM items LIMIT 1", nullptr, nullptr, nullptr) != SQLITE_OK) {
-        sqlite3_close_v2(m_db);
-        m_db = nullptr; // asked again at the next question
-        return nullptr;
-    }
-    sqlite3_busy_timeout(m_db, 1000);
+    if (!m_db)
+        m_db = openReadOnly(m_path); // asked again at the next question when it fails
     return m_db;
 }
 
@@ -225,9 +236,14 @@ void HistoryReader::post(std::function<void(sqlite3 *)> job)
 
 void HistoryReader::wait()
 {
-    std::unique_lock lock(m_mutex);
-    const quint64 ticket = m_posted;
-    m_answered.wait(lock, [&] { return m_done >= ticket; });
+    {
+        std::unique_lock lock(m_mutex);
+        const quint64 ticket = m_posted;
+        m_answered.wait(lock, [&] { return m_done >= ticket; });
+    }
+    for (std::thread &t : m_exports)
+        t.join();
+    m_exports.clear();
 }
 
 void HistoryReader::buckets(const BucketRequest &request, std::function<void(std::vector<TrendPoint>)> done)
@@ -313,7 +329,11 @@ ExportTicket HistoryReader::exportCsv(const QStringList &items, qint64 fromMs, q
                                       std::function<void(double)> progress, std::function<void(QString)> done)
 {
     ExportTicket ticket;
-    post([=, progress = std::move(progress), done = std::move(done)](sqlite3 *db) {
+    // A thread and a connection of its own: a week takes seconds, and the trends keep
+    // asking meanwhile.
+    m_exports.emplace_back([=, path = m_path, progress = std::move(progress), done = std::move(done)] {
+        sqlite3 *db = openReadOnly(path);
+        const auto closing = qScopeGuard([db] { sqlite3_close_v2(db); });
         if (!db)
             return done(QStringLiteral("the history is not available"));
         QFile out(file);

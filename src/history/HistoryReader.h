@@ -101,13 +101,15 @@ public:
     void linkDown(qint64 fromMs, qint64 toMs, std::function<void(std::vector<TimeSpan>)> done);
     // Every item with a recorded value, sorted.
     void recordedItems(std::function<void(QStringList)> done);
-    // Every row of the items in [fromMs, toMs) as CSV (item,time_utc,t_ms,value), read in
-    // slices so that it keeps no snapshot of the file for long. `progress` gets 0..1 now
-    // and then; `done` an error message, "cancelled", or an empty string.
+    // Every row of the items in [fromMs, toMs) as CSV (item,time_utc,value), on a thread
+    // and connection of its own, read in slices so that it keeps no snapshot of the file
+    // for long. `progress` gets 0..1 now and then; `done` an error message, "cancelled",
+    // or an empty string. Call from one thread (the one that calls wait).
     ExportTicket exportCsv(const QStringList &items, qint64 fromMs, qint64 toMs, const QString &file,
                            std::function<void(double)> progress, std::function<void(QString)> done);
 
-    // Waits until every question asked so far is answered. For window teardown and tests.
+    // Waits until every question asked so far is answered and every export has ended.
+    // For window teardown and tests.
     void wait();
     QString path() const { return m_path; }
 
@@ -126,6 +128,7 @@ private:
     quint64 m_posted = 0, m_done = 0;
     bool m_stop = false;
     std::thread m_thread;
+    std::vector<std::thread> m_exports;
 };
 
 } // namespace corvane::history

@@ -101,10 +101,15 @@ ON CONFLICT(item_id, slot) DO UPDATE SET
   gaps = gaps + excluded.gaps
 )sql";
 
-// Each item's last row: one index seek per item, however long the history.
+// Each item's last row: one index seek per item, however long the history (a join
+// on max(t_ms) would scan every row).
 const char kLastRows[] = R"sql(
-SELECT i.id, s.t_ms, s.value IS NOT NULL FROM items i
-JOIN samples s ON s.item_id = i.id AND s.t_ms = (SELECT max(t_ms) FROM samples WHERE item_id = i.id)
+SELECT id, t, held FROM (
+  SELECT i.id AS id,
+    (SELECT t_ms FROM samples WHERE item_id = i.id ORDER BY t_ms DESC LIMIT 1) AS t,
+    (SELECT value IS NOT NULL FROM samples WHERE item_id = i.id ORDER BY t_ms DESC LIMIT 1) AS held
+  FROM items i)
+WHERE t IS NOT NULL
 )sql";
 
 const char kPurgeItem[] = R"sql(
