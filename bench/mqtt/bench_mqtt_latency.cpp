@@ -135,6 +135,8 @@ int main(int argc, char *argv[])
     const int changes = option(QStringLiteral("--changes"), QStringLiteral("2000")).toInt();
     const int rate = option(QStringLiteral("--rate"), QStringLiteral("200")).toInt();
     const QString item = option(QStringLiteral("--item"), QStringLiteral("$state"));
+    // Another build's station (a "before" measured in the same run as the "after").
+    const QString stationProgram = option(QStringLiteral("--station"), QStringLiteral(CORVANE_STATION));
     const bool presence = item == QLatin1String("$state");
     const QByteArray topic = "DSData/CVPlc/" + item.toUtf8();
     const QByteArray values[2] = {presence ? "offline" : "1", presence ? "online" : "0"};
@@ -198,15 +200,22 @@ int main(int argc, char *argv[])
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     station.setProcessEnvironment(env);
+    // To a file, not a pipe: nobody reads a pipe during the run, and a full one would
+    // stop the station at its next log line (one per $state change).
+    const QString stationOut = files + QStringLiteral("/station.out");
     station.setProcessChannelMode(QProcess::MergedChannels);
-    station.start(QStringLiteral(CORVANE_STATION),
+    station.setStandardOutputFile(stationOut);
+    station.start(stationProgram,
                   {QStringLiteral("--broker"), QStringLiteral("127.0.0.1:%1").arg(port), QStringLiteral("--car-main"),
                    QStringLiteral("--alarm-log"), files + u'/' + stationFile});
-    QByteArray out;
-    while (!out.contains("data server link up")) {
-        if (!station.waitForReadyRead(15'000))
+    const Clock::time_point upBy = Clock::now() + std::chrono::seconds(15);
+    for (;;) {
+        QFile out(stationOut);
+        if (out.open(QIODevice::ReadOnly) && out.readAll().contains("data server link up"))
+            break;
+        if (Clock::now() > upBy)
             return fail("the station does not come up");
-        out += station.readAll();
+        QThread::msleep(20);
     }
     QThread::msleep(1500); // the load's own lines and the floor's subscription settle
     const size_t stationBase = watch.lines(stationFile).size();

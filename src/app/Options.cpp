@@ -1,12 +1,12 @@
 #include "Options.h"
 
-#include "history/HistoryStore.h"
-#include "station/Station.h"
+#include "core/StatePaths.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <cstdio>
+#include <limits>
 
 namespace corvane {
 
@@ -70,6 +70,21 @@ int fail(const QString &message)
 }
 
 // --help, --version, parse errors and stray arguments; nothing when parsing goes on.
+// The option's value as a whole number from low to high; false for anything else. An
+// option not given leaves *out at its default.
+template<typename T>
+bool readInteger(const QCommandLineParser &parser, const QCommandLineOption &option, qint64 low, qint64 high, T *out)
+{
+    if (!parser.isSet(option))
+        return true;
+    bool ok = false;
+    const qint64 v = parser.value(option).toLongLong(&ok);
+    if (!ok || v < low || v > high)
+        return false;
+    *out = T(v);
+    return true;
+}
+
 std::optional<int> handleCommon(QCommandLineParser &parser, const QCoreApplication &app, const QCommandLineOption &help,
                                 const QCommandLineOption &version)
 {
@@ -146,13 +161,12 @@ std::variant<StationOptions, int> parseStationOptions(const QCoreApplication &ap
     const QCommandLineOption demo(QStringLiteral("demo"), QStringLiteral("Run on the simulated car, in-process."));
     const QCommandLineOption carMain(QStringLiteral("car-main"),
                                      QStringLiteral("Open the main car screen at start, as its button does."));
-    const QCommandLineOption alarmLog(
-            QStringLiteral("alarm-log"),
-            QStringLiteral("Alarm log file (default %1).").arg(Station::defaultAlarmLogPath()), QStringLiteral("path"));
+    const QCommandLineOption alarmLog(QStringLiteral("alarm-log"),
+                                      QStringLiteral("Alarm log file (default %1).").arg(defaultAlarmLogPath()),
+                                      QStringLiteral("path"));
     const QCommandLineOption historyPath(
             QStringLiteral("history"),
-            QStringLiteral("Value history, an SQLite file (default %1).")
-                    .arg(history::HistoryStore::defaultPath(Station::defaultAlarmLogPath())),
+            QStringLiteral("Value history, an SQLite file (default %1).").arg(defaultHistoryPath()),
             QStringLiteral("path"));
     const QCommandLineOption historyDays(QStringLiteral("history-days"),
                                          QStringLiteral("Days of value history kept (default 90; 0 records nothing)."),
@@ -217,20 +231,12 @@ std::variant<StationOptions, int> parseStationOptions(const QCoreApplication &ap
                                 .arg(parser.value(speed)));
     }
     // A replay never writes the live station's log.
-    o.alarmLog = parser.isSet(alarmLog) ? parser.value(alarmLog)
-                 : o.replayAt           ? QString()
-                                        : Station::defaultAlarmLogPath();
-    o.history = parser.isSet(historyPath) ? parser.value(historyPath)
-                                          : history::HistoryStore::defaultPath(Station::defaultAlarmLogPath());
+    o.alarmLog = parser.isSet(alarmLog) ? parser.value(alarmLog) : o.replayAt ? QString() : defaultAlarmLogPath();
+    o.history = parser.isSet(historyPath) ? parser.value(historyPath) : defaultHistoryPath();
     if (o.replayAt && !QFileInfo::exists(o.history))
         return fail(QStringLiteral("no history to replay at %1").arg(o.history));
-    if (parser.isSet(historyDays)) {
-        bool ok = false;
-        o.historyDays = parser.value(historyDays).toInt(&ok);
-        if (!ok || o.historyDays < 0 || o.historyDays > 100'000)
-            return fail(
-                    QStringLiteral("--history-days wants a number of days, not '%1'").arg(parser.value(historyDays)));
-    }
+    if (!readInteger(parser, historyDays, 0, 100'000, &o.historyDays))
+        return fail(QStringLiteral("--history-days wants a number of days, not '%1'").arg(parser.value(historyDays)));
     o.dumpLinks = parser.value(dumpLinks);
     o.reportUiGaps = parser.isSet(reportUiGaps);
     o.reportAlarms = parser.isSet(reportAlarms);
@@ -274,32 +280,15 @@ std::variant<DataSimOptions, int> parseDataSimOptions(const QCoreApplication &ap
     DataSimOptions o;
     if (const auto error = brokerOptions.read(parser, &o.broker))
         return fail(*error);
-    if (parser.isSet(seed)) {
-        bool ok = false;
-        o.seed = parser.value(seed).toUInt(&ok);
-        if (!ok)
-            return fail(QStringLiteral("--seed wants a number, not '%1'").arg(parser.value(seed)));
-    }
-    const auto count = [&](const QCommandLineOption &option, int *out) {
-        if (!parser.isSet(option))
-            return true;
-        bool ok = false;
-        const int v = parser.value(option).toInt(&ok);
-        if (!ok || v < 0 || v > 1'000'000)
-            return false;
-        *out = v;
-        return true;
-    };
-    if (!count(random, &o.randomPerSecond))
+    if (!readInteger(parser, seed, 0, std::numeric_limits<quint32>::max(), &o.seed))
+        return fail(QStringLiteral("--seed wants a number, not '%1'").arg(parser.value(seed)));
+    if (!readInteger(parser, random, 0, 1'000'000, &o.randomPerSecond))
         return fail(QStringLiteral("--random wants a number of changes a second, not '%1'").arg(parser.value(random)));
-    if (!count(randomSeconds, &o.randomSeconds))
+    if (!readInteger(parser, randomSeconds, 0, 1'000'000, &o.randomSeconds))
         return fail(QStringLiteral("--random-seconds wants a number, not '%1'").arg(parser.value(randomSeconds)));
+    if (!readInteger(parser, plcPort, 1, 65535, &o.plcPort))
+        return fail(QStringLiteral("--plc-port wants a port, not '%1'").arg(parser.value(plcPort)));
     if (parser.isSet(plcPort)) {
-        bool ok = false;
-        const uint port = parser.value(plcPort).toUInt(&ok);
-        if (!ok || port == 0 || port > 65535)
-            return fail(QStringLiteral("--plc-port wants a port, not '%1'").arg(parser.value(plcPort)));
-        o.plcPort = quint16(port);
         if (!parser.isSet(map))
             return fail(QStringLiteral("--plc-port needs --map"));
         o.map = parser.value(map);
@@ -341,14 +330,9 @@ std::variant<GatewayOptions, int> parseGatewayOptions(const QCoreApplication &ap
         return fail(QStringLiteral("--map is needed"));
     o.map = parser.value(map);
     o.printPlan = parser.isSet(printPlan);
-    bool ok = true;
-    if (parser.isSet(unitId))
-        o.unitId = parser.value(unitId).toInt(&ok);
-    if (!ok || o.unitId < 0 || o.unitId > 255)
+    if (!readInteger(parser, unitId, 0, 255, &o.unitId))
         return fail(QStringLiteral("--unit-id wants 0-255, not '%1'").arg(parser.value(unitId)));
-    if (parser.isSet(period))
-        o.periodMs = parser.value(period).toInt(&ok);
-    if (!ok || o.periodMs < 10 || o.periodMs > 60'000)
+    if (!readInteger(parser, period, 10, 60'000, &o.periodMs))
         return fail(QStringLiteral("--period-ms wants 10-60000, not '%1'").arg(parser.value(period)));
     return o;
 }
@@ -367,6 +351,23 @@ std::variant<MqttSettings, QString> brokerSettings(const BrokerOptions &options)
         qunsetenv(kPasswordVariable); // nothing started from here inherits it
     }
     return s;
+}
+
+void nameProgram(const QString &program)
+{
+    QCoreApplication::setApplicationName(program);
+    QCoreApplication::setApplicationVersion(QStringLiteral(CORVANE_VERSION));
+}
+
+std::variant<MqttSettings, int> programBroker(const BrokerOptions &options, const QString &program)
+{
+    auto settings = brokerSettings(options);
+    if (const QString *error = std::get_if<QString>(&settings)) {
+        std::fprintf(stderr, "%s: %s\n", qPrintable(program), qPrintable(*error));
+        return 2;
+    }
+    std::get<MqttSettings>(settings).clientIdPrefix = program;
+    return std::get<MqttSettings>(settings);
 }
 
 } // namespace corvane

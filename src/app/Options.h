@@ -81,4 +81,11 @@ bool parseBroker(const QString &text, QString *host, quint16 *port, quint16 defa
 // failure, a message for the user that never contains the password.
 std::variant<MqttSettings, QString> brokerSettings(const BrokerOptions &options);
 
+// What every program does first: its name and version (for --version, the man page and
+// the log), set on the application object that exists now.
+void nameProgram(const QString &program);
+// The broker settings of the options with the program's client id; on a fault it says
+// why on stderr, "program: ...", and gives the exit code.
+std::variant<MqttSettings, int> programBroker(const BrokerOptions &options, const QString &program);
+
 } // namespace corvane

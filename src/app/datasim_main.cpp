@@ -14,19 +14,16 @@ using namespace corvane;
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
-    QCoreApplication::setApplicationName(QStringLiteral("corvane-datasim"));
-    QCoreApplication::setApplicationVersion(QStringLiteral(CORVANE_VERSION));
+    const QString program = QStringLiteral("corvane-datasim");
+    nameProgram(program);
 
     const auto parsed = parseDataSimOptions(app);
     if (const int *code = std::get_if<int>(&parsed))
         return *code;
     const DataSimOptions &options = std::get<DataSimOptions>(parsed);
-    auto settings = brokerSettings(options.broker);
-    if (const QString *error = std::get_if<QString>(&settings)) {
-        std::fprintf(stderr, "corvane-datasim: %s\n", qPrintable(*error));
-        return 2;
-    }
-    std::get<MqttSettings>(settings).clientIdPrefix = QStringLiteral("corvane-datasim");
+    const auto settings = programBroker(options.broker, program);
+    if (const int *code = std::get_if<int>(&settings))
+        return *code;
 
     QtScheduler scheduler;
     DataSim sim(scheduler, std::get<MqttSettings>(settings), options.seed,

@@ -14,19 +14,16 @@ using namespace corvane::gateway;
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
-    QCoreApplication::setApplicationName(QStringLiteral("corvane-gateway"));
-    QCoreApplication::setApplicationVersion(QStringLiteral(CORVANE_VERSION));
+    const QString program = QStringLiteral("corvane-gateway");
+    nameProgram(program);
 
     const auto parsed = parseGatewayOptions(app);
     if (const int *code = std::get_if<int>(&parsed))
         return *code;
     const GatewayOptions &options = std::get<GatewayOptions>(parsed);
-    auto settings = brokerSettings(options.broker);
-    if (const QString *error = std::get_if<QString>(&settings)) {
-        std::fprintf(stderr, "corvane-gateway: %s\n", qPrintable(*error));
-        return 2;
-    }
-    std::get<MqttSettings>(settings).clientIdPrefix = QStringLiteral("corvane-gateway");
+    const auto settings = programBroker(options.broker, program);
+    if (const int *code = std::get_if<int>(&settings))
+        return *code;
 
     const auto map = readItemMap(options.map);
     if (const QString *error = std::get_if<QString>(&map)) {

@@ -5,6 +5,7 @@
 #include "StartupReport.h"
 #include "StationReport.h"
 
+#include "core/Logging.h"
 #include "core/alarm/AlarmLogger.h"
 #include "core/time/QtScheduler.h"
 #include "history/HistoryStore.h"
@@ -25,15 +26,12 @@ using namespace corvane;
 
 int main(int argc, char *argv[])
 {
-    const auto names = [] {
-        QCoreApplication::setApplicationName(QStringLiteral("corvane-station"));
-        QCoreApplication::setApplicationVersion(QStringLiteral(CORVANE_VERSION));
-    };
+    const QString program = QStringLiteral("corvane-station");
     // Options first, without a display: --help and a wrong option answer on a console.
     std::variant<StationOptions, int> parsed;
     {
         QCoreApplication console(argc, argv);
-        names();
+        nameProgram(program);
         parsed = parseStationOptions(console);
     }
     if (const int *code = std::get_if<int>(&parsed))
@@ -41,7 +39,7 @@ int main(int argc, char *argv[])
     const StationOptions &options = std::get<StationOptions>(parsed);
 
     QApplication app(argc, argv);
-    names();
+    nameProgram(program);
     // Hidden screens count as open: the program ends when the last one unloads.
     QApplication::setQuitOnLastWindowClosed(false);
 
@@ -63,17 +61,14 @@ int main(int argc, char *argv[])
         demo = std::make_unique<sim::DemoCar>(scheduler, *server);
         tags = server.get();
     } else {
-        auto settings = brokerSettings(options.broker);
-        if (const QString *error = std::get_if<QString>(&settings)) {
-            std::fprintf(stderr, "corvane-station: %s\n", qPrintable(*error));
-            return 2;
-        }
-        std::get<MqttSettings>(settings).clientIdPrefix = QStringLiteral("corvane-station");
+        const auto settings = programBroker(options.broker, program);
+        if (const int *code = std::get_if<int>(&settings))
+            return *code;
         mqtt = std::make_unique<MqttTagSource>(std::get<MqttSettings>(settings));
         tags = mqtt.get();
         // For whoever keeps the station running; the operator sees " [NO DATA]".
         QObject::connect(mqtt.get(), &TagSource::linkStateChanged,
-                         [](bool up) { qInfo("data server link %s", up ? "up" : "down"); });
+                         [](bool up) { qCInfo(lcLink, "data server link %s", up ? "up" : "down"); });
     }
 
     // Every value the screens receive is also recorded, off the UI thread; the
@@ -115,7 +110,7 @@ int main(int argc, char *argv[])
             &station.screens(), &ScreenRegistry::lastScreenUnloaded, &app, [] { QCoreApplication::exit(0); },
             Qt::QueuedConnection);
     installSignalQuit(app);
-    installLinkDump(app, options.dumpLinks);
+    installLinkDump(app, station.screens(), options.dumpLinks);
     if (mqtt)
         mqtt->start();
     station.screens().show(QStringLiteral("frmSelect"));

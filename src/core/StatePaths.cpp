@@ -25,4 +25,14 @@ QString stateFile(const QString &name)
 #endif
 }
 
+QString defaultAlarmLogPath()
+{
+    return stateFile(QStringLiteral("alarm_log.txt"));
+}
+
+QString defaultHistoryPath()
+{
+    return stateFile(QStringLiteral("history.sqlite"));
+}
+
 } // namespace corvane

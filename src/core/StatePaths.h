@@ -10,4 +10,8 @@ QString stateFolder();
 // A file of that folder.
 QString stateFile(const QString &name);
 
+// The defaults of the station's alarm log and value history, side by side.
+QString defaultAlarmLogPath();
+QString defaultHistoryPath();
+
 } // namespace corvane

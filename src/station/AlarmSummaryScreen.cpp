@@ -1,6 +1,6 @@
 #include "station/AlarmSummaryScreen.h"
 
-#include "core/link/LinkControl.h"
+#include "core/link/Link.h"
 #include "core/time/Pulse.h"
 #include "core/time/Timer.h"
 #include "station/Station.h"
@@ -36,25 +36,15 @@ void AlarmSummaryScreen::build(QWidget *form)
     });
     describeRows(rows);
 
-    std::vector<LinkDesign> links;
+    // The items' links in their order, then the reset pulse's; a rule may read a later
+    // item, so the status labels are bound once every link is there.
     for (const SummaryItem &item : items)
-        links.push_back(LinkDesign{item.link, item.alarm.item, item.design});
-    links.push_back(m_design.reset);
-    setLinks(buildLinks(form, station().tags(), links));
-
-    // The change handler of each monitored item: alarm lines only, never the display.
-    for (std::size_t i = 0; i < items.size(); ++i) {
-        auto *link = static_cast<LinkLabel *>(this->links()[qsizetype(i)]);
-        const AlarmRule *rule = &items[i].alarm;
-        connect(link, &LinkLabel::changed, this,
-                [this, link, rule] { raiseAlarmTransition(station().alarms(), *link, *rule); });
-    }
-
-    for (std::size_t i = 0; i < items.size(); ++i) {
-        const SummaryItem &item = items[i];
+        addAlarmRule(*addLink(LinkDesign{item.link, item.alarm.item, item.design}), item.alarm);
+    Link *resetLink = addLink(m_design.reset);
+    for (const SummaryItem &item : items) {
         if (item.status)
             addIndicator(form->findChild<QWidget *>(QString::fromUtf16(item.status)), item.rule,
-                         this->links()[qsizetype(i)]);
+                         &declaredLink(item.link));
     }
 
     // The yellow timer is armed first: at a shared tick it advances before the red
@@ -64,7 +54,7 @@ void AlarmSummaryScreen::build(QWidget *form)
     Timer *reset = addTimer(QStringLiteral("tmrReset"), kResetPulseMs, false);
     connect(yellow, &Timer::tick, this, &AlarmSummaryScreen::tmrFlashYellow_Timer);
     connect(red, &Timer::tick, this, &AlarmSummaryScreen::tmrFlashRed_Timer);
-    auto *resetPulse = new Pulse(reset, this->links().last(), form);
+    auto *resetPulse = new Pulse(reset, resetLink, form);
 
     const QList<QPushButton *> buttons = buildButtons(form, m_design.buttons, station().screens());
     for (qsizetype i = 0; i < buttons.size(); ++i) {

@@ -1,6 +1,6 @@
 #include "station/IoScreen.h"
 
-#include "core/link/LinkControl.h"
+#include "core/link/Link.h"
 #include "core/link/Value.h"
 #include "core/time/Timer.h"
 #include "station/Station.h"
@@ -19,21 +19,20 @@ IoScreen::IoScreen(Station &station, const IoDesign &design)
 void IoScreen::build(QWidget *form)
 {
     const IoDesign &d = m_design;
-    TagSource &tags = station().tags();
-    buildPanel(form, d.frames, d.rows, [&d, &tags](QWidget *frame, const QString &name) -> QWidget * {
+    addLinks(d.links);
+    buildPanel(form, d.frames, d.rows, [this, &d](QWidget *frame, const QString &name) -> QWidget * {
         if (const IoIndicator *s = findRow(d.indicators, name))
             return makeStatusLabel(frame, name, QString::fromUtf16(s->design));
         if (const PanelLabel *l = findRow(d.labels, name))
             return makePanelLabel(frame, *l);
         if (const LinkDesign *link = findRow(d.links, name); link && link->visible)
-            return makeValueLink(frame, tags, *link);
+            return makeValueView(frame, declaredLink(name));
         return nullptr;
     });
-    setLinks(buildLinks(form, tags, d.links));
     for (const IoIndicator &s : d.indicators)
         addIndicator(form->findChild<QWidget *>(QString::fromUtf16(s.name)), s.rule);
-    if (const LinkLabel *source = d.reading ? linkNamed(QStringView(d.reading->source)) : nullptr)
-        addTrendTarget(control<QWidget>(QString::fromUtf16(d.reading->target)), *source);
+    if (d.reading)
+        addTrendTarget(control<QWidget>(QString::fromUtf16(d.reading->target)), declaredLink(d.reading->source));
     describeRows(d.rows);
 
     buildButtons(form, d.buttons, station().screens());
@@ -47,7 +46,7 @@ void IoScreen::tmrFlash_Timer()
     // The reading first, then the points.
     if (const ScaledReading *r = m_design.reading) {
         QWidget *target = control<QWidget>(QString::fromUtf16(r->target));
-        const LinkLabel *source = linkNamed(QStringView(r->source));
+        const Link *source = link(r->source);
         // A value that is no number leaves the last reading standing.
         if (const auto v = target && source ? source->number() : std::nullopt)
             corvane::setCaption(target, numberText(*v / r->divisor));

@@ -8,8 +8,6 @@
 
 namespace corvane {
 
-class LinkControl;
-
 // One status label of an I/O screen: its design caption and its repaint rule.
 struct IoIndicator
 {

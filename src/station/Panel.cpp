@@ -1,8 +1,8 @@
 #include "station/Panel.h"
 
-#include "core/link/LinkControl.h"
 #include "station/ScreenRegistry.h"
 #include "ui/Controls.h"
+#include "ui/LinkView.h"
 #include "ui/WrapButton.h"
 
 #include <QGroupBox>
@@ -99,13 +99,8 @@ QWidget *makePanelLabel(QWidget *parent, const PanelLabel &design)
         return l;
     }
     case PanelLabel::Value:
+    case PanelLabel::Undriven:
         return makeStatusLabel(parent, text(design.name), text(design.caption));
-    case PanelLabel::Idle: {
-        QLabel *l = makeStatusLabel(parent, text(design.name), text(design.caption));
-        l->setEnabled(false);
-        l->setToolTip(QStringLiteral("No PLC item drives this row"));
-        return l;
-    }
     }
     return nullptr;
 }
@@ -125,27 +120,13 @@ QList<QPushButton *> buildButtons(QWidget *form, std::span<const ButtonDesign> b
     return out;
 }
 
-QWidget *makeValueLink(QWidget *parent, TagSource &tags, const LinkDesign &design)
+QWidget *makeValueView(QWidget *parent, Link &link)
 {
-    auto *l = new LinkLabel(tags, text(design.name), text(design.item), text(design.design), design.mode, parent, true);
+    auto *l = new LinkLabel(link, parent);
     l->setAlignment(Qt::AlignCenter);
     l->setFrameShape(QFrame::Panel);
     l->setFrameShadow(QFrame::Sunken);
     return l;
-}
-
-QList<LinkControl *> buildLinks(QWidget *form, TagSource &tags, std::span<const LinkDesign> links)
-{
-    QList<LinkControl *> out;
-    for (const LinkDesign &design : links) {
-        auto *existing = form->findChild<LinkLabel *>(text(design.name));
-        if (!existing) {
-            existing = new LinkLabel(tags, text(design.name), text(design.item), text(design.design), design.mode, form,
-                                     design.visible);
-        }
-        out << existing;
-    }
-    return out;
 }
 
 } // namespace corvane

@@ -11,7 +11,7 @@ class QPushButton;
 
 namespace corvane {
 
-class LinkControl;
+class Link;
 class ScreenRegistry;
 
 // The screens made of frames of rows (the alarm summaries and the I/O screens) are
@@ -21,10 +21,10 @@ class ScreenRegistry;
 struct LinkDesign
 {
     const char16_t *name;
-    const char16_t *item;          // exactly as the server knows it ("C442", "v1415:b")
-    const char16_t *design = u"0"; // the caption until the first delivery
-    LinkMode mode = LinkMode::Automatic;
-    bool visible = false; // a value shown as delivered; placed by a row
+    const char16_t *item;                // exactly as the server knows it ("C442", "v1415:b")
+    const char16_t *design = u"0";       // the caption until the first delivery
+    LinkMode mode = LinkMode::Automatic; // None: declared, never opened
+    bool visible = false;                // a value shown as delivered; placed by a row
 };
 
 // A frame: its rows share the height evenly; slotWidth is the width of a status label.
@@ -53,9 +53,9 @@ struct PanelRow
 struct PanelLabel
 {
     enum Kind : quint8 {
-        Heading, // a column heading
-        Value,   // a number field the screen writes itself
-        Idle,    // a row nothing drives: no state word, greyed
+        Heading,  // a column heading
+        Value,    // a number field the screen writes itself
+        Undriven, // a row shown as designed that the screen never drives
     };
     const char16_t *name;
     const char16_t *caption;
@@ -87,11 +87,8 @@ QWidget *makePanelLabel(QWidget *parent, const PanelLabel &design);
 // (a form not registered is skipped), the caller connects the other actions.
 QList<QPushButton *> buildButtons(QWidget *form, std::span<const ButtonDesign> buttons, ScreenRegistry &screens);
 
-// The screen's link labels: a visible one is made by `visible` (it lives in a frame);
-// the others are invisible on the form. Returned in table order for openLinks().
-QList<LinkControl *> buildLinks(QWidget *form, TagSource &tags, std::span<const LinkDesign> links);
-// A visible link label: a sunken number field that shows the value as delivered.
-QWidget *makeValueLink(QWidget *parent, TagSource &tags, const LinkDesign &design);
+// A view of a link that shows its value as delivered: a sunken number field.
+QWidget *makeValueView(QWidget *parent, Link &link);
 
 // The row of the named item of a table, or nullptr.
 template<typename Row>

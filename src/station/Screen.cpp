@@ -1,12 +1,13 @@
 #include "station/Screen.h"
 
-#include "core/link/LinkControl.h"
+#include "core/alarm/AlarmRule.h"
 #include "core/link/TagSource.h"
 #include "core/time/Pulse.h"
 #include "core/time/Timer.h"
 #include "station/ScreenRegistry.h"
 #include "station/Station.h"
 #include "ui/Controls.h"
+#include "ui/LinkView.h"
 #include "ui/ObserverWindow.h"
 
 #include <QApplication>
@@ -79,26 +80,53 @@ Timer *Screen::addTimer(const QString &name, int intervalMs, bool enabledAtStart
     return new Timer(m_station.scheduler(), name, intervalMs, enabledAtStart, m_window);
 }
 
-void Screen::setLinks(QList<LinkControl *> links, bool withTimeouts)
+Link *Screen::addLink(const QString &name, const QString &item, const QString &design, LinkMode mode)
 {
-    m_links = std::move(links);
-    m_linkTimeouts = withTimeouts;
+    Link *link = m_links.add(std::make_unique<Link>(m_station.tags(), name, item, design, mode));
+    if (!link)
+        qFatal("%s: the link %s is declared twice", qPrintable(m_formName), qPrintable(name));
+    return link;
 }
 
-LinkLabel *Screen::linkNamed(QStringView name) const
+Link *Screen::addLink(const LinkDesign &d)
 {
-    for (LinkControl *link : m_links) {
-        auto *label = dynamic_cast<LinkLabel *>(link);
-        if (label && label->objectName() == name)
-            return label;
-    }
-    return nullptr;
+    return addLink(QString::fromUtf16(d.name), QString::fromUtf16(d.item), QString::fromUtf16(d.design), d.mode);
 }
 
-void Screen::addIndicator(QWidget *status, const Indicator &rule, const LinkControl *own, std::function<void()> before)
+void Screen::addLinks(std::span<const LinkDesign> links)
 {
-    auto find = [this, own](const char16_t *name) -> const LinkControl * {
-        return name ? linkNamed(QStringView(name)) : own;
+    for (const LinkDesign &d : links)
+        addLink(d);
+}
+
+Link &Screen::declaredLink(QStringView name) const
+{
+    Link *link = m_links.find(name);
+    if (!link)
+        qFatal("%s: no link %s in its tables", qPrintable(m_formName), qPrintable(name.toString()));
+    return *link;
+}
+
+Link &Screen::declaredItem(QStringView item) const
+{
+    Link *link = m_links.forItem(item);
+    if (!link)
+        qFatal("%s: no link for the item %s in its tables", qPrintable(m_formName), qPrintable(item.toString()));
+    return *link;
+}
+
+void Screen::addAlarmRule(Link &link, const AlarmRule &rule)
+{
+    connect(&link, &Link::changed, this,
+            [this, &link, &rule] { raiseAlarmTransition(m_station.alarms(), link, rule); });
+}
+
+void Screen::addIndicator(QWidget *status, const Indicator &rule, const Link *own, std::function<void()> before)
+{
+    if (!status)
+        qFatal("%s: a status label of its tables stands in no row", qPrintable(m_formName));
+    auto find = [this, own](const char16_t *name) -> const Link * {
+        return name ? &declaredLink(QStringView(name)) : own;
     };
     m_indicators.push_back({LiveIndicator(status, rule, find), std::move(before)});
 }
@@ -112,7 +140,7 @@ void Screen::repaintIndicators(const FlashGenerators *flash) const
     }
 }
 
-void Screen::addTrendTarget(QWidget *control, const LinkControl &link)
+void Screen::addTrendTarget(QWidget *control, const Link &link)
 {
     if (control)
         m_trendTargets.insert(control, {link.item()});
@@ -138,14 +166,13 @@ void Screen::describeRows(std::span<const PanelRow> rows)
 
 void Screen::collectTrendTargets()
 {
-    for (LinkControl *link : std::as_const(m_links)) {
-        auto *label = dynamic_cast<LinkLabel *>(link);
-        if (label && label->isVisibleTo(m_window))
-            m_trendTargets.insert(label, {label->item()});
+    for (LinkLabel *view : m_window->findChildren<LinkLabel *>()) {
+        if (view->isVisibleTo(m_window) && view->link())
+            m_trendTargets.insert(view, {view->link()->item()});
     }
     for (const BoundIndicator &i : m_indicators) {
         QStringList items;
-        for (const LinkControl *link : i.indicator.links()) {
+        for (const Link *link : i.indicator.links()) {
             if (link && !items.contains(link->item()))
                 items << link->item();
         }
@@ -210,10 +237,7 @@ void Screen::load()
     }
     m_station.screens().noteLoaded(this);
 
-    if (m_linkTimeouts)
-        openLinks(m_links);
-    else
-        openLinks(m_links, std::nullopt);
+    m_links.open();
     formLoad();
     if (!m_window)
         return; // Form_Load unloaded it again
@@ -272,17 +296,11 @@ void Screen::unload()
         m_station.pulses().takeOver(pulseKey(m_formName, p), *p);
 
     formUnload();
-    closeLinks(m_links);
+    m_links.close();
 
     if (window) {
         for (Timer *t : window->findChildren<Timer *>())
             t->setEnabled(false);
-        // Links the screen did not close itself end with the window; close them now so
-        // nothing more is delivered to controls that are about to go.
-        for (QWidget *w : window->findChildren<QWidget *>()) {
-            if (auto *link = dynamic_cast<LinkControl *>(w); link && link->isLinkOpen())
-                link->setLinkMode(LinkMode::None);
-        }
         window->detach();
         window->hide();
         window->deleteLater();
@@ -311,7 +329,7 @@ void Screen::windowActivationChanged(bool active)
     if (active) {
         m_leftForObserver = false;
         // Screens that went inactive for a trend unload now that a screen is active.
-        const std::vector<Screen *> loaded = m_station.screens().m_loadOrder;
+        const std::vector<Screen *> loaded = m_station.screens().loadedScreens();
         for (Screen *s : loaded) {
             if (s != this && s->m_leftForObserver)
                 s->unload();

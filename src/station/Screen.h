@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/link/LinkSet.h"
 #include "station/Panel.h"
 #include "ui/Indicator.h"
 
@@ -15,10 +16,9 @@
 
 namespace corvane {
 
+struct AlarmRule;
 class FlashGenerators;
 class Form;
-class LinkControl;
-class LinkLabel;
 class Station;
 class Timer;
 
@@ -27,7 +27,7 @@ class Timer;
 // State that must outlive a reload (the flash generators) belongs to the object.
 //
 // A screen declares its window in build(): controls, timers, its links in table order
-// (setLinks) and its status labels with their rules (addIndicator). The base runs the
+// (addLinks, addLink) and its status labels with their rules (addIndicator). The base runs the
 // rest: it opens the links at load, closes them in order at unload, repaints the
 // indicators when the screen's tick asks, and forgets all of it with the window, so a
 // screen holds no pointer into a window that is gone.
@@ -71,6 +71,11 @@ public:
     // The words a control's trend is titled by; empty where the screen has none.
     QString description(const QWidget *control) const { return m_descriptions.value(control); }
 
+    // The links of the loaded window, in the order the data server sees them.
+    const LinkSet &links() const { return m_links; }
+    // The link of that name on the loaded window, or nullptr.
+    Link *link(QStringView name) const { return m_links.find(name); }
+
     template<typename T>
     T *control(const QString &name) const
     {
@@ -96,22 +101,29 @@ protected:
     Timer *addTimer(const QString &name, int intervalMs, bool enabledAtStart);
 
     // The window's links in their open and close order: the load sets every mode, then
-    // (withTimeouts) every time-out, before Form_Load; the unload closes them in this
-    // order after Form_Unload.
-    void setLinks(QList<LinkControl *> links, bool withTimeouts = true);
-    const QList<LinkControl *> &links() const { return m_links; }
-    // The link label of that name among the links, or nullptr.
-    LinkLabel *linkNamed(QStringView name) const;
+    // every time-out, before Form_Load; the unload closes them in this order after
+    // Form_Unload. A name used twice is a mistake of the tables: it fails the load.
+    Link *addLink(const LinkDesign &design);
+    Link *addLink(const QString &name, const QString &item, const QString &design, LinkMode mode);
+    void addLinks(std::span<const LinkDesign> links);
+    LinkSet &linkSet() { return m_links; }
+    // The link of that name, which the screen's own tables declared: a missing one is a
+    // mistake of the tables and stops the program at start, in every build.
+    Link &declaredLink(QStringView name) const;
+    // The first link of that item, which the tables declared; likewise checked.
+    Link &declaredItem(QStringView item) const;
+    // The change handler of a monitored item: the rule's alarm lines, nothing else.
+    void addAlarmRule(Link &link, const AlarmRule &rule);
     // A status label and its rule. A test without a link name reads `own`; `before`
     // runs just before this label is repainted.
-    void addIndicator(QWidget *status, const Indicator &rule, const LinkControl *own = nullptr,
+    void addIndicator(QWidget *status, const Indicator &rule, const Link *own = nullptr,
                       std::function<void()> before = {});
     // Every status label from the current link values, in the order they were added.
     void repaintIndicators(const FlashGenerators *flash) const;
 
     // A control that shows what `link` delivers in a form of its own (a scaled reading).
     // Visible link labels and status labels need no declaration.
-    void addTrendTarget(QWidget *control, const LinkControl &link);
+    void addTrendTarget(QWidget *control, const Link &link);
     // The words beside a control (its row's text), the title of its trend.
     void describe(QWidget *control, const QString &description);
     // Every control of a row is described by the row's text.
@@ -147,8 +159,7 @@ private:
         LiveIndicator indicator;
         std::function<void()> before;
     };
-    QList<LinkControl *> m_links;
-    bool m_linkTimeouts = true;
+    LinkSet m_links;
     std::vector<BoundIndicator> m_indicators;
     QHash<const QObject *, QStringList> m_trendTargets;
     QHash<const QWidget *, QString> m_descriptions;

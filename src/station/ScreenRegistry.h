@@ -29,6 +29,8 @@ public:
     void unload(const QString &formName);
     bool isLoaded(const QString &formName) const;
     int loadedCount() const { return m_loaded; }
+    // The loaded screens, the earliest loaded first.
+    std::vector<Screen *> loadedScreens() const { return m_loadOrder; }
     // Unloads every loaded screen, the latest loaded first.
     void unloadAll();
 

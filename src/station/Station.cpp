@@ -34,7 +34,7 @@ void Station::shutDown()
 
 QString Station::defaultAlarmLogPath()
 {
-    return stateFile(QStringLiteral("alarm_log.txt"));
+    return corvane::defaultAlarmLogPath();
 }
 
 } // namespace corvane

@@ -1,6 +1,7 @@
 #include "MqttClient.h"
 #include "MqttMessage.h"
 
+#include "core/Logging.h"
 #include "core/time/HandOff.h"
 #include <QFile>
 #include <QLoggingCategory>
@@ -20,8 +21,6 @@
 #include <set>
 #include <thread>
 #include <unistd.h>
-
-Q_LOGGING_CATEGORY(lcMqtt, "corvane.mqtt", QtInfoMsg)
 
 namespace corvane {
 

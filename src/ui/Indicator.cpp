@@ -1,6 +1,6 @@
 #include "ui/Indicator.h"
 
-#include "core/link/LinkControl.h"
+#include "core/link/Link.h"
 #include "ui/Controls.h"
 #include "ui/FlashGenerator.h"
 

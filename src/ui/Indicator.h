@@ -11,7 +11,7 @@ class QWidget;
 namespace corvane {
 
 class FlashGenerators;
-class LinkControl;
+class Link;
 
 // The back colour of one outcome: steady, or the current colour of the screen's red
 // or yellow flash generator.
@@ -79,19 +79,19 @@ class LiveIndicator
 {
 public:
     // find(name) gives the link of that name on the window, find(nullptr) the rule's own.
-    using LinkLookup = std::function<const LinkControl *(const char16_t *name)>;
+    using LinkLookup = std::function<const Link *(const char16_t *name)>;
     LiveIndicator(QWidget *status, const Indicator &rule, const LinkLookup &find);
 
     // Reads the links, then sets the back colour and then the caption.
     void repaint(const FlashGenerators *flash) const;
     QWidget *status() const { return m_status; }
     // The links the rule reads, in test order (a test's link may be missing).
-    const std::array<const LinkControl *, 2> &links() const { return m_links; }
+    const std::array<const Link *, 2> &links() const { return m_links; }
 
 private:
     QWidget *m_status;
     const Indicator *m_rule;
-    std::array<const LinkControl *, 2> m_links{};
+    std::array<const Link *, 2> m_links{};
 };
 
 } // namespace corvane

@@ -1,11 +1,12 @@
 #pragma once
 
-#include "core/link/LinkControl.h"
+#include "core/link/Link.h"
 #include "core/time/Timer.h"
 #include "station/Screen.h"
 #include "station/Station.h"
 #include "ui/Controls.h"
 #include "ui/FlashGenerator.h"
+#include "ui/LinkView.h"
 
 namespace corvane::test {
 
@@ -24,37 +25,31 @@ public:
 
     QStringList changes;
     FlashGenerators flash;
-    QList<LinkControl *> links;
-    LinkLabel *lblA = nullptr;
+    Link *linkA = nullptr;
+    LinkLabel *lblA = nullptr; // the view of linkA
 
 protected:
     void build(QWidget *form) override
     {
-        TagSource &tags = station().tags();
-        lblA = new LinkLabel(tags, QStringLiteral("lblA"), QStringLiteral("a"), QStringLiteral("1"),
-                             LinkMode::Automatic, form, true);
-        auto *lblB = new LinkLabel(tags, QStringLiteral("lblB"), QStringLiteral("b"), QStringLiteral("0"),
-                                   LinkMode::Manual, form);
-        auto *lblC = new LinkLabel(tags, QStringLiteral("lblC"), QStringLiteral("c"), QStringLiteral("0"),
-                                   LinkMode::Automatic, form);
-        links = {lblA, lblB, lblC};
-        for (auto *l : {lblA, lblB, lblC}) {
-            connect(l, &LinkLabel::changed, this, [this, l] { changes << l->objectName() + u'=' + l->value(); });
+        linkA = addLink(QStringLiteral("lblA"), QStringLiteral("a"), QStringLiteral("1"), LinkMode::Automatic);
+        lblA = new LinkLabel(*linkA, form);
+        Link *lblB = addLink(QStringLiteral("lblB"), QStringLiteral("b"), QStringLiteral("0"), LinkMode::Manual);
+        Link *lblC = addLink(QStringLiteral("lblC"), QStringLiteral("c"), QStringLiteral("0"), LinkMode::Automatic);
+        for (Link *l : {linkA, lblB, lblC}) {
+            connect(l, &Link::changed, this, [this, l] { changes << l->name() + u'=' + l->value(); });
         }
         makeStatusLabel(form, QStringLiteral("lblAStatus"), QStringLiteral("DESIGN"));
         Timer *red = addTimer(QStringLiteral("tmrFlashRed"), 200, true);
         connect(red, &Timer::tick, this, [this] {
             flash.advanceRed();
-            paintStatus(control<QLabel>(QStringLiteral("lblAStatus")), lblA->reads(1) ? flash.red() : Colours::green,
-                        lblA->reads(1) ? QStringLiteral("FAULT") : QStringLiteral("OK"));
+            paintStatus(control<QLabel>(QStringLiteral("lblAStatus")), linkA->reads(1) ? flash.red() : Colours::green,
+                        linkA->reads(1) ? QStringLiteral("FAULT") : QStringLiteral("OK"));
         });
         makeButton(form, QStringLiteral("cmdOk"), QStringLiteral("OK"));
     }
-    void formLoad() override { openLinks(links); }
-    void formUnload() override { closeLinks(links); }
     void released() override
     {
-        links.clear();
+        linkA = nullptr;
         lblA = nullptr;
     }
 };

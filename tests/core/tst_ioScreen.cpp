@@ -256,7 +256,7 @@ private Q_SLOTS:
         row("lblHotWtrPump", "Sewage Tank Vacuum Solenoid", "", "lblY221Status=OFF");
         row("lblWtrTnkDrain", "Vacuum System Power Supply", "", "lblY267Status=OFF");
         row("lblCarWtrDrain", "Vacuum System Venturi Heater", "", "lblY317Status=OFF");
-        row("Label9", "Air Compressor Drain Timers", "", "lblY303Status=");
+        row("Label9", "Air Compressor Drain Timers", "", "lblY303Status=OFF");
     }
     void rows()
     {

@@ -65,9 +65,9 @@ private Q_SLOTS:
         probe->load();
         s.advance(0);
         QVERIFY(probe->isLoaded());
-        QCOMPARE(probe->lblA->value(), QStringLiteral("1")); // its open failed: design caption stays
-        QCOMPARE(probe->changes, QStringList({"lblC=1"}));   // the next link still opened
-        QCOMPARE(server.operations().size(), 4);             // b and c opened, b and c timed out
+        QCOMPARE(probe->linkA->value(), QStringLiteral("1")); // its open failed: design caption stays
+        QCOMPARE(probe->changes, QStringList({"lblC=1"}));    // the next link still opened
+        QCOMPARE(server.operations().size(), 4);              // b and c opened, b and c timed out
     }
 
     void serverAbsentShowsDesignCaptionsAndFiresNothing()
@@ -80,7 +80,7 @@ private Q_SLOTS:
         probe->show();
         t.advance(1000);
         QVERIFY(probe->isLoaded());
-        QCOMPARE(probe->lblA->value(), QStringLiteral("1"));
+        QCOMPARE(probe->linkA->value(), QStringLiteral("1"));
         QVERIFY(probe->changes.isEmpty());
         QCOMPARE(t.captionOf(QStringLiteral("probe"), QStringLiteral("lblAStatus")), QStringLiteral("FAULT"));
         QVERIFY(t.alarmLogLines().isEmpty());
@@ -125,8 +125,8 @@ private Q_SLOTS:
         QCOMPARE(b2->value(), QStringLiteral("0")); // manual: the server's value never flows in
         QVERIFY(t.link(QStringLiteral("one"), QStringLiteral("lblA"))->write(QStringLiteral("7")));
         t.settle();
-        QCOMPARE(p2->lblA->value(), QStringLiteral("7")); // automatic on another screen
-        QCOMPARE(p1->lblA->value(), QStringLiteral("7"));
+        QCOMPARE(p2->linkA->value(), QStringLiteral("7")); // automatic on another screen
+        QCOMPARE(p1->linkA->value(), QStringLiteral("7"));
         QCOMPARE(p1->changes, QStringList()); // its own write is not a delivery that differs
         QCOMPARE(p2->changes, QStringList({"lblA=7"}));
     }
@@ -183,7 +183,7 @@ private Q_SLOTS:
         t.settle();
         QCOMPARE(probe->lblA->text(), QStringLiteral("<b>45</b>"));
         QCOMPARE(probe->lblA->textFormat(), Qt::PlainText);
-        QVERIFY(!probe->lblA->number());
+        QVERIFY(!probe->linkA->number());
     }
 
     void displayTextOfOddCharacters_data()
@@ -230,7 +230,7 @@ private Q_SLOTS:
         probe->load();
         t.server.setValue(QStringLiteral("a"), huge);
         t.settle();
-        QCOMPARE(probe->lblA->value(), huge);
+        QCOMPARE(probe->linkA->value(), huge);
         QCOMPARE(probe->lblA->text().size(), 256);
     }
 
@@ -245,7 +245,7 @@ private Q_SLOTS:
         QCOMPARE(probe->changes, QStringList({"lblA=0"}));
         probe->unload();
         probe->load();
-        QCOMPARE(probe->lblA->value(), QStringLiteral("1")); // a new window starts from design
+        QCOMPARE(probe->linkA->value(), QStringLiteral("1")); // a new window starts from design
         t.settle();
         QCOMPARE(probe->changes, QStringList({"lblA=0", "lblA=0"}));
     }

@@ -25,15 +25,12 @@ public:
 protected:
     void build(QWidget *form) override
     {
-        m_link = new LinkLabel(station().tags(), QStringLiteral("lblC22"), QStringLiteral("c22"), QStringLiteral("0"),
-                               LinkMode::Manual, form);
+        m_link = addLink(QStringLiteral("lblC22"), QStringLiteral("c22"), QStringLiteral("0"), LinkMode::Manual);
         Timer *t = addTimer(QStringLiteral("tmrStop"), m_interval, m_runningAtLoad);
         pulse = new Pulse(t, m_link, form);
         auto *b = makeButton(form, QStringLiteral("cmdStop"), QStringLiteral("Stop"));
         QObject::connect(b, &QPushButton::clicked, pulse, &Pulse::click);
     }
-    void formLoad() override { openLinks({m_link}); }
-    void formUnload() override { closeLinks({m_link}); }
     void released() override
     {
         pulse = nullptr;
@@ -41,7 +38,7 @@ protected:
     }
 
 private:
-    LinkLabel *m_link = nullptr;
+    Link *m_link = nullptr;
     int m_interval;
     bool m_runningAtLoad;
 };

@@ -3,8 +3,9 @@
 // change. A change must still repaint (or the counter proves nothing).
 #include "TestStation.h"
 
-#include "core/link/LinkControl.h"
+#include "core/link/Link.h"
 #include "ui/Controls.h"
+#include "ui/LinkView.h"
 
 #include <QEvent>
 #include <QHash>
@@ -64,8 +65,9 @@ QWidget *make(Kind kind, QWidget *parent, TagSource &tags)
     case Shape:
         return makeShape(parent, QStringLiteral("Shape19"), Colours::green);
     case VisibleLink:
-        return new LinkLabel(tags, QStringLiteral("lblV1415"), QStringLiteral("v1415:b"), QStringLiteral("OK"),
-                             LinkMode::Automatic, parent, true);
+        return new LinkLabel(*new Link(tags, QStringLiteral("lblV1415"), QStringLiteral("v1415:b"),
+                                       QStringLiteral("OK"), LinkMode::Automatic, parent),
+                             parent);
     }
     return nullptr;
 }

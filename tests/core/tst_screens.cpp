@@ -1,10 +1,40 @@
 #include "ProbeScreen.h"
 #include "TestStation.h"
 
+#include <QProcess>
 #include <QSignalSpy>
 
 using namespace corvane;
 using namespace corvane::test;
+
+// A screen whose tables hold one mistake, named by CORVANE_TABLE_MISTAKE.
+class MistakenScreen : public Screen
+{
+public:
+    MistakenScreen(Station &station, const QString &mistake)
+        : Screen(station, QStringLiteral("mistaken"), QStringLiteral("Mistaken"))
+        , m_mistake(mistake)
+    {
+    }
+
+protected:
+    void build(QWidget *form) override
+    {
+        addLink(LinkDesign{u"lblA", u"a"});
+        QWidget *status = makeStatusLabel(form, QStringLiteral("lblAStatus"), QStringLiteral("0"));
+        if (m_mistake == u"twice")
+            addLink(LinkDesign{u"lblA", u"b"});
+        else if (m_mistake == u"rule")
+            addIndicator(status, whenValue(u"lblNope", 1, {}, {}));
+        else if (m_mistake == u"row")
+            addIndicator(form->findChild<QWidget *>(QStringLiteral("lblNoRow")), whenValue(u"lblA", 1, {}, {}));
+        else if (m_mistake == u"item")
+            declaredItem(u"nope");
+    }
+
+private:
+    QString m_mistake;
+};
 
 class TestScreens : public QObject
 {
@@ -20,6 +50,47 @@ class TestScreens : public QObject
     };
 
 private Q_SLOTS:
+    // A name in a screen's tables that names nothing stops the program at that screen's
+    // first load, in a release build too, saying what is wrong, instead of leaving a
+    // null pointer for a later tick to meet.
+    void aMistakeInTheTablesStopsTheLoad_data()
+    {
+        QTest::addColumn<QString>("mistake");
+        QTest::addColumn<QString>("says");
+        QTest::newRow("a link declared twice") << "twice"
+                                               << "mistaken: the link lblA is declared twice";
+        QTest::newRow("a rule reading no link") << "rule"
+                                                << "mistaken: no link lblNope in its tables";
+        QTest::newRow("a status label in no row") << "row"
+                                                  << "mistaken: a status label of its tables stands in no row";
+        QTest::newRow("an item without a link") << "item"
+                                                << "mistaken: no link for the item nope in its tables";
+    }
+    void aMistakeInTheTablesStopsTheLoad()
+    {
+        QFETCH(QString, mistake);
+        QFETCH(QString, says);
+        QProcess child;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("CORVANE_TABLE_MISTAKE"), mistake);
+        env.insert(QStringLiteral("QTEST_DISABLE_STACK_DUMP"), QStringLiteral("1"));
+        child.setProcessEnvironment(env);
+        child.setProcessChannelMode(QProcess::MergedChannels);
+        child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("loadTheMistakenScreen")});
+        QVERIFY(child.waitForFinished(30'000));
+        QVERIFY2(child.exitStatus() == QProcess::CrashExit || child.exitCode() != 0, "the load went on");
+        QVERIFY2(child.readAll().contains(says.toUtf8()), qPrintable(says));
+    }
+    void loadTheMistakenScreen()
+    {
+        const QString mistake = qEnvironmentVariable("CORVANE_TABLE_MISTAKE");
+        if (mistake.isEmpty())
+            QSKIP("run by aMistakeInTheTablesStopsTheLoad in a process of its own");
+        Fixture f;
+        f.t.screens().add(std::make_unique<MistakenScreen>(*f.t.station, mistake));
+        f.t.screens().load(QStringLiteral("mistaken"));
+    }
+
     void loadIsHiddenShowIsModelessAndOneInstance()
     {
         Fixture f;

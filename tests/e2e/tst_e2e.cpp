@@ -208,10 +208,14 @@ private Q_SLOTS:
         const QString one = QStringLiteral("DSData/CVPlc/c22/set 1 0 1");
         const QString zero = QStringLiteral("DSData/CVPlc/c22/set 1 0 0");
         QTRY_VERIFY_WITH_TIMEOUT(!sets.lines().isEmpty(), kDeadline);
+        QElapsedTimer sinceOne;
+        sinceOne.start();
         QCOMPARE(sets.lines().first(), one);
         if (signalled)
             station.signal(SIGTERM);
         QCOMPARE(station.waitForExit(), 0);
+        // The exit wrote the "0", not the pulse's own 3 s timer running out before it.
+        QVERIFY2(sinceOne.elapsed() < 3000, qPrintable(QString::number(sinceOne.elapsed())));
         // Once the program is gone nothing else could write it: what came, came from the exit.
         QTRY_COMPARE_WITH_TIMEOUT(sets.lines(), QStringList({one, zero}), kDeadline);
     }

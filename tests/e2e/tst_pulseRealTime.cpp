@@ -40,8 +40,10 @@ private Q_SLOTS:
         QVERIFY2(pokes[0].startsWith(QLatin1String("1@")) && pokes[1].startsWith(QLatin1String("0@")),
                  qPrintable(pokes.join(u' ')));
         const qint64 length = pokes[1].section(u'@', 1).toLongLong() - pokes[0].section(u'@', 1).toLongLong();
-        // Restarted at the reopening it would last 4.5 s; ended at the close, 0.5 s.
-        QVERIFY2(length >= 2990 && length < 3000 + measuredBound(250), qPrintable(QString::number(length)));
+        // Ended at the close it lasts 0.5 s; restarted at the reopening 4.5 s; timed from
+        // the reopening with the time left 4.0 s. 3.75 s catches each and leaves a loaded
+        // machine three quarters of a second; it never widens, since each fault is a length.
+        QVERIFY2(length >= 2990 && length < 3750, qPrintable(QString::number(length)));
         station.shutDown();
     }
 };

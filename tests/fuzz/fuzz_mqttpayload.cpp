@@ -4,7 +4,7 @@
 // ever reads as one.
 #include "FuzzCheck.h"
 
-#include "core/link/LinkControl.h"
+#include "core/link/Link.h"
 #include "core/link/Value.h"
 #include "transport/MqttMessage.h"
 

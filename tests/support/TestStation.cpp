@@ -49,9 +49,10 @@ ColourRef TestStation::colourOf(const QString &form, const QString &name) const
     return w ? backColour(w) : ColourRef(0xDEADBEEF);
 }
 
-LinkControl *TestStation::link(const QString &form, const QString &name) const
+Link *TestStation::link(const QString &form, const QString &name) const
 {
-    return dynamic_cast<LinkControl *>(control(form, name));
+    Screen *s = screen(form);
+    return s ? s->link(name) : nullptr;
 }
 
 QString TestStation::alarmLogPath() const

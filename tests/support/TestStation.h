@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/link/LinkControl.h"
+#include "core/link/Link.h"
 #include "core/time/VirtualScheduler.h"
 #include "station/Screen.h"
 #include "station/ScreenRegistry.h"
@@ -44,7 +44,8 @@ public:
     }
     QString captionOf(const QString &form, const QString &name) const;
     ColourRef colourOf(const QString &form, const QString &name) const;
-    LinkControl *link(const QString &form, const QString &name) const;
+    // The link of that name on a loaded screen, or nullptr.
+    Link *link(const QString &form, const QString &name) const;
 
     QString alarmLogPath() const;
     QByteArray alarmLogBytes() const;

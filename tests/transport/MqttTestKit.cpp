@@ -3,6 +3,7 @@
 #include "core/alarm/AlarmLogger.h"
 #include "screens/AllScreens.h"
 #include "station/ScreenRegistry.h"
+#include "transport/InProcessServer.h"
 
 #include <QElapsedTimer>
 #include <QRegularExpression>
@@ -275,15 +276,12 @@ CarProbe::CarProbe(Station &station, const QString &name)
 
 void CarProbe::build(QWidget *form)
 {
-    TagSource &tags = station().tags();
-    lblMPHV10020 = new LinkLabel(tags, QStringLiteral("lblMPHV10020"), QStringLiteral("v10020:b"), QStringLiteral("0"),
-                                 LinkMode::Automatic, form, true);
-    lblC27 = new LinkLabel(tags, QStringLiteral("lblC27"), QStringLiteral("c27"), QStringLiteral("1"),
-                           LinkMode::Automatic, form);
-    lblC22 = new LinkLabel(tags, QStringLiteral("lblC22"), QStringLiteral("c22"), QStringLiteral("0"), LinkMode::Manual,
-                           form);
-    m_links = {lblMPHV10020, lblC27, lblC22};
-    connect(lblC27, &LinkLabel::changed, this, [this] {
+    lblMPHV10020 = new LinkLabel(*addLink(QStringLiteral("lblMPHV10020"), QStringLiteral("v10020:b"),
+                                          QStringLiteral("0"), LinkMode::Automatic),
+                                 form);
+    lblC27 = addLink(QStringLiteral("lblC27"), QStringLiteral("c27"), QStringLiteral("1"), LinkMode::Automatic);
+    lblC22 = addLink(QStringLiteral("lblC22"), QStringLiteral("c22"), QStringLiteral("0"), LinkMode::Manual);
+    connect(lblC27, &Link::changed, this, [this] {
         ++depth;
         deepest = std::max(deepest, depth);
         changes << lblC27->value();
@@ -294,20 +292,10 @@ void CarProbe::build(QWidget *form)
     });
 }
 
-void CarProbe::formLoad()
-{
-    openLinks(m_links);
-}
-
-void CarProbe::formUnload()
-{
-    closeLinks(m_links);
-}
-
 void CarProbe::released()
 {
-    m_links.clear();
-    lblC27 = lblC22 = lblMPHV10020 = nullptr;
+    lblC27 = lblC22 = nullptr;
+    lblMPHV10020 = nullptr;
 }
 
 MqttSettings settingsFor(const Broker &broker)
@@ -414,6 +402,24 @@ QString MqttStation::title(const QString &form) const
 {
     Screen *s = station->screens().find(form);
     return s && s->window() ? s->window()->windowTitle() : QStringLiteral("<not loaded>");
+}
+
+qint64 buildingTwoScreensMs()
+{
+    QtScheduler scheduler;
+    InProcessServer server(scheduler);
+    QTemporaryDir dir;
+    Station station(scheduler, server, dir.filePath(QStringLiteral("alarm_log.txt")));
+    registerStartScreens(station);
+    station.screens().add(std::make_unique<CarProbe>(station));
+    wireStation(station);
+    QElapsedTimer clock;
+    clock.start();
+    station.screens().show(QStringLiteral("frmSelect"));
+    station.screens().show(QStringLiteral("frmCVCarmain"));
+    const qint64 ms = clock.elapsed();
+    station.screens().unloadAll();
+    return ms;
 }
 
 qint64 longestStall(const std::function<void()> &fn, int spinMs)

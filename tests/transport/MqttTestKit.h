@@ -5,12 +5,13 @@
 // built as the program builds it on the MQTT link (real time, Qt's event loop).
 
 #include "core/alarm/AlarmRule.h"
-#include "core/link/LinkControl.h"
+#include "core/link/Link.h"
 #include "core/time/QtScheduler.h"
 #include "station/Screen.h"
 #include "station/Station.h"
 #include "transport/MqttDataServer.h"
 #include "transport/MqttTagSource.h"
+#include "ui/LinkView.h"
 
 #include <QProcess>
 #include <QTemporaryDir>
@@ -108,9 +109,9 @@ public:
 
     explicit CarProbe(Station &station, const QString &name = QStringLiteral("frmCVCarmain"));
 
-    LinkLabel *lblC27 = nullptr;
-    LinkLabel *lblC22 = nullptr;
-    LinkLabel *lblMPHV10020 = nullptr;
+    Link *lblC27 = nullptr;
+    Link *lblC22 = nullptr;
+    LinkLabel *lblMPHV10020 = nullptr; // the gauge's view
     QStringList changes;
     int depth = 0;
     int deepest = 0;
@@ -119,12 +120,7 @@ public:
 
 protected:
     void build(QWidget *form) override;
-    void formLoad() override;
-    void formUnload() override;
     void released() override;
-
-private:
-    QList<LinkControl *> m_links;
 };
 
 // The station on the MQTT link: the real selection window, the probe as the main
@@ -176,6 +172,10 @@ QString logSinceLastStart(const Broker &broker);
 // The longest time the event loop went without running a 5 ms timer while fn runs
 // and then for spinMs more: what the operator would feel as a frozen window.
 qint64 longestStall(const std::function<void()> &fn, int spinMs);
+// How long building and showing the selection and main screens holds the UI with no
+// network at all (the in-process server): a stall bound adds it, so a loaded machine
+// building windows slowly is not taken for a wait on the network.
+qint64 buildingTwoScreensMs();
 // The same, watched from fn until done() holds (and spinMs more), so the handling
 // that done() waits for is inside what is measured; -1 when done() never held.
 qint64 longestStallUntil(const std::function<void()> &fn, const std::function<bool()> &done, int spinMs, int timeoutMs);

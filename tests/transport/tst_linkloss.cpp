@@ -126,7 +126,7 @@ private Q_SLOTS:
         t.server.setValue(QStringLiteral("Status"), QStringLiteral("1"));
         t.screens().show(kSelect);
         t.settle();
-        LinkControl *status = t.link(kSelect, "lblCVDSDataStatus");
+        Link *status = t.link(kSelect, "lblCVDSDataStatus");
         QCOMPARE(status->value(), QStringLiteral("1"));
         status->setLinkMode(LinkMode::None);
         t.server.setPresent(false);

@@ -5,8 +5,10 @@
 #include "TestStation.h"
 
 #include "core/time/Pulse.h"
+#include "core/time/Timer.h"
 #include "screens/AllScreens.h"
 
+#include <QElapsedTimer>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTcpServer>
@@ -31,8 +33,8 @@ public:
             while (QTcpSocket *client = m_server.nextPendingConnection()) {
                 auto *broker = new QTcpSocket(client);
                 broker->connectToHost(QHostAddress::LocalHost, brokerPort);
-                connect(client, &QTcpSocket::readyRead, broker, [client, broker] {
-                    if (broker->state() == QAbstractSocket::ConnectedState)
+                connect(client, &QTcpSocket::readyRead, broker, [this, client, broker] {
+                    if (broker->state() == QAbstractSocket::ConnectedState && !m_holdingUp)
                         broker->write(client->readAll());
                 });
                 connect(broker, &QTcpSocket::connected, client, [client, broker] { broker->write(client->readAll()); });
@@ -47,6 +49,15 @@ public:
         });
     }
     quint16 port() const { return m_server.serverPort(); }
+    // Keeps what the station sends from the broker, too (a publish stays in flight).
+    void holdUpstream(bool on) { m_holdingUp = on; }
+    // The connection dies with whatever it held; the station may connect again.
+    void cut()
+    {
+        m_holding = m_holdingUp = false;
+        for (QTcpSocket *client : m_server.findChildren<QTcpSocket *>(Qt::FindDirectChildrenOnly))
+            client->abort();
+    }
     void hold(bool on)
     {
         m_holding = on;
@@ -67,6 +78,7 @@ private:
 
     QHash<QTcpSocket *, QByteArray> m_held; // before the server: its sockets go first
     bool m_holding = false;
+    bool m_holdingUp = false;
     QTcpServer m_server;
 };
 
@@ -87,8 +99,13 @@ private Q_SLOTS:
         MqttTagSource tags(settings);
         QSignalSpy states(&tags, &TagSource::linkStateChanged);
         QStringList failures;
-        connect(&tags, &TagSource::pokeFailed, this,
-                [&](const TagAddress &address, const QString &value) { failures << address.item + u'=' + value; });
+        QElapsedTimer sincePoke;
+        qint64 failedAfterMs = -1;
+        connect(&tags, &TagSource::pokeFailed, this, [&](const TagAddress &address, const QString &value) {
+            failures << address.item + u'=' + value;
+            if (failedAfterMs < 0)
+                failedAfterMs = sincePoke.elapsed();
+        });
         tags.start();
         QTRY_VERIFY_WITH_TIMEOUT(tags.isLinkUp(), kDeadline);
         const auto c22 = tags.open(TagAddress{"DSData", "CVPlc", "c22"}, LinkMode::Manual, {});
@@ -98,8 +115,12 @@ private Q_SLOTS:
         Witness sets(broker, QStringLiteral("DSData/CVPlc/+/set"));
         QVERIFY(sets.waitReady());
         proxy.hold(true);
+        sincePoke.start();
         QVERIFY(tags.poke(*c22, "0"));
         QTRY_COMPARE_WITH_TIMEOUT(failures, QStringList{"c22=0"}, kDeadline);
+        // Failed by the time-out, not by some other clock: not before 300 ms, and long
+        // before ten times that (a slip of the unit), with room for a loaded machine.
+        QVERIFY2(failedAfterMs >= 300 && failedAfterMs <= 1000, qPrintable(QString::number(failedAfterMs)));
         proxy.hold(false);
 
         // The same connection carries on: no outage, and the next write goes through.
@@ -131,8 +152,7 @@ private Q_SLOTS:
         station.screens().show(QStringLiteral("frmCVCarmain"));
         QTRY_VERIFY_WITH_TIMEOUT(tags.isLinkUp(), kDeadline);
         Screen *main = station.screens().find(QStringLiteral("frmCVCarmain"));
-        QTRY_COMPARE_WITH_TIMEOUT(main->control<LinkLabel>(QStringLiteral("lblC22"))->value(), QStringLiteral("0"),
-                                  kDeadline);
+        QTRY_COMPARE_WITH_TIMEOUT(main->link(u"lblC22")->value(), QStringLiteral("0"), kDeadline);
 
         main->control<QPushButton>(QStringLiteral("cmdBkfdStop"))->click();
         QTRY_COMPARE_WITH_TIMEOUT(written, QStringList{"c22=1"}, kDeadline);
@@ -141,6 +161,48 @@ private Q_SLOTS:
         // The pulse ends while the broker is gone: its "0" is owed.
         QTRY_COMPARE_WITH_TIMEOUT(station.pulses().owedCount(), 1, kDeadline);
         QVERIFY(broker.start());
+        QTRY_COMPARE_WITH_TIMEOUT(written, QStringList({"c22=1", "c22=0"}), kDeadline);
+        QCOMPARE(station.pulses().owedCount(), 0);
+        station.shutDown();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+
+    // The pulse's "0" is on its way (sent, not acknowledged) when the connection dies:
+    // the client's report of what it lost is the only way the pulse keeper learns of
+    // it, and the "0" reaches the PLC once the station is connected again.
+    void aZeroInFlightWhenTheConnectionDiesIsWrittenAgain()
+    {
+        Broker broker;
+        QVERIFY(broker.start());
+        MqttDataServer server(settingsFor(broker));
+        server.setValue(QStringLiteral("c22"), QStringLiteral("0"));
+        server.start();
+        QStringList written;
+        connect(&server, &MqttDataServer::written, this,
+                [&](const QString &item, const QString &value) { written << item + u'=' + value; });
+        HoldingProxy proxy(broker.port());
+        MqttSettings settings = settingsFor(broker);
+        settings.port = proxy.port();
+
+        QtScheduler scheduler;
+        QTemporaryDir dir;
+        MqttTagSource tags(settings);
+        Station station(scheduler, tags, dir.filePath(QStringLiteral("alarm_log.txt")));
+        registerAllScreens(station);
+        tags.start();
+        station.screens().show(QStringLiteral("frmCVCarmain"));
+        QTRY_VERIFY_WITH_TIMEOUT(tags.isLinkUp(), kDeadline);
+        Screen *main = station.screens().find(QStringLiteral("frmCVCarmain"));
+        QTRY_COMPARE_WITH_TIMEOUT(main->link(u"lblC22")->value(), QStringLiteral("0"), kDeadline);
+
+        main->control<QPushButton>(QStringLiteral("cmdBkfdStop"))->click();
+        QTRY_COMPARE_WITH_TIMEOUT(written, QStringList{"c22=1"}, kDeadline);
+        proxy.hold(true);
+        proxy.holdUpstream(true);
+        auto *tmrBkfdStop = main->control<Timer>(QStringLiteral("tmrBkfdStop"));
+        QTRY_VERIFY_WITH_TIMEOUT(!tmrBkfdStop->isEnabled(), kDeadline); // the "0" went out, held
+        QCOMPARE(station.pulses().owedCount(), 0);
+        proxy.cut(); // well inside the write's 5 s time-out
         QTRY_COMPARE_WITH_TIMEOUT(written, QStringList({"c22=1", "c22=0"}), kDeadline);
         QCOMPARE(station.pulses().owedCount(), 0);
         station.shutDown();

@@ -116,13 +116,15 @@ private Q_SLOTS:
     {
         Broker broker; // not running yet
         MqttStation s(settingsFor(broker));
+        const qint64 building = buildingTwoScreensMs();
         const qint64 stall = longestStall(
                 [&] {
                     s.station->screens().show(kSelect);
                     s.station->screens().show(kMain);
                 },
                 1000);
-        QVERIFY2(stall < measuredBound(150), qPrintable(QStringLiteral("UI held %1 ms").arg(stall)));
+        QVERIFY2(stall < building + measuredBound(150),
+                 qPrintable(QStringLiteral("UI held %1 ms, building the screens %2 ms").arg(stall).arg(building)));
         QCOMPARE(s.title(kSelect), QStringLiteral(" Ordovan [NO DATA]"));
         QCOMPARE(s.title(kMain), QStringLiteral("Corvane Main Interface [NO DATA]"));
         QCOMPARE(cvCaption(s), QStringLiteral("Corvane Link NOT Active"));
@@ -295,6 +297,7 @@ private Q_SLOTS:
         settings.host = host;
         settings.port = quint16(port);
         std::unique_ptr<MqttStation> s;
+        const qint64 building = buildingTwoScreensMs();
         const qint64 stall = longestStall(
                 [&] {
                     s = std::make_unique<MqttStation>(settings);
@@ -305,7 +308,8 @@ private Q_SLOTS:
                     s->station->screens().show(kMain);
                 },
                 2500);
-        QVERIFY2(stall < measuredBound(150), qPrintable(QStringLiteral("UI held %1 ms").arg(stall)));
+        QVERIFY2(stall < building + measuredBound(150),
+                 qPrintable(QStringLiteral("UI held %1 ms, building the screens %2 ms").arg(stall).arg(building)));
         QVERIFY(!s->tags->isLinkUp());
         QCOMPARE(s->title(kMain), QStringLiteral("Corvane Main Interface [NO DATA]"));
         QElapsedTimer clock;

@@ -91,7 +91,7 @@ private Q_SLOTS:
                     c27 = startPublish(*m_broker, itemTopic(QStringLiteral("c27")), payload);
                     gauge = startPublish(*m_broker, itemTopic(QStringLiteral("v10020:b")), payload);
                 },
-                [&] { return car->lblMPHV10020->value() == expected && car->lblC27->value() == expected; }, 200,
+                [&] { return car->lblMPHV10020->link()->value() == expected && car->lblC27->value() == expected; }, 200,
                 kDeadline);
         QVERIFY2(stall >= 0, "the payload never arrived");
         QVERIFY2(stall < measuredBound(150), qPrintable(QStringLiteral("UI held %1 ms").arg(stall)));

@@ -5,7 +5,7 @@
 #include "Sanitizer.h"
 #include "TestStation.h"
 
-#include "core/link/LinkControl.h"
+#include "core/link/Link.h"
 #include "screens/AllScreens.h"
 #include "station/ScreenRegistry.h"
 
@@ -56,9 +56,9 @@ private Q_SLOTS:
 
         QWidget *window = station.screens().find(kPorter)->window();
         QVERIFY(window && window->isVisible());
-        const QList<LinkLabel *> links = window->findChildren<LinkLabel *>();
-        QCOMPARE(links.size(), 71);
-        for (const LinkLabel *link : links) {
+        const std::vector<Link *> &links = station.screens().find(kPorter)->links().inOrder();
+        QCOMPARE(links.size(), 71u);
+        for (const Link *link : links) {
             QVERIFY2(link->isLinkOpen(), qPrintable(link->objectName()));
             QCOMPARE(link->value(), QStringLiteral("0"));
         }

@@ -1,5 +1,6 @@
 #include "core/alarm/AlarmLogger.h"
 
+#include "core/Logging.h"
 #include "core/time/Scheduler.h"
 
 #include <QDir>
@@ -187,9 +188,9 @@ void AlarmLogger::setFileWritable(bool writable)
         return;
     m_fileWritable = writable;
     if (writable)
-        qInfo("alarm log %s: writable again, every waiting line written", qPrintable(m_path));
+        qCInfo(lcAlarm, "alarm log %s: writable again, every waiting line written", qPrintable(m_path));
     else
-        qWarning("alarm log %s: cannot write, lines wait in memory", qPrintable(m_path));
+        qCWarning(lcAlarm, "alarm log %s: cannot write, lines wait in memory", qPrintable(m_path));
     Q_EMIT fileWritableChanged(writable);
 }
 

@@ -5,7 +5,7 @@
 namespace corvane {
 
 class AlarmLogger;
-class LinkControl;
+class Link;
 
 // One monitored item of a screen that raises alarm lines: the value that raises its
 // FAULT or WARN line and the value that raises its CLEAR line, with both messages
@@ -21,6 +21,6 @@ struct AlarmRule
 
 // The change handler of a monitored item: two independent tests on the value, no
 // memory of the previous state; any other value (2, a word) raises nothing.
-void raiseAlarmTransition(AlarmLogger &logger, const LinkControl &link, const AlarmRule &rule);
+void raiseAlarmTransition(AlarmLogger &logger, const Link &link, const AlarmRule &rule);
 
 } // namespace corvane

@@ -1,5 +1,7 @@
 #include "core/alarm/DiskSyncer.h"
 
+#include "core/Logging.h"
+
 #include <QFile>
 #include <QFileInfo>
 
@@ -155,9 +157,9 @@ void DiskSyncer::run()
         if (ok == failing) {
             failing = !ok;
             if (failing)
-                qWarning("alarm log %s: cannot sync it to disk", m_path.constData());
+                qCWarning(lcAlarm, "alarm log %s: cannot sync it to disk", m_path.constData());
             else
-                qInfo("alarm log %s: synced to disk again", m_path.constData());
+                qCInfo(lcAlarm, "alarm log %s: synced to disk again", m_path.constData());
         }
         lock.lock();
         ++m_stats.syncs;

@@ -1,6 +1,6 @@
 #include "core/time/Pulse.h"
 
-#include "core/link/LinkControl.h"
+#include "core/link/Link.h"
 #include "core/time/Scheduler.h"
 #include "core/time/Timer.h"
 
@@ -8,7 +8,7 @@
 
 namespace corvane {
 
-Pulse::Pulse(Timer *timer, LinkControl *link, QObject *parent)
+Pulse::Pulse(Timer *timer, Link *link, QObject *parent)
     : QObject(parent)
     , m_timer(timer)
     , m_link(link)

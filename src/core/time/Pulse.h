@@ -9,7 +9,7 @@
 
 namespace corvane {
 
-class LinkControl;
+class Link;
 class PulseKeeper;
 class Scheduler;
 class TimerBackend;
@@ -22,14 +22,14 @@ class Pulse : public QObject
 {
     Q_OBJECT
 public:
-    Pulse(Timer *timer, LinkControl *link, QObject *parent);
+    Pulse(Timer *timer, Link *link, QObject *parent);
 
     // Starts the timer (a running one keeps its schedule), then writes "1" only when
     // the link reads 0; during a pulse it already reads 1, so nothing more is sent.
     void click();
 
     Timer *timer() const { return m_timer; }
-    LinkControl *link() const { return m_link; }
+    Link *link() const { return m_link; }
     bool isRunning() const;
     // The keeper that sees this pulse's "0" through when its write fails (set at load).
     void setKeeper(PulseKeeper *keeper) { m_keeper = keeper; }
@@ -38,7 +38,7 @@ private:
     void end();
 
     Timer *m_timer;
-    LinkControl *m_link;
+    Link *m_link;
     PulseKeeper *m_keeper = nullptr;
 };
 

@@ -1,7 +1,7 @@
 #include "frmBlowSpeeds.h"
 #include "SpeedSetpoint.h"
 
-#include "core/link/LinkControl.h"
+#include "core/link/Link.h"
 #include "core/link/Value.h"
 #include "station/Station.h"
 #include "ui/Controls.h"
@@ -120,31 +120,30 @@ void FrmBlowSpeeds::build(QWidget *form)
     QGroupBox *frame = makeFrame(form, QStringLiteral("fraOvrhdA"), text(m_unit.frameCaption));
     placeTwips(frame, kLeft, kFrameTop, kWidth, frameHeight(m_unit));
 
-    // Link labels first, then the write links, each top to bottom.
-    QList<LinkControl *> links, writes;
-    int top = kRowTop;
-    addRow(frame, m_unit.actual, top, &links, &writes);
+    // The speed links first, then the write links, each top to bottom.
+    addLink(text(m_unit.actual.link), text(m_unit.actual.item), QStringLiteral("0"), LinkMode::Automatic);
     for (const Row &row : m_unit.setpoints)
-        addRow(frame, row, top += kRowPitch, &links, &writes);
-    setLinks(links + writes);
+        addLink(text(row.link), text(row.item), QStringLiteral("0"), LinkMode::Automatic);
+    for (const Row &row : m_unit.setpoints)
+        addLink(text(row.write), text(row.item), QStringLiteral(" "), LinkMode::Manual);
+
+    int top = kRowTop;
+    addRow(frame, m_unit.actual, top);
+    for (const Row &row : m_unit.setpoints)
+        addRow(frame, row, top += kRowPitch);
 }
 
-void FrmBlowSpeeds::addRow(QWidget *frame, const Row &row, int top, QList<LinkControl *> *links,
-                           QList<LinkControl *> *writes)
+void FrmBlowSpeeds::addRow(QWidget *frame, const Row &row, int top)
 {
-    const QString item = text(row.item);
-    TagSource &tags = station().tags();
-
-    auto *link = new LinkLabel(tags, text(row.link), item, QStringLiteral("0"), LinkMode::Automatic, frame);
+    Link *link = &declaredLink(text(row.link));
     QLabel *status = makeStatusLabel(frame, text(row.status), QStringLiteral("0"));
     placeTwips(status, kStatusLeft, top, kStatusWidth, kRowHeight);
     QLabel *caption = makeLabel(frame, text(row.label), text(row.caption));
     caption->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     placeTwips(caption, kCaptionLeft, top, kCaptionWidth, kRowHeight);
-    connect(link, &LinkLabel::changed, this, [link, status] { speedLink_Change(*link, status); });
+    connect(link, &Link::changed, this, [link, status] { speedLink_Change(*link, status); });
     addTrendTarget(status, *link);
     describe(status, text(row.caption));
-    links->append(link);
 
     if (row.entry) {
         auto *entry = new QLineEdit(QStringLiteral("60"), frame);
@@ -153,16 +152,15 @@ void FrmBlowSpeeds::addRow(QWidget *frame, const Row &row, int top, QList<LinkCo
         QPushButton *button = makeButton(frame, text(row.button), QStringLiteral("Write To PLC"));
         button->setEnabled(false); // until an edit of the box says otherwise
         placeTwips(button, kButtonLeft, top - (kButtonHeight - kRowHeight) / 2, kButtonWidth, kButtonHeight);
-        auto *write = new LinkTextBox(tags, text(row.write), item, QStringLiteral(" "), LinkMode::Manual, frame);
+        Link *write = &declaredLink(text(row.write));
         connect(entry, &QLineEdit::textChanged, this, [entry, button] { txtEntry_Change(*entry, button); });
         connect(button, &QPushButton::clicked, this, [entry, write] { cmdWrt_Click(*entry, write); });
-        writes->append(write);
     }
 }
 
 // The PLC's value in percent, unrounded; a value that is no number is said to be one,
 // never shown as a speed.
-void FrmBlowSpeeds::speedLink_Change(const LinkLabel &link, QLabel *status)
+void FrmBlowSpeeds::speedLink_Change(const Link &link, QLabel *status)
 {
     corvane::setCaption(status, speedPercentText(link.value()));
 }
@@ -172,7 +170,7 @@ void FrmBlowSpeeds::txtEntry_Change(const QLineEdit &entry, QPushButton *button)
     button->setEnabled(speedSetpointText(entry.text()).has_value());
 }
 
-void FrmBlowSpeeds::cmdWrt_Click(const QLineEdit &entry, LinkTextBox *write)
+void FrmBlowSpeeds::cmdWrt_Click(const QLineEdit &entry, Link *write)
 {
     const auto text = speedSetpointText(entry.text());
     if (!text)

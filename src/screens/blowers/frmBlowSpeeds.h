@@ -11,9 +11,7 @@ class QPushButton;
 
 namespace corvane {
 
-class LinkControl;
-class LinkLabel;
-class LinkTextBox;
+class Link;
 
 // The speed setpoints of one overhead blower unit: its measured speed, and for each
 // operating mode the PLC's setpoint with an entry box and a "Write To PLC" button.
@@ -55,12 +53,11 @@ protected:
     void build(QWidget *form) override;
 
 private:
-    // Makes one row's controls at `top`; its link label goes to links, its write link
-    // (a setpoint row's) to writes.
-    void addRow(QWidget *frame, const Row &row, int top, QList<LinkControl *> *links, QList<LinkControl *> *writes);
-    static void speedLink_Change(const LinkLabel &link, QLabel *status);
+    // Makes one row's controls at `top`, on its links.
+    void addRow(QWidget *frame, const Row &row, int top);
+    static void speedLink_Change(const Link &link, QLabel *status);
     static void txtEntry_Change(const QLineEdit &entry, QPushButton *button);
-    static void cmdWrt_Click(const QLineEdit &entry, LinkTextBox *write);
+    static void cmdWrt_Click(const QLineEdit &entry, Link *write);
 
     const Unit &m_unit;
 };

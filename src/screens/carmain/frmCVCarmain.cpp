@@ -2,7 +2,7 @@
 
 #include "core/alarm/AlarmLogger.h"
 #include "core/alarm/AlarmRule.h"
-#include "core/link/LinkControl.h"
+#include "core/link/Link.h"
 #include "core/time/Pulse.h"
 #include "core/time/Scheduler.h"
 #include "core/time/Timer.h"
@@ -10,6 +10,7 @@
 #include "station/ScreenRegistry.h"
 #include "station/Station.h"
 #include "ui/Controls.h"
+#include "ui/LinkView.h"
 
 #include <QComboBox>
 #include <QLocale>
@@ -308,7 +309,7 @@ FrmCVCarmain::FrmCVCarmain(Station &station)
 
 void FrmCVCarmain::build(QWidget *form)
 {
-    setLinks(buildLinks(form, station().tags(), kLinks));
+    addLinks(kLinks);
     buildPanel(form, kFrames, {}, {});
     buildTop(form);
     buildGauges(form);
@@ -316,15 +317,8 @@ void FrmCVCarmain::build(QWidget *form)
     buildBackfeed(form);
     buildSystemPanel(form);
 
-    for (const AlarmRule &rule : kAlarmRules) {
-        for (LinkControl *control : links()) {
-            auto *link = static_cast<LinkLabel *>(control);
-            if (link->item() == QStringView(rule.item)) {
-                connect(link, &LinkLabel::changed, this,
-                        [this, link, &rule] { raiseAlarmTransition(station().alarms(), *link, rule); });
-            }
-        }
-    }
+    for (const AlarmRule &rule : kAlarmRules)
+        addAlarmRule(declaredItem(rule.item), rule);
 
     for (const IndicatorRow &row : kIndicators) {
         addIndicator(form->findChild<QWidget *>(text(row.control)), row.rule, nullptr,
@@ -337,7 +331,7 @@ void FrmCVCarmain::build(QWidget *form)
     connect(addTimer(QStringLiteral("tmrFlashRed"), 200, true), &Timer::tick, this, &FrmCVCarmain::tmrFlashRed_Timer);
     connect(addTimer(QStringLiteral("tmrTime"), 1000, true), &Timer::tick, this, &FrmCVCarmain::tmrTime_Timer);
     Timer *tmrBkfdStop = addTimer(QStringLiteral("tmrBkfdStop"), 3000, false);
-    auto *bkfdStop = new Pulse(tmrBkfdStop, linkNamed(u"lblC22"), form);
+    auto *bkfdStop = new Pulse(tmrBkfdStop, &declaredLink(u"lblC22"), form);
     connect(form->findChild<QPushButton *>(QStringLiteral("cmdBkfdStop")), &QPushButton::clicked, bkfdStop,
             &Pulse::click);
 }
@@ -381,8 +375,8 @@ void FrmCVCarmain::buildTop(QWidget *form)
 void FrmCVCarmain::buildGauges(QWidget *form)
 {
     // A number field: the server's text as it comes, right-aligned in a sunken box.
-    auto styleGauge = [](LinkLabel *value, QWidget *frame, double fontScale) {
-        value->setParent(frame);
+    auto gauge = [this](const char16_t *link, QWidget *frame, double fontScale) {
+        auto *value = new LinkLabel(declaredLink(link), frame);
         value->setFrameShape(QFrame::Panel);
         value->setFrameShadow(QFrame::Sunken);
         value->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
@@ -390,13 +384,13 @@ void FrmCVCarmain::buildGauges(QWidget *form)
         value->setFont(scaledFont(value, fontScale, true));
         setBackColour(value, Colours::white);
         value->show();
+        return value;
     };
     auto frame = [form](const char16_t *name) { return form->findChild<QWidget *>(text(name)); };
 
     // The speed, large, with "MPH" beside it.
     QWidget *speedFrame = frame(u"frmSpdMls");
-    LinkLabel *speed = linkNamed(u"lblMPHV10020");
-    styleGauge(speed, speedFrame, 2.8);
+    LinkLabel *speed = gauge(u"lblMPHV10020", speedFrame, 2.8);
     placeTwips(speed, 240, 360, 2040, 780);
     QLabel *mph = makeText(speedFrame, u"lblMPH", u"MPH", 2400, 600, 1080);
     mph->setFont(scaledFont(mph, 1.6, true));
@@ -404,8 +398,7 @@ void FrmCVCarmain::buildGauges(QWidget *form)
     for (const GaugeRow &g : kGauges) {
         QWidget *parent = frame(g.frame);
         makeText(parent, g.textName, g.text, 240, g.top, 1320);
-        LinkLabel *value = linkNamed(g.link);
-        styleGauge(value, parent, 1.1);
+        LinkLabel *value = gauge(g.link, parent, 1.1);
         placeTwips(value, 1560, g.top, 1200, kRowHeight);
         describe(value, text(g.text));
         makeText(parent, g.unitName, g.unit, 2880, g.top, 720);
@@ -505,7 +498,7 @@ void FrmCVCarmain::porterPopUp()
 {
     // Again on every tick while the call stands: a hidden or unloaded porter screen
     // comes back; one already showing is left alone (not activated again).
-    if (linkNamed(u"lblC750")->reads(1))
+    if (declaredLink(u"lblC750").reads(1))
         station().screens().makeVisible(kPorter);
 }
 

@@ -1,6 +1,6 @@
 #include "frmPorter.h"
 
-#include "core/link/LinkControl.h"
+#include "core/link/Link.h"
 #include "core/time/Pulse.h"
 #include "core/time/Timer.h"
 #include "station/Panel.h"
@@ -212,7 +212,7 @@ void FrmPorter::build(QWidget *form)
             &FrmPorter::tmrFlashYellow_Timer);
     connect(addTimer(QStringLiteral("tmrFlashRed"), 200, true), &Timer::tick, this, &FrmPorter::tmrFlashRed_Timer);
 
-    setLinks(buildLinks(form, station().tags(), kLinks));
+    addLinks(kLinks);
 
     for (const Room &room : kRooms) {
         QGroupBox *frame = makeFrame(form, text(room.frame), text(room.caption));
@@ -227,11 +227,11 @@ void FrmPorter::build(QWidget *form)
             const RoomControl &c = kRoomControls[i];
             QWidget *control
                     = makeControl(frame, text(room.control[i]), c.design, c.left, c.top, c.command != NoCommand);
-            addIndicator(control, c.rule, link(room.status[i]));
+            addIndicator(control, c.rule, itemLink(room.status[i]));
             auto *button = qobject_cast<QPushButton *>(control);
             if (c.command == WakeCmd) {
-                const LinkLabel *wakeStatus = link(room.status[i]);
-                LinkLabel *wakeCommand = link(room.command[WakeCmd]);
+                const Link *wakeStatus = itemLink(room.status[i]);
+                Link *wakeCommand = itemLink(room.command[WakeCmd]);
                 connect(button, &QPushButton::clicked, this,
                         [this, wakeStatus, wakeCommand] { cmdWake_Click(wakeStatus, wakeCommand); });
             } else if (button) {
@@ -249,7 +249,7 @@ void FrmPorter::build(QWidget *form)
         for (const CallControl &c : kCallAreas[area]) {
             QWidget *control = makeControl(parent, text(c.name), c.design, c.left, c.top, c.command != nullptr);
             if (c.status)
-                addIndicator(control, c.rule, link(c.status));
+                addIndicator(control, c.rule, itemLink(c.status));
             if (c.command) {
                 Pulse *pulse = makePulse(form, c.command, text(c.timer), kPulseMs, false);
                 connect(qobject_cast<QPushButton *>(control), &QPushButton::clicked, pulse, &Pulse::click);
@@ -280,18 +280,12 @@ QWidget *FrmPorter::makeControl(QWidget *parent, const QString &name, const char
 Pulse *FrmPorter::makePulse(QWidget *form, const char *command, const QString &timer, int intervalMs,
                             bool runningAtLoad)
 {
-    return new Pulse(addTimer(timer, intervalMs, runningAtLoad), link(command), form);
+    return new Pulse(addTimer(timer, intervalMs, runningAtLoad), itemLink(command), form);
 }
 
-// The link of a tag of the tables, all of which are in the link table.
-LinkLabel *FrmPorter::link(const char *item) const
+Link *FrmPorter::itemLink(const char *item) const
 {
-    for (LinkControl *l : links()) {
-        if (l->item() == QLatin1String(item))
-            return static_cast<LinkLabel *>(l);
-    }
-    Q_ASSERT_X(false, "FrmPorter", item);
-    return nullptr;
+    return &declaredItem(QString::fromLatin1(item));
 }
 
 void FrmPorter::tmrFlashYellow_Timer()
@@ -306,7 +300,7 @@ void FrmPorter::tmrFlashRed_Timer()
 }
 
 // A wake is asked for only while the room is not already being woken; the PLC ends it.
-void FrmPorter::cmdWake_Click(const LinkLabel *wakeStatus, LinkLabel *wakeCommand)
+void FrmPorter::cmdWake_Click(const Link *wakeStatus, Link *wakeCommand)
 {
     if (wakeStatus->reads(0))
         wakeCommand->write(QStringLiteral("1"));

@@ -5,7 +5,7 @@
 
 namespace corvane {
 
-class LinkLabel;
+class Link;
 class Pulse;
 
 // The porter's screen: every call of the four rooms, the car and the dome tables,
@@ -24,11 +24,11 @@ protected:
 private:
     QWidget *makeControl(QWidget *parent, const QString &name, const char *design, int left, int top, bool button);
     Pulse *makePulse(QWidget *form, const char *command, const QString &timer, int intervalMs, bool runningAtLoad);
-    LinkLabel *link(const char *item) const;
+    Link *itemLink(const char *item) const;
 
     void tmrFlashYellow_Timer();
     void tmrFlashRed_Timer();
-    void cmdWake_Click(const LinkLabel *wakeStatus, LinkLabel *wakeCommand);
+    void cmdWake_Click(const Link *wakeStatus, Link *wakeCommand);
     void cmdHidefrmPorter_Click();
 
     FlashGenerators m_flash; // the screen's, not the window's: it runs on across reloads

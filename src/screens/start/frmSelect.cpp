@@ -1,6 +1,6 @@
 #include "frmSelect.h"
 
-#include "core/link/LinkControl.h"
+#include "core/link/Link.h"
 #include "core/time/Timer.h"
 #include "station/ScreenRegistry.h"
 #include "station/Station.h"
@@ -48,25 +48,19 @@ void FrmSelect::build(QWidget *form)
         placeTwips(bottom[i], kColumnLeft[i], 1800, kColumnWidth, 480);
     }
 
-    TagSource &tags = station().tags();
-    new LinkLabel(tags, QStringLiteral("lblCVLinkActv"), QStringLiteral("Enable"), QStringLiteral("0"),
-                  LinkMode::Manual, form);
-    new LinkLabel(tags, QStringLiteral("lblCVDSDataStatus"), QStringLiteral("Status"), QStringLiteral("0"),
-                  LinkMode::Automatic, form);
+    // Status opens first, then Enable; they close in the order made (Enable, Status).
+    // The data server's default time-out stays.
+    Link *enable
+            = addLink(QStringLiteral("lblCVLinkActv"), QStringLiteral("Enable"), QStringLiteral("0"), LinkMode::Manual);
+    Link *status = addLink(QStringLiteral("lblCVDSDataStatus"), QStringLiteral("Status"), QStringLiteral("0"),
+                           LinkMode::Automatic);
+    linkSet().setOpenOrder({status, enable});
+    linkSet().setTimeoutAtOpen(std::nullopt);
 
     Timer *tmrFlash = addTimer(QStringLiteral("tmrFlash"), 200, true);
     connect(tmrFlash, &Timer::tick, this, &FrmSelect::tmrFlash_Timer);
     connect(cmdCV, &QPushButton::clicked, this, &FrmSelect::cmdCV_Click);
     connect(reactivate, &QPushButton::clicked, this, &FrmSelect::cmdCVReActvLink_Click);
-}
-
-void FrmSelect::formLoad()
-{
-    // Status first, then Enable; the platform's default time-out stays. The unload
-    // closes them in the order they were made (Enable, Status).
-    openLinks({control<LinkLabel>(QStringLiteral("lblCVDSDataStatus")),
-               control<LinkLabel>(QStringLiteral("lblCVLinkActv"))},
-              std::nullopt);
 }
 
 void FrmSelect::cmdCV_Click()
@@ -84,7 +78,7 @@ void FrmSelect::tmrFlash_Timer()
     auto *cmdLK = control<QPushButton>(QStringLiteral("cmdLK"));
     auto *cmdCV = control<QPushButton>(QStringLiteral("cmdCV"));
     auto *cmdBD = control<QPushButton>(QStringLiteral("cmdBD"));
-    const auto *lblCVDSDataStatus = control<LinkLabel>(QStringLiteral("lblCVDSDataStatus"));
+    const Link *lblCVDSDataStatus = link(u"lblCVDSDataStatus");
 
     paintStatus(cmdLK, Colours::yellow, QStringLiteral("Larkspur Link NOT Active"));
     cmdLK->setEnabled(false);

@@ -7,8 +7,6 @@ class QPushButton;
 
 namespace corvane {
 
-class LinkLabel;
-
 // The first window: offers the cars and shows whether the data server's link to the
 // Corvane's PLC is active.
 class FrmSelect : public Screen
@@ -20,7 +18,6 @@ public:
 
 protected:
     void build(QWidget *form) override;
-    void formLoad() override;
 
 private:
     void cmdCV_Click();

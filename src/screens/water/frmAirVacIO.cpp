@@ -12,6 +12,8 @@ constexpr LinkDesign kLinks[] = {
     {u"lblX222", u"x222"}, {u"lblX402", u"x402"}, {u"lblY213", u"y213"}, {u"lblY217", u"y217"},
     {u"lblY221", u"y221"}, {u"lblY267", u"y267"}, {u"lblY317", u"y317"},
     {u"lblVacuumV1426", u"v1426:b"},
+    // The drain timers' output: part of the design, never opened, nothing drives its row.
+    {u"lblY303", u"y303", u"0", LinkMode::None},
 };
 // clang-format on
 
@@ -27,12 +29,10 @@ constexpr IoIndicator kIndicators[] = {
 };
 // clang-format on
 
-// The drain timers row has no PLC item behind it: it shows no state word at all
-// rather than an "OFF" nothing stands behind.
 // clang-format off
 constexpr PanelLabel kLabels[] = {
     {u"lblVacuum", u"0", PanelLabel::Value},
-    {u"lblY303Status", u"", PanelLabel::Idle},
+    {u"lblY303Status", u"OFF", PanelLabel::Undriven},
 };
 // clang-format on
 

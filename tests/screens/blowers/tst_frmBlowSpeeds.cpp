@@ -97,7 +97,7 @@ private Q_SLOTS:
             const QString key = p[0], item = p[2];
             const QString part = "DV" + item.mid(1, item.indexOf(u':') - 1);
             const bool actual = p[1] == QLatin1String("Actual");
-            LinkControl *link = f.t.link(form, "lbl" + key + part);
+            Link *link = f.t.link(form, "lbl" + key + part);
             QVERIFY2(link, qPrintable(key + part));
             QCOMPARE(link->item(), item);
             QCOMPARE(f.t.captionOf(form, "lbl" + key + part + "Status"), QStringLiteral("0"));
@@ -118,7 +118,7 @@ private Q_SLOTS:
             QVERIFY(!f.button("cmdWrt" + part)->isEnabled());
             QVERIFY(f.t.control(form, "lbl" + key)->x() < f.entry("txt" + key + part)->x());
             QVERIFY(f.entry("txt" + key + part)->x() < f.button("cmdWrt" + part)->x());
-            LinkControl *write = f.t.link(form, "txt" + key + "Wrt" + part);
+            Link *write = f.t.link(form, "txt" + key + "Wrt" + part);
             QCOMPARE(write->item(), item);
             QCOMPARE(write->value(), QStringLiteral(" "));
             writeOpens << QStringLiteral("open %1 manual").arg(item);

@@ -4,6 +4,7 @@
 #include "core/time/Timer.h"
 #include "screens/AllScreens.h"
 #include "station/DataServerWatch.h"
+#include "ui/LinkView.h"
 
 #include <QComboBox>
 #include <QPushButton>
@@ -188,13 +189,11 @@ private Q_SLOTS:
         QVERIFY(f.control("Shape20")->geometry().right() < f.control("cmdWtrSystem")->x());
         QVERIFY(f.control("Combo1")->geometry().bottom() < f.control("cmdWtrSystem")->y());
 
-        // Only the nine gauges among the link labels are visible, and all show plain text.
+        // The nine gauges are the only views of links, all visible and in plain text.
         int visibleLinks = 0;
-        for (QWidget *child : w->findChildren<QWidget *>()) {
-            if (auto *link = dynamic_cast<LinkLabel *>(child)) {
-                visibleLinks += link->isVisibleTo(w);
-                QCOMPARE(link->textFormat(), Qt::PlainText);
-            }
+        for (LinkLabel *view : w->findChildren<LinkLabel *>()) {
+            visibleLinks += view->isVisibleTo(w);
+            QCOMPARE(view->textFormat(), Qt::PlainText);
         }
         QCOMPARE(visibleLinks, 9);
     }

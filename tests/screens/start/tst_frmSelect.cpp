@@ -43,7 +43,7 @@ private Q_SLOTS:
         QVERIFY(button(t, "cmdCV")->x() < button(t, "cmdBD")->x());
         QCOMPARE(button(t, "cmdCVReActvLink")->x(), button(t, "cmdCV")->x());
         QVERIFY(button(t, "cmdCVReActvLink")->y() > button(t, "cmdCV")->y());
-        QVERIFY(!t.control<QWidget>(kSelect, "lblCVDSDataStatus")->isVisibleTo(w));
+        QVERIFY(t.link(kSelect, "lblCVDSDataStatus") && !t.control<QWidget>(kSelect, "lblCVDSDataStatus"));
     }
 
     void linksStatusAutomaticThenEnableManualWithoutTimeout()

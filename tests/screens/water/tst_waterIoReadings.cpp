@@ -63,7 +63,9 @@ private Q_SLOTS:
         QCOMPARE(t.captionOf(kAirVac, "lblVacuum"), shown);
     }
 
-    void theDrainTimersRowShowsNoStateNothingStandsBehind()
+    // The row stands as designed ("OFF" on button face) and y303 never drives it: its
+    // link is declared but never opened, so the data server hears nothing of y303.
+    void theDrainTimersRowStandsAsDesignedAndIsNeverDriven()
     {
         TestStation t;
         t.server.setValue("y303", "1");
@@ -71,11 +73,12 @@ private Q_SLOTS:
         t.screens().show(kAirVac);
         t.advance(1000);
         QCOMPARE(t.captionOf(kAirVac, "Label9"), QStringLiteral("Air Compressor Drain Timers"));
-        QCOMPARE(t.captionOf(kAirVac, "lblY303Status"), QString());
+        QCOMPARE(t.captionOf(kAirVac, "lblY303Status"), QStringLiteral("OFF"));
         QCOMPARE(t.colourOf(kAirVac, "lblY303Status"), Colours::buttonFace);
-        QVERIFY(!t.control(kAirVac, "lblY303Status")->isEnabled());
+        QVERIFY(t.control(kAirVac, "lblY303Status")->isEnabled());
         QCOMPARE(t.captionOf(kAirVac, "lblY317Status"), QStringLiteral("ON"));
-        QVERIFY(!t.link(kAirVac, "lblY303")); // no link: no item was invented for it
+        QVERIFY(t.link(kAirVac, "lblY303") && !t.link(kAirVac, "lblY303")->isLinkOpen());
+        QVERIFY(t.operations().filter(QStringLiteral(" y303")).isEmpty());
     }
 };
 

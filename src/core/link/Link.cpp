@@ -1,4 +1,6 @@
-#include "core/link/LinkControl.h"
+#include "core/link/Link.h"
+
+#include "core/link/Value.h"
 
 namespace corvane {
 
@@ -30,22 +32,25 @@ QString displayText(const QString &value)
     return out;
 }
 
-LinkControl::LinkControl(TagSource &source, const QString &item, LinkMode loadMode)
-    : m_source(source)
+Link::Link(TagSource &source, const QString &name, const QString &item, const QString &design, LinkMode loadMode,
+           QObject *parent)
+    : QObject(parent)
+    , m_source(source)
     , m_address{kApplication, kTopic, item}
     , m_loadMode(loadMode)
 {
+    setObjectName(name);
+    setValue(design);
 }
 
-LinkControl::~LinkControl()
+Link::~Link()
 {
     QObject::disconnect(m_linkState);
-    // Destroying the window ends every link of its controls.
     if (m_id)
         m_source.close(*m_id);
 }
 
-bool LinkControl::setLinkMode(LinkMode mode)
+bool Link::setLinkMode(LinkMode mode)
 {
     followLinkState(false);
     if (m_id) {
@@ -72,7 +77,7 @@ bool LinkControl::setLinkMode(LinkMode mode)
 // With no link to the data server, nobody vouches for the car's link either: an
 // automatic "Status" link reads "0" while the data server's link is down, and the
 // server's own value comes back with the link.
-void LinkControl::followLinkState(bool follow)
+void Link::followLinkState(bool follow)
 {
     QObject::disconnect(m_linkState);
     if (!follow)
@@ -83,87 +88,36 @@ void LinkControl::followLinkState(bool follow)
     });
 }
 
-bool LinkControl::setLinkTimeout(int tenths)
+bool Link::setLinkTimeout(int tenths)
 {
     m_timeout = tenths;
     return m_id && m_source.setTimeout(*m_id, tenths);
 }
 
-void LinkControl::setValue(const QString &text)
+void Link::setValue(const QString &text)
 {
     m_value = text;
     m_number = readValue(m_value);
-    showValue(displayText(text));
+    Q_EMIT valueSet(m_value);
 }
 
-bool LinkControl::poke()
+bool Link::poke()
 {
     return m_id && m_source.poke(*m_id, m_value);
 }
 
-bool LinkControl::write(const QString &text)
+bool Link::write(const QString &text)
 {
     setValue(text);
     return poke();
 }
 
-void LinkControl::deliver(const QString &value)
+void Link::deliver(const QString &value)
 {
     if (value == m_value)
         return;
     setValue(value);
-    emitChanged();
-}
-
-LinkLabel::LinkLabel(TagSource &source, const QString &name, const QString &item, const QString &designCaption,
-                     LinkMode loadMode, QWidget *parent, bool visible)
-    : QLabel(parent)
-    , LinkControl(source, item, loadMode)
-{
-    setObjectName(name);
-    setTextFormat(Qt::PlainText); // a value from the server is never markup
-    setValue(designCaption);
-    if (!visible)
-        QLabel::setVisible(false);
-}
-
-void LinkLabel::showValue(const QString &display)
-{
-    if (text() != display)
-        setText(display);
-}
-
-LinkTextBox::LinkTextBox(TagSource &source, const QString &name, const QString &item, const QString &designText,
-                         LinkMode loadMode, QWidget *parent, bool visible)
-    : QLineEdit(parent)
-    , LinkControl(source, item, loadMode)
-{
-    setObjectName(name);
-    setValue(designText);
-    if (!visible)
-        QLineEdit::setVisible(false);
-}
-
-void LinkTextBox::showValue(const QString &display)
-{
-    if (text() != display)
-        setText(display);
-}
-
-void openLinks(const QList<LinkControl *> &links, std::optional<int> timeoutTenths)
-{
-    for (LinkControl *link : links)
-        link->setLinkMode(link->loadMode());
-    if (timeoutTenths) {
-        for (LinkControl *link : links)
-            link->setLinkTimeout(*timeoutTenths);
-    }
-}
-
-void closeLinks(const QList<LinkControl *> &links)
-{
-    for (LinkControl *link : links)
-        link->setLinkMode(LinkMode::None);
+    Q_EMIT changed();
 }
 
 } // namespace corvane
