@@ -150,6 +150,18 @@ bool parseBroker(const QString &text, QString *host, quint16 *port, quint16 defa
     return true;
 }
 
+std::optional<QDateTime> parseReplayTime(const QString &text)
+{
+    QString iso = text.trimmed();
+    // The date and the time may be parted by a blank, as people write them.
+    if (iso.size() > 10 && iso[10] == u' ')
+        iso[10] = u'T';
+    const QDateTime t = QDateTime::fromString(iso, Qt::ISODateWithMs);
+    if (!t.isValid() || iso.size() < 16) // a date alone is no moment
+        return std::nullopt;
+    return t;
+}
+
 std::variant<StationOptions, int> parseStationOptions(const QCoreApplication &app)
 {
     QCommandLineParser parser;
@@ -188,6 +200,15 @@ std::variant<StationOptions, int> parseStationOptions(const QCoreApplication &ap
     QCommandLineOption noAlarmSync(
             QStringLiteral("no-alarm-sync"),
             QStringLiteral("Leave alarm lines to the page cache (measures what the sync costs)."));
+    const QCommandLineOption replay(
+            QStringLiteral("replay"),
+            QStringLiteral(
+                    "Replay the history from this time (\"2026-12-09 03:55:00\" local, or ISO 8601 with a zone): "
+                    "the screens as they were, read-only; alarm lines go to a file only with --alarm-log."),
+            QStringLiteral("time"));
+    const QCommandLineOption speed(QStringLiteral("speed"),
+                                   QStringLiteral("Replay speed, 0.25 to 64 times real time (default 1)."),
+                                   QStringLiteral("factor"));
     for (QCommandLineOption *o : {&reportUiGaps, &reportAlarms, &echoAlarms, &noAlarmSync})
         o->setFlags(QCommandLineOption::HiddenFromHelp);
     const QCommandLineOption reportStartup(
@@ -198,6 +219,7 @@ std::variant<StationOptions, int> parseStationOptions(const QCoreApplication &ap
     brokerOptions.addTo(parser);
     parser.addOptions(
             {alarmLog, historyPath, historyDays, dumpLinks, reportUiGaps, reportAlarms, echoAlarms, noAlarmSync});
+    parser.addOptions({replay, speed});
 
     if (const auto code = handleCommon(parser, app, help, version))
         return *code;
@@ -207,8 +229,24 @@ std::variant<StationOptions, int> parseStationOptions(const QCoreApplication &ap
     o.reportStartup = parser.isSet(reportStartup);
     if (const auto error = brokerOptions.read(parser, &o.broker))
         return fail(*error);
-    o.alarmLog = parser.isSet(alarmLog) ? parser.value(alarmLog) : defaultAlarmLogPath();
+    if (parser.isSet(replay)) {
+        o.replayAt = parseReplayTime(parser.value(replay));
+        if (!o.replayAt)
+            return fail(QStringLiteral("--replay wants a time like \"2026-12-09 03:55:00\" or ISO 8601, not '%1'")
+                                .arg(parser.value(replay)));
+    }
+    if (parser.isSet(speed)) {
+        bool ok = false;
+        o.replaySpeed = parser.value(speed).toDouble(&ok);
+        if (!ok || !o.replayAt || o.replaySpeed < 0.25 || o.replaySpeed > 64)
+            return fail(QStringLiteral("--speed wants --replay and a factor from 0.25 to 64, not '%1'")
+                                .arg(parser.value(speed)));
+    }
+    // A replay never writes the live station's log.
+    o.alarmLog = parser.isSet(alarmLog) ? parser.value(alarmLog) : o.replayAt ? QString() : defaultAlarmLogPath();
     o.history = parser.isSet(historyPath) ? parser.value(historyPath) : defaultHistoryPath();
+    if (o.replayAt && !QFileInfo::exists(o.history))
+        return fail(QStringLiteral("no history to replay at %1").arg(o.history));
     if (!readInteger(parser, historyDays, 0, 100'000, &o.historyDays))
         return fail(QStringLiteral("--history-days wants a number of days, not '%1'").arg(parser.value(historyDays)));
     o.dumpLinks = parser.value(dumpLinks);

@@ -2,6 +2,7 @@
 
 #include "transport/MqttSettings.h"
 
+#include <QDateTime>
 #include <QString>
 #include <QStringList>
 #include <optional>
@@ -32,6 +33,10 @@ struct StationOptions
     QString history;      // the value history's SQLite file
     int historyDays = 90; // retention; 0 records nothing
     QString dumpLinks;    // written on SIGUSR1; empty: no dump
+    // --replay: the history's screens from this time, read-only (no data server, no
+    // recording); the alarm log is empty (no file) unless --alarm-log names one.
+    std::optional<QDateTime> replayAt;
+    double replaySpeed = 1;
     // For tests and measurements, hidden from --help.
     bool reportUiGaps = false;
     bool reportAlarms = false;
@@ -81,6 +86,8 @@ std::optional<int> handleCommonOptions(QCommandLineParser &parser, const QCoreAp
                                        const QCommandLineOption &help, const QCommandLineOption &version);
 // Prints "program: message" on stderr; the exit code of a usage error.
 int optionError(const QString &message);
+// "2026-12-09 03:55:00" (local time) or ISO 8601, with a zone or without (local).
+std::optional<QDateTime> parseReplayTime(const QString &text);
 
 // "host", "host:port" or "[v6]:port"; the port is defaultPort when not given.
 bool parseBroker(const QString &text, QString *host, quint16 *port, quint16 defaultPort = 1883);

@@ -5,6 +5,9 @@
 #include "history/HistoryReader.h"
 #include "history/HistoryStore.h"
 #include "history/RecordingTagSource.h"
+#include "history/ReplaySession.h"
+#include "history/ReplayTagSource.h"
+#include "history/ReplayWindow.h"
 #include "history/TrendWindow.h"
 #include "screens/AllScreens.h"
 #include "sim/SimulatedCar.h"
@@ -16,11 +19,75 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QPainter>
 #include <QPixmap>
 #include <QTemporaryDir>
 #include <cstdio>
 
 using namespace corvane;
+
+namespace {
+
+// Windows stacked with their title bars, as the desktop shows them side by side.
+QPixmap framed(const QList<QWidget *> &windows)
+{
+    constexpr int kBar = 24, kSpace = 8;
+    int width = 0, height = 0;
+    for (const QWidget *w : windows) {
+        width = qMax(width, w->width());
+        height += kBar + w->height() + kSpace;
+    }
+    QPixmap out(width, height - kSpace);
+    out.fill(Qt::white);
+    QPainter p(&out);
+    int y = 0;
+    for (QWidget *w : windows) {
+        p.fillRect(0, y, w->width(), kBar, QColor(0x2B, 0x4C, 0x7E));
+        p.setPen(Qt::white);
+        p.drawText(QRect(8, y, w->width() - 16, kBar), Qt::AlignVCenter | Qt::AlignLeft, w->windowTitle());
+        p.drawPixmap(0, y + kBar, w->grab());
+        y += kBar + w->height() + kSpace;
+    }
+    return out;
+}
+
+// The main car screen in a replay of the recording, with the replay's controls.
+bool renderReplay(const QString &historyPath, const QDateTime &at, const QString &file)
+{
+    history::ReplayTitles titles;
+    qApp->installEventFilter(&titles);
+    VirtualScheduler clock(at);
+    history::ReplayTagSource tags(clock);
+    Station station(clock, tags, QString());
+    registerAllScreens(station);
+    history::ReplaySession session(station, clock, tags, historyPath);
+    session.setScreensAtSeek({QStringLiteral("frmCVCarmain")});
+    session.setSpeed(16);
+    history::ReplayWindow controls(session, tags);
+    bool loaded = false;
+    QObject::connect(&session, &history::ReplaySession::seekDone, [&] { loaded = true; });
+    session.seek(at.toMSecsSinceEpoch());
+    const qint64 until = at.toMSecsSinceEpoch() + 95'000;
+    for (int i = 0; i < 5000 && (!loaded || session.timeMs() < until || session.alarmMarks().empty()); ++i) {
+        session.readAhead();
+        if (loaded && session.timeMs() < until)
+            session.step(until - session.timeMs());
+        QCoreApplication::processEvents();
+    }
+    controls.show();
+    QCoreApplication::processEvents();
+    QWidget *carMain = station.screens().find(QStringLiteral("frmCVCarmain"))->window();
+    const bool ok = loaded && carMain && framed({carMain, &controls}).save(file);
+    if (ok)
+        std::printf("%s\n", qPrintable(file));
+    else
+        std::fprintf(stderr, "replay: cannot render %s\n", qPrintable(file));
+    station.shutDown();
+    qApp->removeEventFilter(&titles);
+    return ok;
+}
+
+} // namespace
 
 int main(int argc, char *argv[])
 {
@@ -45,6 +112,7 @@ int main(int argc, char *argv[])
     history::RecordingTagSource recorded(server, &historyStore, virtualUtc);
     Station station(scheduler, recorded, logDir.filePath(QStringLiteral("alarm_log.txt")));
     registerAllScreens(station);
+    // Its alarm lines too, as the station keeps them: the replay's slider marks them.
     QObject::connect(&station.alarms(), &AlarmLogger::lineRaised,
                      [&](const QString &line) { historyStore.addAlarmLine(virtualUtc(), line); });
 
@@ -116,6 +184,9 @@ int main(int argc, char *argv[])
         std::fprintf(stderr, "trend: cannot draw or write %s\n", qPrintable(trendFile));
         ++failures;
     }
+    if (!renderReplay(historyConfig.path, scheduler.now().addSecs(-10 * 60),
+                      QDir(outDir).filePath(QStringLiteral("replay.png"))))
+        ++failures;
     station.shutDown();
     return failures == 0 ? 0 : 1;
 }

@@ -1,5 +1,6 @@
 #include "LinkDump.h"
 #include "Options.h"
+#include "ReplayMode.h"
 #include "SignalQuit.h"
 #include "StartupReport.h"
 #include "StationReport.h"
@@ -45,6 +46,8 @@ int main(int argc, char *argv[])
     if (options.reportStartup)
         reportStartup(app);
     applyStationLook();
+    if (options.replayAt)
+        return runReplay(options);
     QtScheduler scheduler;
 
     // The data server: the simulated car in-process, or the network link.

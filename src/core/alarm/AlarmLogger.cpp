@@ -33,7 +33,7 @@ AlarmLogger::AlarmLogger(Scheduler &scheduler, const QString &path)
     : m_scheduler(scheduler)
     , m_path(path)
     , m_retry(scheduler.createTimer([this] { flush(); }))
-    , m_syncer(std::make_unique<DiskSyncer>(path))
+    , m_syncer(path.isEmpty() ? nullptr : std::make_unique<DiskSyncer>(path))
 {
 }
 
@@ -53,7 +53,7 @@ AlarmLogger::~AlarmLogger()
 
 void AlarmLogger::setSyncToDisk(bool on)
 {
-    if (on && !m_syncer)
+    if (on && !m_syncer && !m_path.isEmpty())
         m_syncer = std::make_unique<DiskSyncer>(m_path);
     else if (!on)
         m_syncer.reset();
@@ -101,6 +101,8 @@ void AlarmLogger::enqueue(QByteArray bytes, qint64 stands)
 
 void AlarmLogger::flush()
 {
+    if (m_path.isEmpty()) // no file: the lines go to the list only (a replay)
+        m_pending.clear();
     if (m_pending.empty())
         return;
     const QFileInfo info(m_path);

@@ -34,6 +34,7 @@ public:
     // Written at most this much per go, so a long backlog never stalls the screens.
     static constexpr qsizetype kFlushChunkBytes = 256 * 1024;
 
+    // An empty path keeps no file: lineRaised only.
     AlarmLogger(Scheduler &scheduler, const QString &path);
     ~AlarmLogger() override;
 
