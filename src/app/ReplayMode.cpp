@@ -48,9 +48,10 @@ int runReplay(const StationOptions &options)
     Station station(scheduler, tags, options.alarmLog);
     // A right-click on a value offers its trend as live, up to the replayed time.
     history::HistoryReader trendReader(options.history);
-    history::TrendWindows trends(trendReader, [&scheduler] { return scheduler.now().toMSecsSinceEpoch(); });
-    station.setTrendOpener(
-            [&trends](const QString &item, const QString &description) { trends.show(item, description); });
+    history::TrendWindows trends(
+            trendReader, [&scheduler] { return scheduler.now().toMSecsSinceEpoch(); },
+            [&station](const QString &item) { return station.words(item); }, &tags);
+    station.setTrendOpener([&trends](const QString &item, const ItemWords &words) { trends.show(item, words); });
     registerAllScreens(station);
     station.alarms().setSyncToDisk(options.alarmSync && !options.alarmLog.isEmpty());
     if (options.echoAlarms)

@@ -1,5 +1,7 @@
 #include "TrendWindow.h"
 
+#include "ReplayLaunch.h"
+
 #include "TrendDialogs.h"
 
 #include "core/link/TagSource.h"
@@ -307,6 +309,7 @@ TrendWindow::TrendWindow(HistoryReader &reader, const QString &item, const ItemW
     penBar->addWidget(button("cmdExportCsv", "Export CSV", &TrendWindow::askAndExport));
     penBar->addWidget(button("cmdSaveImage", "Save image", &TrendWindow::askSaveImage));
     penBar->addWidget(button("cmdPrint", "Print", &TrendWindow::askPrint));
+    penBar->addWidget(button("cmdReplay", "Replay from here", &TrendWindow::replayFromHere));
 
     m_cursorLabel = new QLabel(this);
     m_cursorLabel->setObjectName(QStringLiteral("lblCursor"));
@@ -1090,6 +1093,15 @@ void TrendWindow::print(QPrinter *printer)
     painter.setViewport(page.x(), page.y(), size.width(), size.height());
     painter.setWindow(m_view->rect());
     m_view->render(&painter);
+}
+
+// A second station on this history, at the pinned cursor or the range's start; this
+// one goes on as it is.
+void TrendWindow::replayFromHere()
+{
+    const qint64 at = m_cursorPinned && m_cursorMs ? *m_cursorMs : m_fromMs;
+    if (!startReplay(m_reader.path(), at))
+        m_status->setText(QStringLiteral("The replay could not start"));
 }
 
 void TrendWindow::askPrint()

@@ -159,6 +159,7 @@ private:
     void askAndExport();
     void askSaveImage();
     void askPrint();
+    void replayFromHere();
     void askScale(int pen);
     void askSavePenSet();
 
