@@ -8,6 +8,9 @@
 #include "history/ReplaySession.h"
 #include "history/ReplayTagSource.h"
 
+#include <condition_variable>
+#include <mutex>
+
 using namespace corvane;
 using namespace corvane::history;
 using namespace corvane::test;
@@ -51,21 +54,19 @@ void record(const QString &path, const QStringList &steps)
 template<typename T>
 T await(const std::function<void(std::function<void(T)>)> &call)
 {
+    // The answer comes on the reader's own thread: wait for it, not for time to pass.
     std::optional<T> result;
     std::mutex m;
+    std::condition_variable answered;
     call([&](T r) {
         std::lock_guard lock(m);
         result = std::move(r);
+        answered.notify_one();
     });
-    for (int i = 0; i < 500; ++i) {
-        {
-            std::lock_guard lock(m);
-            if (result)
-                return *result;
-        }
-        QTest::qWait(2);
-    }
-    qFatal("the reader did not answer");
+    std::unique_lock lock(m);
+    if (!answered.wait_for(lock, std::chrono::seconds(5), [&] { return result.has_value(); }))
+        qFatal("the reader did not answer");
+    return *result;
 }
 
 QString stateText(const ReplayState &s)
