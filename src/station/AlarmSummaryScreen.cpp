@@ -7,6 +7,7 @@
 #include "ui/Controls.h"
 
 #include <QPushButton>
+#include <vector>
 
 namespace corvane {
 
@@ -18,34 +19,49 @@ AlarmSummaryScreen::AlarmSummaryScreen(Station &station, const SummaryDesign &de
     setSelfUnload(design.closeOn);
 }
 
+template<typename Visit>
+void AlarmSummaryScreen::forEachItem(Visit visit) const
+{
+    for (const SummaryFrame &f : m_design.frames) {
+        for (const SummaryItem &item : f.items)
+            visit(item);
+    }
+}
+
 void AlarmSummaryScreen::build(QWidget *form)
 {
-    const auto items = m_design.items;
-
-    std::vector<PanelRow> rows;
-    for (const SummaryItem &item : items) {
-        if (item.status)
-            rows.push_back(PanelRow{item.frame, item.textName, item.text, item.status});
-    }
-    buildPanel(form, m_design.frames, rows, [items](QWidget *frame, const QString &name) -> QWidget * {
-        for (const SummaryItem &item : items) {
-            if (item.status && QStringView(item.status) == name)
-                return makeStatusLabel(frame, name, QString::fromUtf16(item.statusDesign));
+    // Every item with a status label is a row of its frame.
+    std::vector<std::vector<PanelRow>> rows(m_design.frames.size());
+    std::vector<FrameDesign> frames;
+    for (std::size_t f = 0; f < m_design.frames.size(); ++f) {
+        for (const SummaryItem &item : m_design.frames[f].items) {
+            if (item.status)
+                rows[f].push_back(PanelRow{item.textName, item.text, item.status});
         }
-        return nullptr;
+        frames.push_back(m_design.frames[f].frame);
+        frames.back().rows = rows[f];
+    }
+    buildPanel(form, frames, [this](QWidget *frame, const QString &name) {
+        QWidget *made = nullptr;
+        forEachItem([&](const SummaryItem &item) {
+            if (!made && item.status && QStringView(item.status) == name)
+                made = makeStatusLabel(frame, name, QString::fromUtf16(item.statusDesign));
+        });
+        return made;
     });
-    describeRows(rows);
+    describeFrames(frames);
 
     // The items' links in their order, then the reset pulse's; a rule may read a later
     // item, so the status labels are bound once every link is there.
-    for (const SummaryItem &item : items)
+    forEachItem([this](const SummaryItem &item) {
         addAlarmRule(*addLink(LinkDesign{item.link, item.alarm.item, item.design}), item.alarm);
+    });
     Link *resetLink = addLink(m_design.reset);
-    for (const SummaryItem &item : items) {
+    forEachItem([this, form](const SummaryItem &item) {
         if (item.status)
             addIndicator(form->findChild<QWidget *>(QString::fromUtf16(item.status)), item.rule,
                          &declaredLink(item.link));
-    }
+    });
 
     // The yellow timer is armed first: at a shared tick it advances before the red
     // tick repaints, so yellow labels flash in step with red ones.

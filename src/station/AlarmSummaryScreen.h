@@ -22,10 +22,16 @@ struct SummaryItem
     AlarmRule alarm;                  // item, active and inactive value, both messages
     const char16_t *status = nullptr; // nullptr: it only feeds another item's status label
     const char16_t *statusDesign = nullptr;
-    int frame = -1;
     const char16_t *textName = nullptr;
     const char16_t *text = nullptr;
     Indicator rule{}; // a test without a link name reads this item
+};
+
+// A frame of a summary screen and its items; an item with a status label is a row.
+struct SummaryFrame
+{
+    FrameDesign frame;
+    std::span<const SummaryItem> items;
 };
 
 struct SummaryDesign
@@ -34,11 +40,10 @@ struct SummaryDesign
     const char16_t *caption;
     int width, height;
     Screen::SelfUnload closeOn;
-    // In link order; the frames' rows and the repaint follow the same order.
-    std::span<const SummaryItem> items;
     // The manual link the reset pulse writes, opened after the items.
     LinkDesign reset;
-    std::span<const FrameDesign> frames;
+    // Their items, frame after frame, are the link order; the repaint follows it.
+    std::span<const SummaryFrame> frames;
     std::span<const ButtonDesign> buttons;
 };
 
@@ -69,6 +74,8 @@ protected:
     void build(QWidget *form) override;
 
 private:
+    template<typename Visit>
+    void forEachItem(Visit visit) const;
     void tmrFlashRed_Timer();
     void tmrFlashYellow_Timer();
 

@@ -20,7 +20,7 @@ void IoScreen::build(QWidget *form)
 {
     const IoDesign &d = m_design;
     addLinks(d.links);
-    buildPanel(form, d.frames, d.rows, [this, &d](QWidget *frame, const QString &name) -> QWidget * {
+    buildPanel(form, d.frames, [this, &d](QWidget *frame, const QString &name) -> QWidget * {
         if (const IoIndicator *s = findRow(d.indicators, name))
             return makeStatusLabel(frame, name, QString::fromUtf16(s->design));
         if (const PanelLabel *l = findRow(d.labels, name))
@@ -31,7 +31,7 @@ void IoScreen::build(QWidget *form)
     });
     for (const IoIndicator &s : d.indicators)
         addIndicator(form->findChild<QWidget *>(QString::fromUtf16(s.name)), s.rule);
-    describeRows(d.rows);
+    describeFrames(d.frames);
     if (d.reading) {
         QWidget *target = control<QWidget>(QString::fromUtf16(d.reading->target));
         const Link &source = declaredLink(d.reading->source);

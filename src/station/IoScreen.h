@@ -36,7 +36,6 @@ struct IoDesign
     std::span<const IoIndicator> indicators;
     std::span<const PanelLabel> labels;
     std::span<const FrameDesign> frames;
-    std::span<const PanelRow> rows;
     std::span<const ButtonDesign> buttons = {};
     const ScaledReading *reading = nullptr;
 };

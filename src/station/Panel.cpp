@@ -8,7 +8,6 @@
 #include <QGroupBox>
 #include <QPushButton>
 #include <algorithm>
-#include <vector>
 
 namespace corvane {
 
@@ -34,25 +33,18 @@ void headings(QWidget *w, int left, int top, int width, int height, Qt::Alignmen
 }
 } // namespace
 
-void buildPanel(QWidget *form, std::span<const FrameDesign> frames, std::span<const PanelRow> rows,
-                const SlotFactory &make)
+void buildPanel(QWidget *form, std::span<const FrameDesign> frames, const SlotFactory &make)
 {
-    for (int f = 0; f < int(frames.size()); ++f) {
-        const FrameDesign &design = frames[std::size_t(f)];
+    for (const FrameDesign &design : frames) {
         QGroupBox *frame = makeFrame(form, text(design.name), text(design.caption));
         placeTwips(frame, design.left, design.top, design.width, design.height);
 
-        std::vector<const PanelRow *> mine;
-        for (const PanelRow &r : rows) {
-            if (r.frame == f)
-                mine.push_back(&r);
-        }
         int lines = 0;
         bool anyLeft = false, anyRight = false;
-        for (const PanelRow *r : mine) {
-            lines += r->below ? 2 : 1;
-            anyLeft |= r->left != nullptr;
-            anyRight |= r->right != nullptr;
+        for (const PanelRow &r : design.rows) {
+            lines += r.below ? 2 : 1;
+            anyLeft |= r.left != nullptr;
+            anyRight |= r.right != nullptr;
         }
         if (lines == 0)
             continue;
@@ -69,23 +61,23 @@ void buildPanel(QWidget *form, std::span<const FrameDesign> frames, std::span<co
                 placeTwips(w, left, top, design.slotWidth, height);
         };
         int line = 0;
-        for (const PanelRow *r : mine) {
+        for (const PanelRow &r : design.rows) {
             const int top = kTitle + line * pitch + (pitch - height) / 2;
-            if (!r->textName) {
+            if (!r.textName) {
                 // Column headings: each takes its half of the row, flush with its column.
                 const int mid = design.width / 2;
-                headings(make(frame, text(r->left)), kMargin, top, mid - kMargin, height, Qt::AlignLeft);
-                headings(make(frame, text(r->right)), mid, top, design.width - kMargin - mid, height, Qt::AlignRight);
+                headings(make(frame, text(r.left)), kMargin, top, mid - kMargin, height, Qt::AlignLeft);
+                headings(make(frame, text(r.right)), mid, top, design.width - kMargin - mid, height, Qt::AlignRight);
                 ++line;
                 continue;
             }
-            QLabel *label = makeLabel(frame, text(r->textName), text(r->text));
+            QLabel *label = makeLabel(frame, text(r.textName), text(r.text));
             label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
             placeTwips(label, textLeft, top, textRight - textLeft, height);
-            place(r->left, kMargin, top);
-            place(r->right, rightLeft, top);
-            place(r->below, rightLeft, top + pitch);
-            line += r->below ? 2 : 1;
+            place(r.left, kMargin, top);
+            place(r.right, rightLeft, top);
+            place(r.below, rightLeft, top + pitch);
+            line += r.below ? 2 : 1;
         }
     }
 }

@@ -27,26 +27,27 @@ struct LinkDesign
     bool visible = false;                // a value shown as delivered; placed by a row
 };
 
-// A frame: its rows share the height evenly; slotWidth is the width of a status label.
+// One row of a frame: the text label and the controls beside it, by name. `below`
+// stands just under `right` (a second relay or solenoid of the same unit) and makes
+// the row two lines high.
+struct PanelRow
+{
+    const char16_t *textName; // nullptr: a row of headings only
+    const char16_t *text = nullptr;
+    const char16_t *left = nullptr;
+    const char16_t *right = nullptr;
+    const char16_t *below = nullptr;
+};
+
+// A frame and its rows, top down; the rows share the height evenly. slotWidth is the
+// width of a status label.
 struct FrameDesign
 {
     const char16_t *name;
     const char16_t *caption;
     int left, top, width, height;
     int slotWidth = 900;
-};
-
-// One row of a frame: the text label and the controls beside it, by name. `below`
-// stands just under `right` (a second relay or solenoid of the same unit) and makes
-// the row two lines high.
-struct PanelRow
-{
-    int frame;
-    const char16_t *textName; // nullptr: a row of headings only
-    const char16_t *text = nullptr;
-    const char16_t *left = nullptr;
-    const char16_t *right = nullptr;
-    const char16_t *below = nullptr;
+    std::span<const PanelRow> rows = {};
 };
 
 // A label of a frame that no rule paints.
@@ -75,10 +76,9 @@ struct ButtonDesign
 // Creates a named control of a row inside its frame; nullptr when the name is unknown.
 using SlotFactory = std::function<QWidget *(QWidget *frame, const QString &name)>;
 
-// Builds the frames, places the rows' text labels and has every named control of a
+// Builds the frames, places their rows' text labels and has every named control of a
 // row made by `make` inside its frame.
-void buildPanel(QWidget *form, std::span<const FrameDesign> frames, std::span<const PanelRow> rows,
-                const SlotFactory &make);
+void buildPanel(QWidget *form, std::span<const FrameDesign> frames, const SlotFactory &make);
 
 // The unpainted labels of a frame (headings, number fields, idle rows).
 QWidget *makePanelLabel(QWidget *parent, const PanelLabel &design);

@@ -165,14 +165,16 @@ ItemWords Screen::trendWords(const QWidget *control, const QString &item) const
     return words;
 }
 
-void Screen::describeRows(std::span<const PanelRow> rows)
+void Screen::describeFrames(std::span<const FrameDesign> frames)
 {
-    for (const PanelRow &row : rows) {
-        if (!row.text)
-            continue;
-        for (const char16_t *name : {row.left, row.right, row.below}) {
-            if (name)
-                describe(control<QWidget>(QString::fromUtf16(name)), QString::fromUtf16(row.text));
+    for (const FrameDesign &frame : frames) {
+        for (const PanelRow &row : frame.rows) {
+            if (!row.text)
+                continue;
+            for (const char16_t *name : {row.left, row.right, row.below}) {
+                if (name)
+                    describe(control<QWidget>(QString::fromUtf16(name)), QString::fromUtf16(row.text));
+            }
         }
     }
 }

@@ -131,8 +131,8 @@ protected:
     void describe(QWidget *control, const QString &caption, const QString &unit = {}, double divisor = 1);
     // The item's alarm message names it in its trends.
     void describeAlarm(const AlarmRule &rule);
-    // Every control of a row is described by the row's text.
-    void describeRows(std::span<const PanelRow> rows);
+    // Every control of a frame's row is described by the row's text.
+    void describeFrames(std::span<const FrameDesign> frames);
 
     bool eventFilter(QObject *watched, QEvent *event) override;
 

@@ -310,7 +310,7 @@ FrmCVCarmain::FrmCVCarmain(Station &station)
 void FrmCVCarmain::build(QWidget *form)
 {
     addLinks(kLinks);
-    buildPanel(form, kFrames, {}, {});
+    buildPanel(form, kFrames, {});
     buildTop(form);
     buildGauges(form);
     buildMiscStatus(form);

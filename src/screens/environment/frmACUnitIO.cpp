@@ -38,34 +38,37 @@ constexpr IoIndicator kIndicators[] = {
 };
 // clang-format on
 
-enum Frame { Undercar, Overhead };
 // clang-format off
-constexpr FrameDesign kFrames[] = {
-    {u"fraACUndrcrUnitIO", u"AC Undercar Unit IO", 120, 120, 4245, 2580, 700},
-    {u"fraOvrhdACIO", u"AC Overhead Unit IO", 120, 2820, 4245, 3465, 600},
+constexpr PanelRow kUndercar[] = {
+    {u"lblACCompA", u"AC Compressor A", u"lblX220Status"},
+    {u"lblACCondA", u"AC Condensor A", u"lblX224Status"},
+    {u"lblACCompABlkHet", u"AC Compressor A Block Heater", u"lblX266Status"},
+    {u"lblACCompB", u"AC Compressor B", u"lblX221Status"},
+    {u"lblACCondB", u"AC Condensor B", u"lblX225Status"},
+    {u"lblACCompBBlkHet", u"AC Compressor B Block Heater", u"lblX263Status"},
 };
 // clang-format on
 
 // clang-format off
-constexpr PanelRow kRows[] = {
-    {Undercar, u"lblACCompA", u"AC Compressor A", u"lblX220Status"},
-    {Undercar, u"lblACCondA", u"AC Condensor A", u"lblX224Status"},
-    {Undercar, u"lblACCompABlkHet", u"AC Compressor A Block Heater", u"lblX266Status"},
-    {Undercar, u"lblACCompB", u"AC Compressor B", u"lblX221Status"},
-    {Undercar, u"lblACCondB", u"AC Condensor B", u"lblX225Status"},
-    {Undercar, u"lblACCompBBlkHet", u"AC Compressor B Block Heater", u"lblX263Status"},
-    {Overhead, u"lblAEndACThermo", u"A End AC Thermostat Stages", u"lblX400Status"},
-    {Overhead, u"lblAEndACSolnd", u"A End AC Solenoid Stages", nullptr, u"lblY204Status", u"lblY200Status"},
-    {Overhead, u"lblBEndACThermo", u"B End AC Thermostat Stages", u"lblX233Status"},
-    {Overhead, u"lblBEndACSolnd", u"B End AC Solenoid Stages", nullptr, u"lblY205Status", u"lblY201Status"},
-    {Overhead, u"lblDmACThermo", u"Dome AC Thermostat Stages", u"lblX401Status"},
-    {Overhead, u"lblDmACSolnd", u"Dome AC Solenoid Stages", nullptr, u"lblY206Status", u"lblY202Status"},
+constexpr PanelRow kOverhead[] = {
+    {u"lblAEndACThermo", u"A End AC Thermostat Stages", u"lblX400Status"},
+    {u"lblAEndACSolnd", u"A End AC Solenoid Stages", nullptr, u"lblY204Status", u"lblY200Status"},
+    {u"lblBEndACThermo", u"B End AC Thermostat Stages", u"lblX233Status"},
+    {u"lblBEndACSolnd", u"B End AC Solenoid Stages", nullptr, u"lblY205Status", u"lblY201Status"},
+    {u"lblDmACThermo", u"Dome AC Thermostat Stages", u"lblX401Status"},
+    {u"lblDmACSolnd", u"Dome AC Solenoid Stages", nullptr, u"lblY206Status", u"lblY202Status"},
+};
+// clang-format on
+
+// clang-format off
+constexpr FrameDesign kFrames[] = {
+    {u"fraACUndrcrUnitIO", u"AC Undercar Unit IO", 120, 120, 4245, 2580, 700, kUndercar},
+    {u"fraOvrhdACIO", u"AC Overhead Unit IO", 120, 2820, 4245, 3465, 600, kOverhead},
 };
 // clang-format on
 
 constexpr IoDesign kDesign{
-        u"frmACUnitIO", u"AC Unit I/O", 4485, 6405,    Screen::SelfUnload::OnDeactivate,
-        kLinks,         kIndicators,    {},   kFrames, kRows,
+        u"frmACUnitIO", u"AC Unit I/O", 4485, 6405, Screen::SelfUnload::OnDeactivate, kLinks, kIndicators, {}, kFrames,
 };
 } // namespace
 

@@ -47,32 +47,32 @@ constexpr PanelLabel kLabels[] = {
 };
 // clang-format on
 
-constexpr FrameDesign kFrames[] = {
-        {u"fraFlrHeatIO", u"Floor Heat IO", 120, 120, 4230, 5535, 600},
-};
-
 // clang-format off
 constexpr PanelRow kRows[] = {
-    {0, nullptr, nullptr, u"Label15", u"lblY262Status"},
-    {0, u"lblDrwAFlrHt", u"Drawing Room A Floor Heat", u"lblX212Status", u"lblY234Status"},
-    {0, u"lblDrwABthFlrHt", u"Drawing Room A Bath Floor Heat", u"lblX216Status", u"lblY231Status"},
-    {0, u"lblDrwBFlrHt", u"Drawing Room B Floor Heat", u"lblX213Status", u"lblY235Status"},
-    {0, u"lblDrwBBthFlrHt", u"Drawing Room B Bath Floor Heat", u"lblX217Status", u"lblY232Status"},
-    {0, u"lblCompCFlrHt", u"Compartment C Floor Heat", u"lblX424Status", u"lblY233Status"},
-    {0, u"lblCompDFlrHt", u"Compartment D Floor Heat", u"lblX421Status", u"lblY236Status"},
-    {0, u"lblAEndHlFlrHt", u"A End Hall Floor Heat", u"lblX412Status", u"lblY226Status"},
-    {0, u"lblBEndHlFlrHt", u"B End Hall Floor Heat", u"lblX215Status", u"lblY223Status"},
-    {0, u"Label29", u"Lower Hall Floor Heat", u"lblX416Status", u"lblY227Status"},
-    {0, u"lblDmFlrHt", u"Dome Floor Heat", u"lblX415Status", u"lblY230Status"},
-    {0, u"lblCrewFlrHt", u"Crew Room Floor Heat", u"lblX413Status", u"lblY225Status"},
-    {0, u"lblGTFlrHt", u"General Toilet Floor Heat", u"lblX210Status", u"lblY237Status"},
-    {0, u"lblKtchFlrHt", u"Kitchen Floor Heat", u"lblX417Status", u"lblY222Status"},
+    {nullptr, nullptr, u"Label15", u"lblY262Status"},
+    {u"lblDrwAFlrHt", u"Drawing Room A Floor Heat", u"lblX212Status", u"lblY234Status"},
+    {u"lblDrwABthFlrHt", u"Drawing Room A Bath Floor Heat", u"lblX216Status", u"lblY231Status"},
+    {u"lblDrwBFlrHt", u"Drawing Room B Floor Heat", u"lblX213Status", u"lblY235Status"},
+    {u"lblDrwBBthFlrHt", u"Drawing Room B Bath Floor Heat", u"lblX217Status", u"lblY232Status"},
+    {u"lblCompCFlrHt", u"Compartment C Floor Heat", u"lblX424Status", u"lblY233Status"},
+    {u"lblCompDFlrHt", u"Compartment D Floor Heat", u"lblX421Status", u"lblY236Status"},
+    {u"lblAEndHlFlrHt", u"A End Hall Floor Heat", u"lblX412Status", u"lblY226Status"},
+    {u"lblBEndHlFlrHt", u"B End Hall Floor Heat", u"lblX215Status", u"lblY223Status"},
+    {u"Label29", u"Lower Hall Floor Heat", u"lblX416Status", u"lblY227Status"},
+    {u"lblDmFlrHt", u"Dome Floor Heat", u"lblX415Status", u"lblY230Status"},
+    {u"lblCrewFlrHt", u"Crew Room Floor Heat", u"lblX413Status", u"lblY225Status"},
+    {u"lblGTFlrHt", u"General Toilet Floor Heat", u"lblX210Status", u"lblY237Status"},
+    {u"lblKtchFlrHt", u"Kitchen Floor Heat", u"lblX417Status", u"lblY222Status"},
 };
 // clang-format on
 
+constexpr FrameDesign kFrames[] = {
+        {u"fraFlrHeatIO", u"Floor Heat IO", 120, 120, 4230, 5535, 600, kRows},
+};
+
 constexpr IoDesign kDesign{
         u"frmFlrHeatIO", u"Floor Heat I/O", 4470,    5775,    Screen::SelfUnload::OnDeactivate,
-        kLinks,          kIndicators,       kLabels, kFrames, kRows,
+        kLinks,          kIndicators,       kLabels, kFrames,
 };
 } // namespace
 

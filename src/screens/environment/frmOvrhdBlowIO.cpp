@@ -25,23 +25,23 @@ constexpr IoIndicator kIndicators[] = {
 };
 // clang-format on
 
-constexpr FrameDesign kFrames[] = {
-        {u"fraOHBlowIO", u"Overhead Blower Inputs", 120, 120, 3780, 4035, 600},
-};
-
 // clang-format off
 constexpr PanelRow kRows[] = {
-    {0, u"lblOHABlowStrt", u"OH A Blower Starter", u"lblX202Status"},
-    {0, u"lblOHABlowDrv", u"OH A Blower Drive", u"lblX403Status"},
-    {0, u"lblOHABlowByps", u"OH A Blower Drive Bypass Switch", u"lblX406Status"},
-    {0, u"lblOHBBlowStrt", u"OH B Blower Starter", u"lblX206Status"},
-    {0, u"lblOHBBlowDrv", u"OH B Blower Drive", u"lblX230Status"},
-    {0, u"lblOHBBlowByps", u"OH B Blower Drive Bypass Switch", u"lblX231Status"},
-    {0, u"lblOHDmBlowStrt", u"OH Dome Blower Starter", u"lblX203Status"},
-    {0, u"lblOHDmBlowDrv", u"OH Dome Blower Drive", u"lblX373Status"},
-    {0, u"lblOHDmBlowByps", u"OH Dome Blower Drive Bypass Switch", u"lblX376Status"},
+    {u"lblOHABlowStrt", u"OH A Blower Starter", u"lblX202Status"},
+    {u"lblOHABlowDrv", u"OH A Blower Drive", u"lblX403Status"},
+    {u"lblOHABlowByps", u"OH A Blower Drive Bypass Switch", u"lblX406Status"},
+    {u"lblOHBBlowStrt", u"OH B Blower Starter", u"lblX206Status"},
+    {u"lblOHBBlowDrv", u"OH B Blower Drive", u"lblX230Status"},
+    {u"lblOHBBlowByps", u"OH B Blower Drive Bypass Switch", u"lblX231Status"},
+    {u"lblOHDmBlowStrt", u"OH Dome Blower Starter", u"lblX203Status"},
+    {u"lblOHDmBlowDrv", u"OH Dome Blower Drive", u"lblX373Status"},
+    {u"lblOHDmBlowByps", u"OH Dome Blower Drive Bypass Switch", u"lblX376Status"},
 };
 // clang-format on
+
+constexpr FrameDesign kFrames[] = {
+        {u"fraOHBlowIO", u"Overhead Blower Inputs", 120, 120, 3780, 4035, 600, kRows},
+};
 
 // clang-format off
 constexpr ButtonDesign kButtons[] = {
@@ -61,7 +61,6 @@ constexpr IoDesign kDesign{
         kIndicators,
         {},
         kFrames,
-        kRows,
         kButtons,
 };
 } // namespace

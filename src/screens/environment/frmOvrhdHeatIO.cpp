@@ -30,34 +30,26 @@ constexpr IoIndicator kIndicators[] = {
 };
 // clang-format on
 
-constexpr FrameDesign kFrames[] = {
-        {u"fraOvrhdHeatIO", u"Overhead Heat IO", 120, 120, 4245, 4320, 600},
-};
-
 // clang-format off
 constexpr PanelRow kRows[] = {
-    {0, u"lblAEndOHHtThermo", u"A End OH Heat Thermostat", u"lblX410Status"},
-    {0, u"lblAEndOHHtRly", u"A End OH Heat Relay", nullptr, u"lblY310Status"},
-    {0, u"lblBEndOHHtThermo", u"B End OH Heat Thermostat", u"lblX214Status"},
-    {0, u"lblBEndOHHtRly", u"B End OH Heat Relays", nullptr, u"lblY314Status", u"lblY311Status"},
-    {0, u"lblDmOHHtThermo", u"Dome OH Heat Thermostat", u"lblX414Status"},
-    {0, u"lblDmOHHtRly", u"Dome OH Heat Relays", nullptr, u"lblY315Status", u"lblY312Status"},
-    {0, u"lblDmDfrstFns", u"Dome Defrost Fans", nullptr, u"lblY240Status"},
-    {0, u"lblDmDfrstHtrs", u"Dome Defrost Heaters", nullptr, u"lblY244Status"},
+    {u"lblAEndOHHtThermo", u"A End OH Heat Thermostat", u"lblX410Status"},
+    {u"lblAEndOHHtRly", u"A End OH Heat Relay", nullptr, u"lblY310Status"},
+    {u"lblBEndOHHtThermo", u"B End OH Heat Thermostat", u"lblX214Status"},
+    {u"lblBEndOHHtRly", u"B End OH Heat Relays", nullptr, u"lblY314Status", u"lblY311Status"},
+    {u"lblDmOHHtThermo", u"Dome OH Heat Thermostat", u"lblX414Status"},
+    {u"lblDmOHHtRly", u"Dome OH Heat Relays", nullptr, u"lblY315Status", u"lblY312Status"},
+    {u"lblDmDfrstFns", u"Dome Defrost Fans", nullptr, u"lblY240Status"},
+    {u"lblDmDfrstHtrs", u"Dome Defrost Heaters", nullptr, u"lblY244Status"},
 };
 // clang-format on
 
+constexpr FrameDesign kFrames[] = {
+        {u"fraOvrhdHeatIO", u"Overhead Heat IO", 120, 120, 4245, 4320, 600, kRows},
+};
+
 constexpr IoDesign kDesign{
-        u"frmOvrhdHeatIO",
-        u"Overhead Heat I/O",
-        4485,
-        4560,
-        Screen::SelfUnload::OnDeactivate,
-        kLinks,
-        kIndicators,
-        {},
+        u"frmOvrhdHeatIO", u"Overhead Heat I/O", 4485, 4560, Screen::SelfUnload::OnDeactivate, kLinks, kIndicators, {},
         kFrames,
-        kRows,
 };
 } // namespace
 

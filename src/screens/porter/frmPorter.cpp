@@ -98,13 +98,19 @@ constexpr RoomControl kRoomControls[] = {
 // clang-format on
 constexpr int kRoomControlCount = int(std::size(kRoomControls));
 
+// A room's own control of one kind and the tag its indication reads.
+struct RoomRow
+{
+    const char *control;
+    const char *status;
+};
+
 struct Room
 {
     const char *frame;
     const char *caption;
     int left, top;
-    const char *control[kRoomControlCount]; // the names of the room controls
-    const char *status[kRoomControlCount];  // one per room control
+    RoomRow rows[kRoomControlCount]; // one per room control, in its order
     const char *command[kRoomCommands];
     const char *timer[WakeCmd]; // the pulse timers of the commands before Wake
     int callResetMs;
@@ -118,27 +124,23 @@ constexpr int kRoomFrameWidth = 2775, kRoomFrameHeight = 2955;
 // clang-format off
 constexpr Room kRooms[] = {
     {"fraDrawA", "Drawing Room A", 60, 60,
-     {"cmdDrARmCall", "cmdDrAAnxCall", "lblDrADoNotDist", "lblDrAMakeUp", "cmdDrAMealCall", "cmdDrACommCall",
-      "cmdDrAComm", "cmdDrAWake"},
-     {"c42", "c43", "v17414:0", "v17414:2", "c604", "c624", "c614", "c605"},
+     {{"cmdDrARmCall", "c42"}, {"cmdDrAAnxCall", "c43"}, {"lblDrADoNotDist", "v17414:0"}, {"lblDrAMakeUp", "v17414:2"},
+      {"cmdDrAMealCall", "c604"}, {"cmdDrACommCall", "c624"}, {"cmdDrAComm", "c614"}, {"cmdDrAWake", "c605"}},
      {"c600", "c603", "c623", "c613", "c100"},
      {"tmrRmACallReset", "tmrRmAMealCallActv", "tmrRmAComCallActv", "tmrRmAComActv"}, 1000, false},
     {"fraDrawB", "Drawing Room B", 2880, 60,
-     {"cmdDrBRmCall", "cmdDrBAnxCall", "lblDrBDoNotDist", "lblDrBMakeUp", "cmdDrBMealCall", "cmdDrBCommCall",
-      "cmdDrBComm", "cmdDrBWake"},
-     {"c44", "c45", "v17450:0", "v17450:2", "c634", "c654", "c644", "c635"},
+     {{"cmdDrBRmCall", "c44"}, {"cmdDrBAnxCall", "c45"}, {"lblDrBDoNotDist", "v17450:0"}, {"lblDrBMakeUp", "v17450:2"},
+      {"cmdDrBMealCall", "c634"}, {"cmdDrBCommCall", "c654"}, {"cmdDrBComm", "c644"}, {"cmdDrBWake", "c635"}},
      {"c630", "c633", "c653", "c643", "c101"},
      {"tmrRmBCallReset", "tmrRmBMealCallActv", "tmrRmBComCallActv", "tmrRmBComActv"}, 200, true},
     {"fraComptC", "Compartment C", 60, 3060,
-     {"cmdCmpCRmCall", "cmdCmpCAnxCall", "lblCmpCDoNotDist", "lblCmpCMakeUp", "cmdCmpCMealCall", "cmdCmpCCommCall",
-      "cmdCmpCComm", "cmdCmpCWake"},
-     {"c46", "c47", "v17504:0", "v17504:2", "c664", "c704", "c674", "c665"},
+     {{"cmdCmpCRmCall", "c46"}, {"cmdCmpCAnxCall", "c47"}, {"lblCmpCDoNotDist", "v17504:0"}, {"lblCmpCMakeUp", "v17504:2"},
+      {"cmdCmpCMealCall", "c664"}, {"cmdCmpCCommCall", "c704"}, {"cmdCmpCComm", "c674"}, {"cmdCmpCWake", "c665"}},
      {"c660", "c663", "c703", "c673", "c102"},
      {"tmrCmpCCallReset", "tmrCmpCMealCallActv", "tmrCmpCComCallActv", "tmrCmpCComActv"}, 200, true},
     {"fraComptD", "Compartment D", 2880, 3060,
-     {"cmdCmpDRmCall", "cmdCmpDAnxCall", "lblCmpDDoNotDist", "lblCmpDMakeUp", "cmdCmpDMealCall", "cmdCmpDCommCall",
-      "cmdCmpDComm", "cmdCmpDWake"},
-     {"c50", "c51", "v17540:0", "v17540:2", "c714", "c734", "c724", "c715"},
+     {{"cmdCmpDRmCall", "c50"}, {"cmdCmpDAnxCall", "c51"}, {"lblCmpDDoNotDist", "v17540:0"}, {"lblCmpDMakeUp", "v17540:2"},
+      {"cmdCmpDMealCall", "c714"}, {"cmdCmpDCommCall", "c734"}, {"cmdCmpDComm", "c724"}, {"cmdCmpDWake", "c715"}},
      {"c710", "c713", "c733", "c723", "c103"},
      {"tmrCmpDCallReset", "tmrCmpDMealCallActv", "tmrCmpDComCallActv", "tmrCmpDComActv"}, 200, true},
 };
@@ -225,15 +227,15 @@ void FrmPorter::build(QWidget *form)
         }
         for (int i = 0; i < kRoomControlCount; ++i) {
             const RoomControl &c = kRoomControls[i];
-            QWidget *control
-                    = makeControl(frame, text(room.control[i]), c.design, c.left, c.top, c.command != NoCommand);
-            addIndicator(control, c.rule, itemLink(room.status[i]));
+            const RoomRow &row = room.rows[i];
+            QWidget *control = makeControl(frame, text(row.control), c.design, c.left, c.top, c.command != NoCommand);
+            Link *status = itemLink(row.status);
+            addIndicator(control, c.rule, status);
             auto *button = qobject_cast<QPushButton *>(control);
             if (c.command == WakeCmd) {
-                const Link *wakeStatus = itemLink(room.status[i]);
                 Link *wakeCommand = itemLink(room.command[WakeCmd]);
                 connect(button, &QPushButton::clicked, this,
-                        [this, wakeStatus, wakeCommand] { cmdWake_Click(wakeStatus, wakeCommand); });
+                        [this, status, wakeCommand] { cmdWake_Click(status, wakeCommand); });
             } else if (button) {
                 // Room call and annex call of a room share one pulse: one tag, one timer.
                 connect(button, &QPushButton::clicked, pulses[c.command], &Pulse::click);

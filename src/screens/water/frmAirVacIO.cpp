@@ -38,25 +38,29 @@ constexpr PanelLabel kLabels[] = {
 
 constexpr ScaledReading kVacuum{u"lblVacuum", u"lblVacuumV1426", 10};
 
-enum Frame { Inputs, Outputs };
 // clang-format off
-constexpr FrameDesign kFrames[] = {
-    {u"fraAirVacuumIn", u"Air/Vacuum System Inputs", 120, 120, 4200, 1470, 700},
-    {u"fraAirVacuumOut", u"Air/Vacuum System Outputs", 120, 1710, 4200, 2550, 700},
+constexpr PanelRow kInputs[] = {
+    {u"lblWtrTnkAThermo", u"Air Compressor Running", u"lblX222Status"},
+    {u"lblWtrTnkBThermo", u"Air Compressor Pressure Switch", u"lblX402Status"},
+    {u"lblWaterTemp", u"Vacuum Transducer", u"lblVacuum"},
 };
 // clang-format on
 
 // clang-format off
-constexpr PanelRow kRows[] = {
-    {Inputs, u"lblWtrTnkAThermo", u"Air Compressor Running", u"lblX222Status"},
-    {Inputs, u"lblWtrTnkBThermo", u"Air Compressor Pressure Switch", u"lblX402Status"},
-    {Inputs, u"lblWaterTemp", u"Vacuum Transducer", u"lblVacuum"},
-    {Outputs, u"lblWtrHtr1", u"Air Compressor", nullptr, u"lblY213Status"},
-    {Outputs, u"lblWtrHtr2", u"Air Compressor Drain", nullptr, u"lblY217Status"},
-    {Outputs, u"lblHotWtrPump", u"Sewage Tank Vacuum Solenoid", nullptr, u"lblY221Status"},
-    {Outputs, u"lblWtrTnkDrain", u"Vacuum System Power Supply", nullptr, u"lblY267Status"},
-    {Outputs, u"lblCarWtrDrain", u"Vacuum System Venturi Heater", nullptr, u"lblY317Status"},
-    {Outputs, u"Label9", u"Air Compressor Drain Timers", nullptr, u"lblY303Status"},
+constexpr PanelRow kOutputs[] = {
+    {u"lblWtrHtr1", u"Air Compressor", nullptr, u"lblY213Status"},
+    {u"lblWtrHtr2", u"Air Compressor Drain", nullptr, u"lblY217Status"},
+    {u"lblHotWtrPump", u"Sewage Tank Vacuum Solenoid", nullptr, u"lblY221Status"},
+    {u"lblWtrTnkDrain", u"Vacuum System Power Supply", nullptr, u"lblY267Status"},
+    {u"lblCarWtrDrain", u"Vacuum System Venturi Heater", nullptr, u"lblY317Status"},
+    {u"Label9", u"Air Compressor Drain Timers", nullptr, u"lblY303Status"},
+};
+// clang-format on
+
+// clang-format off
+constexpr FrameDesign kFrames[] = {
+    {u"fraAirVacuumIn", u"Air/Vacuum System Inputs", 120, 120, 4200, 1470, 700, kInputs},
+    {u"fraAirVacuumOut", u"Air/Vacuum System Outputs", 120, 1710, 4200, 2550, 700, kOutputs},
 };
 // clang-format on
 
@@ -70,7 +74,6 @@ constexpr IoDesign kDesign{
         kIndicators,
         kLabels,
         kFrames,
-        kRows,
         {},
         &kVacuum,
 };

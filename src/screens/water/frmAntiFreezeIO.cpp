@@ -33,28 +33,32 @@ constexpr IoIndicator kIndicators[] = {
 };
 // clang-format on
 
-enum Frame { Inputs, Outputs };
 // clang-format off
-constexpr FrameDesign kFrames[] = {
-    {u"fraAntiFreezeIn", u"Anti Freeze System Inputs", 120, 120, 4200, 1830, 800},
-    {u"fraAntiFreezeOut", u"Anti Freeze System Outputs", 120, 2070, 4200, 3270, 800},
+constexpr PanelRow kInputs[] = {
+    {u"lblWtrTnkAThermo", u"Water Tank A Thermostat", u"lblX425Status"},
+    {u"lblWtrTnkBThermo", u"Water Tank B Thermostat", u"lblX422Status"},
+    {u"lblSummrWinter", u"Summer/Winter Operation", u"lblC10Status"},
+    {u"lblWaterTemp", u"water temp", u"lblWaterTempv1415"},
 };
 // clang-format on
 
 // clang-format off
-constexpr PanelRow kRows[] = {
-    {Inputs, u"lblWtrTnkAThermo", u"Water Tank A Thermostat", u"lblX425Status"},
-    {Inputs, u"lblWtrTnkBThermo", u"Water Tank B Thermostat", u"lblX422Status"},
-    {Inputs, u"lblSummrWinter", u"Summer/Winter Operation", u"lblC10Status"},
-    {Inputs, u"lblWaterTemp", u"water temp", u"lblWaterTempv1415"},
-    {Outputs, u"lblWtrHtr1", u"Water Tank Heat Tape A", nullptr, u"lblY262Status"},
-    {Outputs, u"lblWtrHtr2", u"Water Tank Heat Tape B", nullptr, u"lblY266Status"},
-    {Outputs, u"lblHotWtrPump", u"Water Tank Heat A", nullptr, u"lblY261Status"},
-    {Outputs, u"lblWtrTnkDrain", u"Water Tank Heat B", nullptr, u"lblY265Status"},
-    {Outputs, u"lblCarWtrDrain", u"Sewage Tank Heat", nullptr, u"lblY220Status"},
-    {Outputs, u"Label9", u"B end Drain Anti Freeze", nullptr, u"lblY303Status"},
-    {Outputs, u"Label8", u"A end Drain Anti Freeze", nullptr, u"lblY306Status"},
-    {Outputs, u"Label7", u"Mid Car Drain Anti Freeze", nullptr, u"lblY307Status"},
+constexpr PanelRow kOutputs[] = {
+    {u"lblWtrHtr1", u"Water Tank Heat Tape A", nullptr, u"lblY262Status"},
+    {u"lblWtrHtr2", u"Water Tank Heat Tape B", nullptr, u"lblY266Status"},
+    {u"lblHotWtrPump", u"Water Tank Heat A", nullptr, u"lblY261Status"},
+    {u"lblWtrTnkDrain", u"Water Tank Heat B", nullptr, u"lblY265Status"},
+    {u"lblCarWtrDrain", u"Sewage Tank Heat", nullptr, u"lblY220Status"},
+    {u"Label9", u"B end Drain Anti Freeze", nullptr, u"lblY303Status"},
+    {u"Label8", u"A end Drain Anti Freeze", nullptr, u"lblY306Status"},
+    {u"Label7", u"Mid Car Drain Anti Freeze", nullptr, u"lblY307Status"},
+};
+// clang-format on
+
+// clang-format off
+constexpr FrameDesign kFrames[] = {
+    {u"fraAntiFreezeIn", u"Anti Freeze System Inputs", 120, 120, 4200, 1830, 800, kInputs},
+    {u"fraAntiFreezeOut", u"Anti Freeze System Outputs", 120, 2070, 4200, 3270, 800, kOutputs},
 };
 // clang-format on
 
@@ -69,7 +73,6 @@ constexpr IoDesign kDesign{
         kIndicators,
         {},
         kFrames,
-        kRows,
 };
 } // namespace
 

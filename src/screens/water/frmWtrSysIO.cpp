@@ -35,33 +35,37 @@ constexpr IoIndicator kIndicators[] = {
 };
 // clang-format on
 
-enum Frame { Inputs, Outputs };
 // clang-format off
-constexpr FrameDesign kFrames[] = {
-    {u"fraWtrSysIn", u"Water System Inputs", 120, 120, 4200, 2550, 700},
-    {u"fraWtrSysOut", u"Water System Outputs", 120, 2790, 4200, 2190, 700},
+constexpr PanelRow kInputs[] = {
+    {u"lblWtrTnkAThermo", u"Water Tank A Thermostat", u"lblX425Status"},
+    {u"lblWtrTnkBThermo", u"Water Tank B Thermostat", u"lblX422Status"},
+    {u"lblHeatABrkr", u"Water Heater 1st Stage Thermostat", u"lblX460Status"},
+    {u"Label8", u"Water Heater 2nd Stage Thermostat", u"lblX464Status"},
+    {u"lblSwgHeatBrkr", u"Water Tank High Level Float", u"lblX461Status"},
+    {u"lblWtrTempLow", u"Water Tank Low Level Float", u"lblX465Status"},
 };
 // clang-format on
 
 // clang-format off
-constexpr PanelRow kRows[] = {
-    {Inputs, u"lblWtrTnkAThermo", u"Water Tank A Thermostat", u"lblX425Status"},
-    {Inputs, u"lblWtrTnkBThermo", u"Water Tank B Thermostat", u"lblX422Status"},
-    {Inputs, u"lblHeatABrkr", u"Water Heater 1st Stage Thermostat", u"lblX460Status"},
-    {Inputs, u"Label8", u"Water Heater 2nd Stage Thermostat", u"lblX464Status"},
-    {Inputs, u"lblSwgHeatBrkr", u"Water Tank High Level Float", u"lblX461Status"},
-    {Inputs, u"lblWtrTempLow", u"Water Tank Low Level Float", u"lblX465Status"},
-    {Outputs, u"lblWtrHtr1", u"Water Heater 1", nullptr, u"lblY203Status"},
-    {Outputs, u"lblWtrHtr2", u"Water Heater 2", nullptr, u"lblY207Status"},
-    {Outputs, u"lblHotWtrPump", u"Hot Water Recirculator Pump", nullptr, u"lblY263Status"},
-    {Outputs, u"lblWtrTnkDrain", u"Water Tank Drain", nullptr, u"lblY260Status"},
-    {Outputs, u"lblCarWtrDrain", u"Car Water Drain", nullptr, u"lblY264Status"},
+constexpr PanelRow kOutputs[] = {
+    {u"lblWtrHtr1", u"Water Heater 1", nullptr, u"lblY203Status"},
+    {u"lblWtrHtr2", u"Water Heater 2", nullptr, u"lblY207Status"},
+    {u"lblHotWtrPump", u"Hot Water Recirculator Pump", nullptr, u"lblY263Status"},
+    {u"lblWtrTnkDrain", u"Water Tank Drain", nullptr, u"lblY260Status"},
+    {u"lblCarWtrDrain", u"Car Water Drain", nullptr, u"lblY264Status"},
+};
+// clang-format on
+
+// clang-format off
+constexpr FrameDesign kFrames[] = {
+    {u"fraWtrSysIn", u"Water System Inputs", 120, 120, 4200, 2550, 700, kInputs},
+    {u"fraWtrSysOut", u"Water System Outputs", 120, 2790, 4200, 2190, 700, kOutputs},
 };
 // clang-format on
 
 constexpr IoDesign kDesign{
         u"frmWtrSysIO", u"Water System I/O", 4440, 5100,    Screen::SelfUnload::OnDeactivate,
-        kLinks,         kIndicators,         {},   kFrames, kRows,
+        kLinks,         kIndicators,         {},   kFrames,
 };
 } // namespace
 
