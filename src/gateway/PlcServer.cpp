@@ -1,6 +1,7 @@
 #include "PlcServer.h"
 
 #include "ValueCoding.h"
+#include "core/time/HandOff.h"
 
 #include <modbus.h>
 
@@ -16,6 +17,7 @@ PlcServer::PlcServer(const ItemMap &map, quint16 port, QObject *parent)
     : QObject(parent)
     , m_map(map)
     , m_port(port)
+    , m_handOff(new HandOff(this))
 {
 }
 
@@ -165,7 +167,7 @@ void PlcServer::noteWrite(int function, int address, int count)
             }
         }
     }
-    QMetaObject::invokeMethod(this, [this, values] {
+    m_handOff->post([this, values] {
         for (const auto &[item, value] : values)
             Q_EMIT written(item, value);
     });

@@ -10,6 +10,10 @@
 typedef struct _modbus modbus_t;
 typedef struct _modbus_mapping_t modbus_mapping_t;
 
+namespace corvane {
+class HandOff;
+}
+
 namespace corvane::gateway {
 
 // A PLC for the simulated car: a Modbus TCP server (libmodbus) on 127.0.0.1 whose
@@ -46,6 +50,7 @@ private:
     int m_listenFd = -1;
     std::mutex m_mutex; // the memory: the server thread and the owner's thread
     std::atomic<bool> m_stop{false};
+    HandOff *m_handOff; // a child: the clients' writes reach the owner's thread through it
     std::thread m_thread;
 };
 
