@@ -167,80 +167,20 @@ std::vector<TrendPoint> HistoryReader::bucketQuery(sqlite3 *db, const BucketRequ
 }
 
 HistoryReader::HistoryReader(QString path)
-    : m_path(std::move(path))
+    : m_reads(std::move(path))
 {
-    m_thread = std::thread([this] {
-        std::unique_lock lock(m_mutex);
-        for (;;) {
-            m_wake.wait(lock, [&] { return m_stop || !m_jobs.empty(); });
-            if (m_jobs.empty())
-                break;
-            auto job = std::move(m_jobs.front());
-            m_jobs.pop_front();
-            lock.unlock();
-            job(connection());
-            lock.lock();
-            ++m_done;
-            m_answered.notify_all();
-        }
-    });
 }
 
 HistoryReader::~HistoryReader()
 {
-    {
-        std::lock_guard lock(m_mutex);
-        m_stop = true;
-    }
-    m_wake.notify_all();
-    m_thread.join();
-    sqlite3_close_v2(m_db);
     for (std::thread &t : m_exports)
         t.join();
-}
-
-namespace {
-
-// Read-only and never creating: the writer makes the file, a reader only looks.
-sqlite3 *openReadOnly(const QString &path)
-{
-    sqlite3 *db = nullptr;
-    if (sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr)
-                != SQLITE_OK
-        || sqlite3_exec(db, "SELECT 1 FROM items LIMIT 1", nullptr, nullptr, nullptr) != SQLITE_OK) {
-        sqlite3_close_v2(db);
-        return nullptr;
-    }
-    sqlite3_busy_timeout(db, 1000);
-    return db;
-}
-
-} // namespace
-
-sqlite3 *HistoryReader::connection()
-{
-    if (!m_db)
-        m_db = openReadOnly(m_path); // asked again at the next question when it fails
-    return m_db;
-}
-
-void HistoryReader::post(std::function<void(sqlite3 *)> job)
-{
-    {
-        std::lock_guard lock(m_mutex);
-        m_jobs.push_back(std::move(job));
-        ++m_posted;
-    }
-    m_wake.notify_all();
+    // m_reads answers what is asked already, then stops.
 }
 
 void HistoryReader::wait()
 {
-    {
-        std::unique_lock lock(m_mutex);
-        const quint64 ticket = m_posted;
-        m_answered.wait(lock, [&] { return m_done >= ticket; });
-    }
+    m_reads.wait();
     for (std::thread &t : m_exports)
         t.join();
     m_exports.clear();
@@ -331,8 +271,8 @@ ExportTicket HistoryReader::exportCsv(const QStringList &items, qint64 fromMs, q
     ExportTicket ticket;
     // A thread and a connection of its own: a week takes seconds, and the trends keep
     // asking meanwhile.
-    m_exports.emplace_back([=, path = m_path, progress = std::move(progress), done = std::move(done)] {
-        sqlite3 *db = openReadOnly(path);
+    m_exports.emplace_back([=, path = m_reads.path(), progress = std::move(progress), done = std::move(done)] {
+        sqlite3 *db = openHistoryReadOnly(path);
         const auto closing = qScopeGuard([db] { sqlite3_close_v2(db); });
         if (!db)
             return done(QStringLiteral("the history is not available"));

@@ -1,13 +1,12 @@
 #pragma once
 
+#include "ReadThread.h"
+
 #include <QString>
 #include <QStringList>
 #include <atomic>
-#include <condition_variable>
-#include <deque>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -77,10 +76,9 @@ private:
     std::shared_ptr<std::atomic<bool>> m_cancelled;
 };
 
-// Reads a history file on a thread and a read-only connection of its own, so that no
-// question, however large, holds up the writer (WAL readers never block it). Every
-// call returns at once; `done` and `progress` run on the reader's thread: hand them
-// on to the UI thread with HandOff. A file that does not exist (yet) answers empty.
+// Answers a trend window's questions about a history file on a ReadThread. Every call
+// returns at once; `done` and `progress` run on the reader's thread: hand them on to
+// the UI thread with HandOff. A file that does not exist (yet) answers empty.
 class HistoryReader
 {
 public:
@@ -111,24 +109,16 @@ public:
     // Waits until every question asked so far is answered and every export has ended.
     // For window teardown and tests.
     void wait();
-    QString path() const { return m_path; }
+    QString path() const { return m_reads.path(); }
 
     // The bucket query on an open connection, for the benchmark.
     static std::vector<TrendPoint> bucketQuery(sqlite3 *db, const BucketRequest &request);
 
 private:
-    void post(std::function<void(sqlite3 *)> job);
-    sqlite3 *connection();
+    void post(std::function<void(sqlite3 *)> job) { m_reads.post(std::move(job)); }
 
-    const QString m_path;
-    sqlite3 *m_db = nullptr; // reader thread only
-    std::mutex m_mutex;
-    std::condition_variable m_wake, m_answered;
-    std::deque<std::function<void(sqlite3 *)>> m_jobs;
-    quint64 m_posted = 0, m_done = 0;
-    bool m_stop = false;
-    std::thread m_thread;
-    std::vector<std::thread> m_exports;
+    std::vector<std::thread> m_exports; // joined before the questions' thread ends
+    ReadThread m_reads;
 };
 
 } // namespace corvane::history

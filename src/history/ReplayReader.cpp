@@ -2,8 +2,6 @@
 
 #include "Sql.h"
 
-#include <QFile>
-
 #include <algorithm>
 #include <utility>
 
@@ -37,133 +35,70 @@ private:
 } // namespace
 
 ReplayReader::ReplayReader(const QString &path)
-    : m_path(path)
-    , m_thread([this] { run(); })
+    : m_reads(path)
 {
 }
 
 ReplayReader::~ReplayReader()
 {
-    {
-        std::lock_guard lock(m_mutex);
-        m_stop = true;
-        m_jobs.clear();
-    }
-    m_wake.notify_all();
-    m_thread.join();
-    sqlite3_close(m_db);
+    m_reads.dropPending(); // no answer runs on for a replay that has ended
 }
 
-QString ReplayReader::error() const
-{
-    std::lock_guard lock(m_mutex);
-    return m_error;
-}
-
-void ReplayReader::run()
-{
-    for (;;) {
-        std::function<void()> job;
-        {
-            std::unique_lock lock(m_mutex);
-            m_wake.wait(lock, [this] { return m_stop || !m_jobs.empty(); });
-            if (m_stop)
-                return;
-            job = std::move(m_jobs.front());
-            m_jobs.pop_front();
-        }
-        job();
-    }
-}
-
-bool ReplayReader::ensureOpen()
-{
-    if (m_db)
-        return true;
-    QString error;
-    if (!QFile::exists(m_path)) {
-        error = QStringLiteral("no history file %1").arg(m_path);
-    } else if (sqlite3_open_v2(QFile::encodeName(m_path).constData(), &m_db, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX,
-                               nullptr)
-               != SQLITE_OK) {
-        error = QStringLiteral("%1: %2").arg(m_path, QString::fromUtf8(sqlite3_errmsg(m_db)));
-        sqlite3_close(m_db);
-        m_db = nullptr;
-    } else {
-        sqlite3_busy_timeout(m_db, 200);
-        Statement probe(m_db, "SELECT 1 FROM samples LIMIT 1");
-        if (probe.rc() != SQLITE_OK) {
-            error = QStringLiteral("%1 is not a value history").arg(m_path);
-            sqlite3_close(m_db);
-            m_db = nullptr;
-        }
-    }
-    std::lock_guard lock(m_mutex);
-    m_error = error;
-    return m_db != nullptr;
-}
-
-void ReplayReader::loadItems()
+void ReplayReader::loadItems(sqlite3 *db)
 {
     // Read again at every step: a station recording into the file adds items.
     m_items.clear();
-    Statement q(m_db, "SELECT id, application, topic, item FROM items ORDER BY id");
+    Statement q(db, "SELECT id, application, topic, item FROM items ORDER BY id");
     while (q.step())
         m_items.push_back({q.int64(0), {q.text(1), q.text(2), q.text(3)}});
 }
 
 void ReplayReader::range(std::function<void(std::optional<RecordedRange>)> done)
 {
-    std::lock_guard lock(m_mutex);
-    m_jobs.push_back([this, done = std::move(done)] {
-        if (!ensureOpen())
+    m_reads.post([this, done = std::move(done)](sqlite3 *db) {
+        if (!db)
             return done(std::nullopt);
-        ReadTransaction txn(m_db);
-        loadItems();
-        done(recordedRange());
+        ReadTransaction txn(db);
+        loadItems(db);
+        done(recordedRange(db));
     });
-    m_wake.notify_one();
 }
 
 void ReplayReader::seek(qint64 tMs, std::function<void(ReplayState)> done)
 {
-    std::lock_guard lock(m_mutex);
-    m_jobs.push_back([this, tMs, done = std::move(done)] {
-        if (!ensureOpen()) {
+    m_reads.post([this, tMs, done = std::move(done)](sqlite3 *db) {
+        if (!db) {
             ReplayState none;
             none.tMs = tMs;
             none.linkUp = false;
             return done(none);
         }
-        ReadTransaction txn(m_db);
-        loadItems();
+        ReadTransaction txn(db);
+        loadItems(db);
         // Before the recording began the station was not running: its first moment then.
-        const std::optional<RecordedRange> recorded = recordedRange();
-        done(stateAt(recorded ? qMax(tMs, recorded->firstMs) : tMs));
+        const std::optional<RecordedRange> recorded = recordedRange(db);
+        done(stateAt(db, recorded ? qMax(tMs, recorded->firstMs) : tMs));
     });
-    m_wake.notify_one();
 }
 
 void ReplayReader::next(qint64 spanMs, std::function<void(std::vector<ReplayEvent>, qint64)> done)
 {
-    std::lock_guard lock(m_mutex);
-    m_jobs.push_back([this, spanMs, done = std::move(done)] {
+    m_reads.post([this, spanMs, done = std::move(done)](sqlite3 *db) {
         const qint64 from = m_positionMs;
         const qint64 to = from + qMax<qint64>(1, spanMs);
-        if (!ensureOpen())
+        if (!db)
             return done({}, to);
-        ReadTransaction txn(m_db);
-        loadItems();
-        done(changes(from, to), to);
+        ReadTransaction txn(db);
+        loadItems(db);
+        done(changes(db, from, to), to);
     });
-    m_wake.notify_one();
 }
 
-std::optional<RecordedRange> ReplayReader::recordedRange()
+std::optional<RecordedRange> ReplayReader::recordedRange(sqlite3 *db)
 {
     // Item by item through the key: min() over the whole table would read all of it.
-    Statement first(m_db, "SELECT min(t_ms) FROM samples WHERE item_id = ?1");
-    Statement last(m_db, "SELECT max(t_ms) FROM samples WHERE item_id = ?1");
+    Statement first(db, "SELECT min(t_ms) FROM samples WHERE item_id = ?1");
+    Statement last(db, "SELECT max(t_ms) FROM samples WHERE item_id = ?1");
     std::optional<RecordedRange> r;
     for (const Item &item : m_items) {
         first.reset();
@@ -178,12 +113,12 @@ std::optional<RecordedRange> ReplayReader::recordedRange()
     return r;
 }
 
-ReplayState ReplayReader::stateAt(qint64 tMs)
+ReplayState ReplayReader::stateAt(sqlite3 *db, qint64 tMs)
 {
     ReplayState state;
     state.tMs = tMs;
     m_held.clear();
-    Statement q(m_db, "SELECT value FROM samples WHERE item_id = ?1 AND t_ms <= ?2 ORDER BY t_ms DESC LIMIT 1");
+    Statement q(db, "SELECT value FROM samples WHERE item_id = ?1 AND t_ms <= ?2 ORDER BY t_ms DESC LIMIT 1");
     for (const Item &item : m_items) {
         q.reset();
         q.bind(1, item.id);
@@ -201,7 +136,7 @@ ReplayState ReplayReader::stateAt(qint64 tMs)
     return state;
 }
 
-std::vector<ReplayEvent> ReplayReader::changes(qint64 fromMs, qint64 toMs)
+std::vector<ReplayEvent> ReplayReader::changes(sqlite3 *db, qint64 fromMs, qint64 toMs)
 {
     struct Row
     {
@@ -211,7 +146,7 @@ std::vector<ReplayEvent> ReplayReader::changes(qint64 fromMs, qint64 toMs)
         QString value;
     };
     std::vector<Row> rows;
-    Statement q(m_db, "SELECT t_ms, value FROM samples WHERE item_id = ?1 AND t_ms > ?2 AND t_ms <= ?3 ORDER BY t_ms");
+    Statement q(db, "SELECT t_ms, value FROM samples WHERE item_id = ?1 AND t_ms > ?2 AND t_ms <= ?3 ORDER BY t_ms");
     for (size_t i = 0; i < m_items.size(); ++i) {
         q.reset();
         q.bind(1, m_items[i].id);
@@ -263,12 +198,11 @@ std::vector<ReplayEvent> ReplayReader::changes(qint64 fromMs, qint64 toMs)
 
 void ReplayReader::alarmLines(qint64 fromMs, qint64 toMs, std::function<void(std::vector<AlarmRecord>)> done)
 {
-    std::lock_guard lock(m_mutex);
-    m_jobs.push_back([this, fromMs, toMs, done = std::move(done)] {
+    m_reads.post([fromMs, toMs, done = std::move(done)](sqlite3 *db) {
         std::vector<AlarmRecord> lines;
-        if (ensureOpen()) {
-            Statement q(m_db, "SELECT t_ms, kind, item, text FROM alarm_lines WHERE t_ms BETWEEN ?1 AND ?2 "
-                              "ORDER BY t_ms, rowid");
+        if (db) {
+            Statement q(db, "SELECT t_ms, kind, item, text FROM alarm_lines WHERE t_ms BETWEEN ?1 AND ?2 "
+                            "ORDER BY t_ms, rowid");
             q.bind(1, fromMs);
             q.bind(2, toMs);
             while (q.step())
@@ -276,7 +210,6 @@ void ReplayReader::alarmLines(qint64 fromMs, qint64 toMs, std::function<void(std
         }
         done(std::move(lines));
     });
-    m_wake.notify_one();
 }
 
 } // namespace corvane::history

@@ -1,16 +1,13 @@
 #pragma once
 
 #include "HistoryReader.h"
+#include "ReadThread.h"
 #include "ReplayTagSource.h"
 
 #include <QSet>
 #include <QString>
-#include <condition_variable>
-#include <deque>
 #include <functional>
-#include <mutex>
 #include <optional>
-#include <thread>
 #include <vector>
 
 struct sqlite3;
@@ -23,9 +20,9 @@ struct RecordedRange
     qint64 lastMs = 0;
 };
 
-// Reads a history file for a replay: its own read-only connection on its own thread,
-// so a station recording into the same file is never held up. Every call is queued
-// and answered in order; `done` runs on the reader's thread (hand it on with HandOff).
+// Reads a history file for a replay on a ReadThread, so a station recording into the
+// same file is never held up. Every call is queued and answered in order; `done` runs
+// on the reader's thread (hand it on with HandOff).
 //
 // A replay reads forward from a seek: seek() gives the state at a time and puts the
 // read position there; each next() gives the changes of the following span. Values
@@ -48,7 +45,7 @@ public:
     void alarmLines(qint64 fromMs, qint64 toMs, std::function<void(std::vector<AlarmRecord>)> done);
 
     // Why the file could not be read; empty while it can. Any thread.
-    QString error() const;
+    QString error() const { return m_reads.error(); }
 
 private:
     struct Item
@@ -56,28 +53,18 @@ private:
         qint64 id;
         TagAddress address;
     };
-    void run();
-    bool ensureOpen();
-    void loadItems();
-    std::optional<RecordedRange> recordedRange();
-    ReplayState stateAt(qint64 tMs);
-    std::vector<ReplayEvent> changes(qint64 fromMs, qint64 toMs);
-
-    const QString m_path;
-    mutable std::mutex m_mutex;
-    std::condition_variable m_wake;
-    std::deque<std::function<void()>> m_jobs;
-    bool m_stop = false;
-    QString m_error;
+    void loadItems(sqlite3 *db);
+    std::optional<RecordedRange> recordedRange(sqlite3 *db);
+    ReplayState stateAt(sqlite3 *db, qint64 tMs);
+    std::vector<ReplayEvent> changes(sqlite3 *db, qint64 fromMs, qint64 toMs);
 
     // The reader thread's own.
-    sqlite3 *m_db = nullptr;
     std::vector<Item> m_items;
     qint64 m_positionMs = 0;
     QSet<qint64> m_held; // items holding a value at the read position
     bool m_linkUp = true;
 
-    std::thread m_thread;
+    ReadThread m_reads; // last: it ends before what its jobs use
 };
 
 } // namespace corvane::history
